@@ -1,0 +1,51 @@
+#pragma once
+// What the comparison workbench's Qt-free logic works on: the grid, the two
+// progress bars, the database engine, the dialogs, and the few window
+// services (focus, notice box, hourglass) that the window provides.
+#include <string>
+
+#include "DbEngine.h"
+#include "Dialogs.h"
+#include "Grid.h"
+#include "ProgressBar.h"
+
+namespace dex {
+
+// The program's title: caption of every message box and settings application.
+inline const std::string kAppTitle = "Dexmira";
+// The product databases' password.
+inline const std::string kProductPassword = "kt5316";
+
+class WindowServices {
+public:
+    virtual ~WindowServices() = default;
+    virtual void focusPathBox(int index) = 0;
+    virtual void showNotice(bool shown) = 0;   // the notice box maketb
+    virtual void setBusy(bool busy) = 0;       // hourglass pointer
+};
+
+// Stand-in used by the command line and by tests: records what it was told.
+class RecordingWindow : public WindowServices {
+public:
+    int focusedBox = -1;
+    bool noticeShown = false;
+    int noticeShowCount = 0;
+    bool busy = false;
+    void focusPathBox(int index) override { focusedBox = index; }
+    void showNotice(bool shown) override {
+        noticeShown = shown;
+        if (shown) ++noticeShowCount;
+    }
+    void setBusy(bool b) override { busy = b; }
+};
+
+struct Workbench {
+    Grid& grid;
+    DbEngine& engine;
+    Dialogs& dialogs;
+    ProgressBar& itemBar;     // ProgressBar1(0)
+    ProgressBar& overallBar;  // ProgressBar1(1)
+    WindowServices& window;
+};
+
+}  // namespace dex
