@@ -1,0 +1,175 @@
+#include "CompactOpen.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <system_error>
+#include <thread>
+
+#include "ErrorText.h"
+#include "FileKind.h"
+
+extern char** environ;
+
+namespace dex {
+
+namespace fs = std::filesystem;
+
+bool FileOps::exists(const std::string& path) {
+    std::error_code ec;
+    return fs::is_regular_file(fs::u8path(path), ec);
+}
+
+uintmax_t FileOps::size(const std::string& path) {
+    std::error_code ec;
+    const auto n = fs::file_size(fs::u8path(path), ec);
+    return ec ? 0 : n;
+}
+
+void FileOps::remove(const std::string& path) { fs::remove(fs::u8path(path)); }
+
+void FileOps::rename(const std::string& from, const std::string& to) {
+    fs::rename(fs::u8path(from), fs::u8path(to));
+}
+
+namespace {
+
+const char* const kProcedure = "cmdCompact_Click";
+const char* const kForm = "Form Form1";
+
+std::string trimBlanks(const std::string& s) {
+    const auto b = s.find_first_not_of(' ');
+    if (b == std::string::npos) return {};
+    return s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
+
+std::string lowerAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+bool refuse(Workbench& wb, const std::string& text, int16_t index) {
+    wb.dialogs.message(text, kAppTitle, Icon::None);
+    wb.window.focusPathBox(index);
+    return false;
+}
+
+// Thrown when swapping the compacted copy in failed but the original was put
+// back under its own name.
+struct SwapFailed {
+    std::string reason;
+};
+
+// Puts the compacted copy in the database's place without ever leaving the
+// database missing under its own name: the original goes aside first, the
+// copy moves in, and only then is the original deleted.
+void swapIn(FileOps& files, const std::string& path, const std::string& temp) {
+    const std::string aside = temp + ".original";
+    if (files.exists(aside)) files.remove(aside);
+    files.rename(path, aside);
+    try {
+        files.rename(temp, path);
+    } catch (const std::exception& e) {
+        try {
+            files.rename(aside, path);
+        } catch (const std::exception&) {
+            throw SwapFailed{std::string(e.what()) + "; the original database is kept as " + aside};
+        }
+        throw SwapFailed{e.what()};
+    }
+    try {
+        files.remove(aside);
+    } catch (const std::exception&) {
+        // The compacted database is in place; a leftover copy of the old one
+        // costs only disk space.
+    }
+}
+
+}  // namespace
+
+std::string CompactTempPath(const std::string& path) {
+    static const std::string from = ".mdb", to = "_compactTemp.mdb";
+    std::string out;
+    size_t pos = 0;
+    for (size_t hit; (hit = path.find(from, pos)) != std::string::npos; pos = hit + from.size())
+        out += path.substr(pos, hit - pos) + to;
+    return out + path.substr(pos);
+}
+
+bool CheckDBPath(Workbench& wb, const std::string& path, int16_t index) {
+    if (trimBlanks(path).empty()) return refuse(wb, "DB경로가 입력되지 않았습니다.", index);
+    FileOps files;
+    if (!files.exists(path)) return refuse(wb, "파일을 찾을 수 없습니다.\r\n\r\n" + path, index);
+    if (path.size() < 3 || lowerAscii(path.substr(path.size() - 3)) != "mdb")
+        return refuse(wb, "mdb파일이 아닙니다.\r\n\r\n" + path, index);
+    return true;
+}
+
+bool cmdCompact_Click(Workbench& wb, const std::string& path, int16_t index, FileOps& files) {
+    if (!wb.dialogs.askYesNo("정말 압축 및 복구를 하시겠습니까?", kAppTitle, true)) return false;
+    if (!CheckDBPath(wb, path, index)) return false;
+    const std::string temp = CompactTempPath(path);
+    if (temp == path)
+        return refuse(wb,
+                      "압축 및 복구를 할 수 없는 파일 이름입니다. 파일 이름이 소문자 \".mdb\"로 끝나야 "
+                      "합니다.\r\n\r\n" + path,
+                      index);
+    if (detectFileKind(path) == FileKind::Jet) {
+        wb.dialogs.message("Jet(Access) 데이터베이스 파일은 이 플랫폼에서 압축 및 복구할 수 없습니다. "
+                           "파일은 바뀌지 않았습니다.\r\n\r\n" + path,
+                           kAppTitle, Icon::Warning);
+        return false;
+    }
+    bool success = false;
+    try {
+        if (files.exists(temp)) files.remove(temp);
+        wb.window.setBusy(true);
+        wb.engine.compactDatabase(path, temp, ";pwd=" + kProductPassword);
+        if (files.exists(temp) && files.size(temp) > 0) {
+            swapIn(files, path, temp);
+            success = true;
+        }
+        wb.window.setBusy(false);
+    } catch (const DbError& e) {
+        wb.window.setBusy(false);
+        wb.dialogs.message(errorFrame(e.number(), e.description(), kProcedure, kForm), kAppTitle, Icon::None);
+        return false;
+    } catch (const SwapFailed& e) {
+        wb.window.setBusy(false);
+        wb.dialogs.message(errorFrame(kRuntimeErrorNumber,
+                                      "압축된 파일로 바꾸지 못해 원본 DB를 원래 이름으로 되돌렸습니다: " + e.reason,
+                                      kProcedure, kForm),
+                           kAppTitle, Icon::None);
+        return false;
+    } catch (const std::exception& e) {
+        wb.window.setBusy(false);
+        wb.dialogs.message(errorFrame(kRuntimeErrorNumber, e.what(), kProcedure, kForm), kAppTitle, Icon::None);
+        return false;
+    }
+    if (success)
+        wb.dialogs.message("압축 및 복구를 완료하였습니다.", kAppTitle, Icon::Information);
+    else
+        wb.dialogs.message("압축 및 복구 실패!", kAppTitle, Icon::Warning);
+    return success;
+}
+
+void cmdAccess_Click(Workbench& wb, const std::string& path, int16_t index,
+                     const std::function<void(const std::string&)>& openDocument) {
+    if (CheckDBPath(wb, path, index) && openDocument) openDocument(path);
+}
+
+void OpenWithDesktop(const std::string& path) {
+    // Started and left alone: the outcome is not examined. xdg-open returns
+    // quickly; a detached thread reaps it so that no zombie stays behind.
+    pid_t pid = 0;
+    char* argv[] = {const_cast<char*>("xdg-open"), const_cast<char*>(path.c_str()), nullptr};
+    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ) == 0)
+        std::thread([pid] {
+            int status = 0;
+            waitpid(pid, &status, 0);
+        }).detach();
+}
+
+}  // namespace dex

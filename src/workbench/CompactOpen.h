@@ -1,0 +1,41 @@
+#pragma once
+// The two buttons at the end of each path row: compact and repair the
+// database in place, or hand the file to the desktop's application.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "Workbench.h"
+
+namespace dex {
+
+// File operations the compaction needs; tests plug in failing ones.
+class FileOps {
+public:
+    virtual ~FileOps() = default;
+    virtual bool exists(const std::string& path);
+    virtual uintmax_t size(const std::string& path);
+    // Both throw std::filesystem::filesystem_error on failure.
+    virtual void remove(const std::string& path);
+    virtual void rename(const std::string& from, const std::string& to);
+};
+
+// True when the path names an existing file whose name ends in "mdb" (any
+// letter case); otherwise shows why, focuses box index and returns false.
+bool CheckDBPath(Workbench& wb, const std::string& path, int16_t index);
+
+// The compaction's temporary file: every ".mdb" replaced by "_compactTemp.mdb".
+std::string CompactTempPath(const std::string& path);
+
+// Asks, validates, compacts into the temporary file and swaps it in.
+// Returns true when the database was replaced by its compacted copy.
+bool cmdCompact_Click(Workbench& wb, const std::string& path, int16_t index, FileOps& files);
+
+// Validates and hands the file to openDocument (the desktop's "Open").
+void cmdAccess_Click(Workbench& wb, const std::string& path, int16_t index,
+                     const std::function<void(const std::string&)>& openDocument);
+
+// Starts xdg-open on the path without waiting and without a shell.
+void OpenWithDesktop(const std::string& path);
+
+}  // namespace dex
