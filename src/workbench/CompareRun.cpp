@@ -3,11 +3,73 @@
 #include <filesystem>
 #include <system_error>
 
+#include "ErrorText.h"
 #include "modCmpDB.h"
 
 namespace dex {
 
+namespace fs = std::filesystem;
+
 namespace {
+
+const char* const kProcedure = "cmdComp_Click";
+const char* const kForm = "Form Form1";
+
+std::string replaceAll(const std::string& text, const std::string& from, const std::string& to) {
+    std::string out;
+    size_t pos = 0;
+    for (size_t hit; (hit = text.find(from, pos)) != std::string::npos; pos = hit + from.size())
+        out += text.substr(pos, hit - pos) + to;
+    return out + text.substr(pos);
+}
+
+// A file operation's failure in the runtime's terms (number and text).
+DbError fileError(const fs::filesystem_error& e) {
+    const int code = e.code().value();
+    const std::string path = e.path1().empty() ? "" : " '" + e.path1().string() + "'";
+    if (code == ENOENT) return DbError(53, "File not found:" + path);
+    if (code == EACCES || code == EPERM || code == EROFS) return DbError(70, "Permission denied:" + path);
+    if (code == ENOSPC) return DbError(61, "Disk full:" + path);
+    if (code == ENOTDIR) return DbError(76, "Path not found:" + path);
+    return DbError(75, "Path/File access error:" + path + " (" + e.code().message() + ")");
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return fs::exists(fs::u8path(b), ec) && fs::equivalent(fs::u8path(a), fs::u8path(b), ec);
+}
+
+// Copies source over target through a sibling file that is renamed into
+// place, so a failed copy never leaves half a database under the target's
+// name, and an engine's leftover journal files of the old copy go too.
+void replaceCopy(const std::string& source, const std::string& target) {
+    const fs::path to = fs::u8path(target);
+    const fs::path part = fs::u8path(target + ".part");
+    fs::copy_file(fs::u8path(source), part, fs::copy_options::overwrite_existing);
+    for (const char* suffix : {"-wal", "-shm", "-journal"}) fs::remove(fs::u8path(target + suffix));
+    fs::rename(part, to);
+}
+
+// Makes the folder and both copies; returns the copies' paths.
+CopyPaths makeCopies(const std::string& pathA, const std::string& pathB) {
+    CopyPaths paths = FormCopyPaths(pathA);
+    fs::path folder = fs::u8path(paths.folder);
+    if (!fs::is_directory(folder)) {
+        fs::create_directory(folder);  // the parent must exist
+        folder = fs::canonical(folder);
+    }
+    paths.folder = folder.string();
+    paths.copyA = (folder / "temp(A).mdb").string();
+    paths.copyB = (folder / "temp(B).mdb").string();
+    for (const auto& user : {pathA, pathB})
+        for (const auto& copy : {paths.copyA, paths.copyB})
+            if (sameFile(user, copy))
+                throw DbError(75, "'" + user + "' is one of the comparison's own temporary copies; "
+                                  "choose the original database instead");
+    replaceCopy(pathA, paths.copyA);
+    replaceCopy(pathB, paths.copyB);
+    return paths;
+}
 
 bool fileExists(const std::string& path) {
     std::error_code ec;
@@ -65,10 +127,67 @@ bool LoadAndCompare(Workbench& wb, const std::string& pathA, const std::string& 
     return true;
 }
 
-bool RunComparison(Workbench& wb, const CompareRequest& request) {
+CopyPaths FormCopyPaths(const std::string& pathA) {
+    return {replaceAll(pathA, ".mdb", "temp"), replaceAll(pathA, ".mdb", "temp/temp(A).mdb"),
+            replaceAll(pathA, ".mdb", "temp/temp(B).mdb")};
+}
+
+namespace {
+
+void reportRunError(Workbench& wb, const DbError& e) {
+    wb.dialogs.message(errorFrame(e.number(), e.description(), kProcedure, kForm), kAppTitle, Icon::None);
+}
+
+// Copies both files and migrates both copies. False: the run stops (a
+// message has been shown and the notice hidden).
+bool prepareCopies(Workbench& wb, const CompareRequest& request, Migrator& migrator, CopyPaths& paths) {
+    wb.window.showNotice(true);
+    try {
+        migrator.release();
+        paths = makeCopies(request.pathA, request.pathB);
+        if (!migrator.migrate(request.productCode, paths.copyA) ||
+            !migrator.migrate(request.productCode, paths.copyB)) {
+            wb.window.showNotice(false);
+            return false;
+        }
+    } catch (const DbError& e) {
+        wb.window.showNotice(false);
+        reportRunError(wb, e);
+        return false;
+    } catch (const fs::filesystem_error& e) {
+        wb.window.showNotice(false);
+        reportRunError(wb, fileError(e));
+        return false;
+    } catch (const std::exception& e) {
+        wb.window.showNotice(false);
+        reportRunError(wb, DbError(kRuntimeErrorNumber, e.what()));
+        return false;
+    }
+    wb.window.showNotice(false);
+    return true;
+}
+
+}  // namespace
+
+bool RunComparison(Workbench& wb, const CompareRequest& request, Migrator* migrator) {
     if (!validateBox(wb, request.pathA, 0)) return false;
     if (!validateBox(wb, request.pathB, 1)) return false;
-    return LoadAndCompare(wb, request.pathA, request.pathB);
+    if (request.productCode.empty()) return LoadAndCompare(wb, request.pathA, request.pathB);
+
+    if (request.pathA.find(".mdb") == std::string::npos) {
+        wb.dialogs.message("DB(A)의 파일 이름이 소문자 \".mdb\"로 끝나야 임시 복사본을 만들 수 "
+                           "있습니다.\r\n\r\n" + request.pathA,
+                           kAppTitle, Icon::None);
+        wb.window.focusPathBox(0);
+        return false;
+    }
+    if (!migrator) {
+        wb.dialogs.message("이 제품의 DB 패치를 사용할 수 없습니다.", kAppTitle, Icon::None);
+        return false;
+    }
+    CopyPaths paths;
+    if (!prepareCopies(wb, request, *migrator, paths)) return false;
+    return LoadAndCompare(wb, paths.copyA, paths.copyB);
 }
 
 }  // namespace dex

@@ -12,8 +12,29 @@ struct CompareRequest {
     std::string productCode;  // "" or vardoII / FornII / FornPro / quickbilII
 };
 
-// Returns true when both structures were loaded and compared.
-bool RunComparison(Workbench& wb, const CompareRequest& request);
+// Brings one copy to the product's latest schema: DBOpen on the copy with
+// the product password, then the product's ChkDBpatch.
+class Migrator {
+public:
+    virtual ~Migrator() = default;
+    // False: the catalogue stopped and has shown its message. DBOpen's
+    // failures are thrown as DbError.
+    virtual bool migrate(const std::string& productCode, const std::string& copyPath) = 0;
+    // Lets go of the shared connection before the copies are replaced.
+    virtual void release() = 0;
+};
+
+// The temporary folder and the two copies, all formed from path A.
+struct CopyPaths {
+    std::string folder, copyA, copyB;
+};
+// Every ".mdb" of path A replaced by "temp", "temp/temp(A).mdb", "temp/temp(B).mdb".
+CopyPaths FormCopyPaths(const std::string& pathA);
+
+// Returns true when both structures were loaded and compared. With a
+// product code the two files are copied and the copies migrated first
+// (migrator must then be given).
+bool RunComparison(Workbench& wb, const CompareRequest& request, Migrator* migrator = nullptr);
 
 // Loads A and B into the grid and compares them, with the hourglass,
 // suspended repainting and both progress bars around it.

@@ -1,7 +1,9 @@
 #pragma once
 // An in-memory DbEngine for workbench tests: each "file" is a list of table
 // definitions, optionally guarded by a password or made unreadable.
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,12 +21,21 @@ struct FakeFile {
 class FakeEngine : public DbEngine {
 public:
     std::map<std::string, FakeFile> files;
+    // Files on disk whose whole content is a key of this map open as its value,
+    // so that copies of a file open like the file.
+    std::map<std::string, FakeFile> byContent;
     int opens = 0, closes = 0;
 
     std::unique_ptr<DaoDatabase> openDatabase(const std::string& path, int, bool,
                                               const std::string& connect) override {
         auto it = files.find(path);
-        if (it == files.end()) throw DbError(3024, "Could not find file '" + path + "'.");
+        if (it == files.end()) {
+            std::ifstream in(path, std::ios::binary);
+            std::stringstream content;
+            content << in.rdbuf();
+            it = in ? byContent.find(content.str()) : byContent.end();
+            if (it == byContent.end()) throw DbError(3024, "Could not find file '" + path + "'.");
+        }
         const std::string pwd = connect.rfind(";pwd=", 0) == 0 ? connect.substr(5) : "";
         if (!it->second.password.empty() && pwd != it->second.password)
             throw DbError(3031, "Not a valid password.");

@@ -1,0 +1,183 @@
+// The comparison run with a product: copies beside A, migration order and
+// its failures, refused paths, and the user's files left untouched.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "CompareRun.h"
+#include "FakeEngine.h"
+
+using namespace dex;
+using namespace dex::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+// Records the calls and "migrates" a copy by appending to it, so that a
+// change reaching the user's file would show.
+class FakeMigrator : public Migrator {
+public:
+    std::vector<std::string> calls;
+    std::string failOn;         // a copy path whose catalogue returns False
+    bool throwOnOpen = false;   // DBOpen fails
+    RecordingWindow* window = nullptr;
+    bool noticeDuringMigration = false;
+
+    bool migrate(const std::string& code, const std::string& path) override {
+        calls.push_back(code + ":" + fs::path(path).filename().string());
+        if (window) noticeDuringMigration = window->noticeShown;
+        if (throwOnOpen) throw DbError(3031, "Not a valid password.");
+        if (path == failOn) return false;
+        std::ofstream(path, std::ios::app) << "";  // opened for writing like a migration would
+        return true;
+    }
+    void release() override { calls.push_back("release"); }
+};
+
+class RunTest : public ::testing::Test {
+protected:
+    RunTest() : wb{grid, engine, dialogs, bar0, bar1, window} {
+        grid.setColumnCount(23);
+        root = fs::temp_directory_path() / ("dexmira_run_" + std::to_string(::getpid()));
+        fs::remove_all(root);
+        fs::create_directories(root / "DBS");
+        fs::create_directories(root / "backup");
+        a = root / "DBS" / "dbMain.mdb";
+        b = root / "backup" / "x.mdb";
+        std::ofstream(a) << "file-A";
+        std::ofstream(b) << "file-B";
+        TableDef t{"customer", {longField("code"), longField("gcode")}, {primaryKey({"code"})}};
+        TableDef u = t;
+        u.indexes.push_back(plainIndex("i", {"gcode"}));
+        engine.byContent["file-A"].tables = {t};
+        engine.byContent["file-B"].tables = {u};
+        migrator.window = &window;
+    }
+    ~RunTest() override { fs::remove_all(root); }
+
+    bool run(const std::string& code = "vardoII") {
+        return RunComparison(wb, {a.string(), b.string(), code}, &migrator);
+    }
+    void expectUserFilesUntouched() {
+        EXPECT_EQ(readFile(a), "file-A");
+        EXPECT_EQ(readFile(b), "file-B");
+    }
+    std::string last() const { return dialogs.shown.empty() ? "" : dialogs.shown.back().text; }
+
+    fs::path root, a, b;
+    Grid grid;
+    FakeEngine engine;
+    RecordingDialogs dialogs;
+    ProgressBar bar0, bar1;
+    RecordingWindow window;
+    FakeMigrator migrator;
+    Workbench wb;
+};
+
+}  // namespace
+
+TEST(CopyPaths, FormedFromPathA) {
+    CopyPaths p = FormCopyPaths("/home/u/VelmoraII/DBS/dbMain.mdb");
+    EXPECT_EQ(p.folder, "/home/u/VelmoraII/DBS/dbMaintemp");
+    EXPECT_EQ(p.copyA, "/home/u/VelmoraII/DBS/dbMaintemp/temp(A).mdb");
+    EXPECT_EQ(p.copyB, "/home/u/VelmoraII/DBS/dbMaintemp/temp(B).mdb");
+}
+
+TEST_F(RunTest, CopiesGoBesideAAndAreMigratedInOrder) {
+    EXPECT_TRUE(run());
+    const fs::path folder = root / "DBS" / "dbMaintemp";
+    EXPECT_EQ(readFile(folder / "temp(A).mdb"), "file-A");
+    EXPECT_EQ(readFile(folder / "temp(B).mdb"), "file-B");
+    EXPECT_EQ(migrator.calls, (std::vector<std::string>{"release", "vardoII:temp(A).mdb", "vardoII:temp(B).mdb"}));
+    EXPECT_TRUE(migrator.noticeDuringMigration);
+    EXPECT_FALSE(window.noticeShown);
+    EXPECT_EQ(grid.headerText(1, true), (folder / "temp(A).mdb").string());
+    EXPECT_EQ(last(), "1건의 다른곳이 발견 되었습니다.");
+    EXPECT_FALSE(fs::exists(root / "backup" / "xtemp")) << "nothing is made beside B";
+    expectUserFilesUntouched();
+}
+
+TEST_F(RunTest, SecondRunReusesTheFolderAndReplacesTheCopies) {
+    ASSERT_TRUE(run());
+    std::ofstream(root / "DBS" / "dbMaintemp" / "temp(A).mdb-wal") << "stale journal";
+    std::ofstream(b) << "file-A";  // B now equals A
+    EXPECT_TRUE(run());
+    EXPECT_EQ(readFile(root / "DBS" / "dbMaintemp" / "temp(B).mdb"), "file-A");
+    EXPECT_FALSE(fs::exists(root / "DBS" / "dbMaintemp" / "temp(A).mdb-wal"));
+    EXPECT_EQ(last(), "두 DB의 구조가 일치 합니다.");
+}
+
+TEST_F(RunTest, SamePathForBothSidesMakesTwoCopies) {
+    EXPECT_TRUE(RunComparison(wb, {a.string(), a.string(), "FornII"}, &migrator));
+    EXPECT_EQ(readFile(root / "DBS" / "dbMaintemp" / "temp(B).mdb"), "file-A");
+    EXPECT_EQ(last(), "두 DB의 구조가 일치 합니다.");
+}
+
+TEST_F(RunTest, FailedMigrationOfAStopsBeforeB) {
+    grid.setRowCount(1);
+    grid.setText(1, 1, "previous run");
+    migrator.failOn = (root / "DBS" / "dbMaintemp" / "temp(A).mdb").string();
+    EXPECT_FALSE(run());
+    EXPECT_EQ(migrator.calls, (std::vector<std::string>{"release", "vardoII:temp(A).mdb"}));
+    EXPECT_FALSE(window.noticeShown);
+    EXPECT_EQ(grid.text(1, 1).value_or(""), "previous run") << "the grid keeps the previous run";
+    EXPECT_TRUE(dialogs.shown.empty()) << "the catalogue has shown its own message";
+    expectUserFilesUntouched();
+}
+
+TEST_F(RunTest, OpenErrorIsReportedInTheRunFrame) {
+    migrator.throwOnOpen = true;
+    EXPECT_FALSE(run());
+    EXPECT_EQ(last(), "Error 3031 (Not a valid password.) in procedure cmdComp_Click of Form Form1");
+    EXPECT_FALSE(window.noticeShown);
+    EXPECT_EQ(migrator.calls.size(), 2u);
+}
+
+TEST_F(RunTest, PathAWithoutLowerCaseMdbIsRefusedBeforeCopying) {
+    const fs::path upper = root / "DBS" / "MAIN.MDB", bare = root / "DBS" / "main";
+    std::ofstream(upper) << "file-A";
+    std::ofstream(bare) << "file-A";
+    for (const auto& p : {upper, bare}) {
+        dialogs.shown.clear();
+        EXPECT_FALSE(RunComparison(wb, {p.string(), b.string(), "vardoII"}, &migrator));
+        EXPECT_NE(last().find("\".mdb\""), std::string::npos);
+        EXPECT_EQ(window.focusedBox, 0);
+    }
+    EXPECT_TRUE(migrator.calls.empty());
+    EXPECT_EQ(window.noticeShowCount, 0);
+}
+
+TEST_F(RunTest, ATemporaryCopyChosenAsInputIsRefused) {
+    ASSERT_TRUE(run());
+    const fs::path copyA = root / "DBS" / "dbMaintemp" / "temp(A).mdb";
+    b = copyA;
+    migrator.calls.clear();
+    EXPECT_FALSE(run());
+    EXPECT_NE(last().find("in procedure cmdComp_Click of Form Form1"), std::string::npos);
+    EXPECT_EQ(migrator.calls, std::vector<std::string>{"release"}) << "nothing is migrated";
+    EXPECT_FALSE(window.noticeShown);
+}
+
+TEST_F(RunTest, FolderThatCannotBeMadeIsReported) {
+    std::ofstream(root / "DBS" / "dbMaintemp") << "a file in the folder's place";
+    EXPECT_FALSE(run());
+    EXPECT_NE(last().find("in procedure cmdComp_Click of Form Form1"), std::string::npos);
+    EXPECT_FALSE(window.noticeShown);
+    expectUserFilesUntouched();
+}
+
+TEST_F(RunTest, NoProductComparesTheFilesWithoutCopying) {
+    EXPECT_TRUE(run(""));
+    EXPECT_FALSE(fs::exists(root / "DBS" / "dbMaintemp"));
+    EXPECT_EQ(window.noticeShowCount, 0);
+    EXPECT_TRUE(migrator.calls.empty());
+}
