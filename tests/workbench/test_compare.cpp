@@ -1,6 +1,7 @@
 // Structure loading, the three comparison passes, navigation and the run's
 // validation, over an in-memory engine.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -255,7 +256,7 @@ TEST_F(CompareTest, RunValidatesBoxAFirst) {
 }
 
 TEST_F(CompareTest, RunWithoutProductLoadsTheFilesThemselves) {
-    const auto dir = std::filesystem::temp_directory_path() / "dexmira_run_test";
+    const auto dir = std::filesystem::temp_directory_path() / ("dexmira_run_test-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     const std::string a = (dir / "a.mdb").string(), b = (dir / "b.mdb").string();
     std::ofstream(a) << "x";

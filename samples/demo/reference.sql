@@ -1,0 +1,11 @@
+-- A small product schema as the reference database holds it.
+CREATE TABLE dbversion (dbid VARCHAR(10) DEFAULT "" NOT NULL, ver LONG DEFAULT 0 NOT NULL, PRIMARY KEY (dbid))
+INSERT INTO dbversion (dbid, ver) VALUES ('main', 141)
+CREATE TABLE custgroup (code AUTOINCREMENT, name VARCHAR(20) DEFAULT "" NOT NULL, PRIMARY KEY (code))
+CREATE TABLE customer (code VARCHAR(6) DEFAULT "" NOT NULL, name VARCHAR(50) DEFAULT "" NOT NULL, gcode LONG DEFAULT 1 NOT NULL, tel VARCHAR(20) DEFAULT "" NOT NULL, PRIMARY KEY (code))
+ALTER TABLE customer ADD CONSTRAINT fk_cust_group FOREIGN KEY (gcode) REFERENCES custgroup (code) ON DELETE CASCADE ON UPDATE CASCADE
+CREATE TABLE product_m (code VARCHAR(6) DEFAULT "" NOT NULL, name VARCHAR(50) DEFAULT "" NOT NULL, price DOUBLE DEFAULT 0 NOT NULL, memo TEXT, PRIMARY KEY (code))
+CREATE INDEX idx_product_name ON product_m(name)
+CREATE TABLE sale (code AUTOINCREMENT, ccode VARCHAR(6) DEFAULT "" NOT NULL, pcode VARCHAR(6) DEFAULT "" NOT NULL, qnt DOUBLE DEFAULT 0 NOT NULL, dealdate VARCHAR(10) DEFAULT "" NOT NULL, PRIMARY KEY (code))
+ALTER TABLE sale ADD CONSTRAINT fk_sale_cust FOREIGN KEY (ccode) REFERENCES customer (code) ON UPDATE CASCADE
+CREATE INDEX idx_sale_date ON sale(dealdate)

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Dexmira builds and tests with, when missing.
+set -euo pipefail
+packages=(build-essential cmake ninja-build pkg-config ccache
+  qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev libcurl4-openssl-dev
+  mdbtools-dev libgtest-dev xvfb xauth fonts-nanum sqlite3-tools python3)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}"
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+$SUDO apt-get update -q
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Takes a screenshot of the window after it compared two small stores whose
+# indexes differ. Usage: scripts/screenshot.sh [OUT.png]   (default out/screenshot.png)
+# BUILD_DIR chooses the build folder (default build). The image is a build
+# product: out/ is ignored by git.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BIN=${BUILD_DIR:-build}/src/app/dexmira
+OUT=${1:-out/screenshot.png}
+if [ ! -x "$BIN" ]; then
+  echo "screenshot.sh: $BIN not found; build it first (scripts/build.sh)" >&2
+  exit 2
+fi
+command -v xvfb-run >/dev/null || { echo "screenshot.sh: xvfb-run is missing (apt-get install xvfb xauth)" >&2; exit 2; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+A=$work/customer.mdb
+B=$work/reference.mdb
+PW=kt5316
+
+make_store() {  # FILE STATEMENT...
+  local file=$1; shift
+  "$BIN" create "$file" --password "$PW"
+  "$BIN" exec "$file" --password "$PW" "$@" >/dev/null  # affected-row counts
+}
+
+# The reference: keys and indexes as they should be.
+make_store "$B" \
+  "CREATE TABLE office (code SMALLINT NOT NULL, name VARCHAR(30) DEFAULT \"\", CONSTRAINT pk_office PRIMARY KEY (code))" \
+  "CREATE TABLE customer (code VARCHAR(6) NOT NULL, name VARCHAR(50) DEFAULT \"\", office SMALLINT DEFAULT 0, memo TEXT, CONSTRAINT pk_customer PRIMARY KEY (code), CONSTRAINT fk_customer_office FOREIGN KEY (office) REFERENCES office (code))" \
+  "CREATE INDEX idx_customer_name ON customer (name)" \
+  "CREATE TABLE sale_log (id AUTOINCREMENT, customer VARCHAR(6), amount DOUBLE DEFAULT 0, s_date DATETIME, CONSTRAINT pk_sale_log PRIMARY KEY (id))" \
+  "CREATE INDEX idx_sale_log_date ON sale_log (s_date)"
+
+# The customer's copy: drifted (a key, a foreign key and an index missing,
+# an index too many, a field of its own).
+make_store "$A" \
+  "CREATE TABLE office (code SMALLINT NOT NULL, name VARCHAR(30) DEFAULT \"\")" \
+  "CREATE TABLE customer (code VARCHAR(6) NOT NULL, name VARCHAR(50) DEFAULT \"\", office SMALLINT DEFAULT 0, memo TEXT, extra VARCHAR(10), CONSTRAINT pk_customer PRIMARY KEY (code))" \
+  "CREATE INDEX idx_customer_office ON customer (office)" \
+  "CREATE TABLE sale_log (id AUTOINCREMENT, customer VARCHAR(6), amount DOUBLE DEFAULT 0, s_date DATETIME, CONSTRAINT pk_sale_log PRIMARY KEY (id))" \
+  "CREATE INDEX idx_sale_log_amount ON sale_log (amount)"
+
+mkdir -p "$(dirname "$OUT")"
+# Settings of this run stay in the temporary folder.
+XDG_CONFIG_HOME=$work/config xvfb-run -a -s "-screen 0 1400x1000x24" \
+  "$BIN" --path-a "$A" --path-b "$B" --compare --screenshot "$OUT" --dialogs-log
+echo "$OUT"

@@ -1,0 +1,163 @@
+// dexmira compare / structure: the Compare button's run and one side's load,
+// printed for a terminal or as JSON.
+#include <iomanip>
+#include <sstream>
+
+#include "Cli.h"
+#include "CliSupport.h"
+#include "CompareRun.h"
+#include "modCmpDB.h"
+
+namespace dex::cli {
+
+namespace {
+
+struct Headless {
+    explicit Headless(DbEngine& engine, ConsoleDialogs& dialogs)
+        : wb{grid, engine, dialogs, itemBar, overallBar, window} {
+        grid.setColumnCount(modCmpDB::kColumns);
+    }
+    Grid grid;
+    ProgressBar itemBar, overallBar;
+    RecordingWindow window;
+    Workbench wb;
+};
+
+std::string cellText(const Grid& g, int col, int row) { return modCmpDB::GetCellText(g, col, row); }
+
+void printMessagesJson(std::ostream& out, const ConsoleDialogs& dialogs) {
+    out << "\"messages\":[";
+    bool first = true;
+    for (const auto& m : dialogs.messages()) {
+        out << (first ? "" : ",") << "{\"title\":" << jsonString(m.title) << ",\"text\":" << jsonString(m.text)
+            << ",\"icon\":" << jsonString(iconName(m.icon)) << "}";
+        first = false;
+    }
+    out << "]";
+}
+
+void printRowJson(std::ostream& out, const Grid& g, int row, int firstCol, int lastCol, bool withColours) {
+    out << "{\"row\":" << row << ",\"hidden\":" << (g.rowHidden(row) ? "true" : "false") << ",\"cells\":[";
+    for (int c = firstCol; c <= lastCol; ++c) out << (c > firstCol ? "," : "") << jsonString(cellText(g, c, row));
+    out << "]";
+    if (withColours) {
+        out << ",\"colors\":{";
+        bool first = true;
+        for (int c = firstCol; c <= lastCol; ++c)
+            if (auto color = g.backColor(c, row)) {
+                out << (first ? "" : ",") << "\"" << c << "\":" << jsonString(colorText(*color));
+                first = false;
+            }
+        out << "}";
+    }
+    out << "}";
+}
+
+void printCompareJson(std::ostream& out, const Headless& h, int64_t count, const ConsoleDialogs& dialogs) {
+    const Grid& g = h.grid;
+    out << "{\"paths\":{\"A\":" << jsonString(g.headerText(1, true)) << ",\"B\":" << jsonString(g.headerText(13, true))
+        << "},\"rows\":[";
+    for (int r = 1; r <= g.rowCount(); ++r) {
+        if (r > 1) out << ",";
+        printRowJson(out, g, r, 1, modCmpDB::kColumns, true);
+    }
+    out << "],\"count\":" << count << ",\"active\":{\"column\":" << g.activeColumn() << ",\"row\":" << g.activeRow()
+        << "},";
+    printMessagesJson(out, dialogs);
+    out << "}\n";
+}
+
+// One side of a row: table.field with its P F I marks.
+std::string sideText(const Grid& g, int base, int row) {
+    const std::string table = cellText(g, base + 1, row), field = cellText(g, base + 5, row);
+    if (table.empty() && field.empty()) return "(none)";
+    std::string marks;
+    const char* names[] = {"P", "F", "I"};
+    for (int j = 0; j < 3; ++j) marks += cellText(g, base + 2 + j, row) == "v" ? names[j] : ".";
+    return table + "." + field + " [" + marks + "]";
+}
+
+void printCompareText(std::ostream& out, const Headless& h, int64_t count) {
+    const Grid& g = h.grid;
+    out << "A: " << g.headerText(1, true) << "\n" << "B: " << g.headerText(13, true) << "\n";
+    out << "Marks [P F I]: primary key, foreign key, other index; '.' none. "
+           "\"(none)\" faces a row shifted to line the two sides up.\n";
+    size_t width = 10;
+    for (int r = 1; r <= g.rowCount(); ++r)
+        if (!g.rowHidden(r)) width = std::max(width, sideText(g, 0, r).size());
+    for (int r = 1; r <= g.rowCount(); ++r) {
+        if (g.rowHidden(r)) continue;
+        out << std::setw(5) << r << "  " << std::left << std::setw(static_cast<int>(width)) << sideText(g, 0, r)
+            << std::right << "  " << (cellText(g, 12, r).empty() ? " " : cellText(g, 12, r)) << "  "
+            << sideText(g, 12, r) << "\n";
+    }
+    out << "count: " << count << "\n";
+}
+
+}  // namespace
+
+int cmdCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err) {
+    const bool json = args.flag("--json");
+    const std::string product = args.option("--product").value_or("");
+    if (auto bad = args.unknownOption()) {
+        err << "unknown option " << *bad << "\n";
+        return kFailure;
+    }
+    if (args.rest().size() != 2) {
+        err << "usage: dexmira compare A B [--product NAME] [--json]\n";
+        return kFailure;
+    }
+    ConsoleDialogs dialogs(err, json, false);
+    Headless h(engine, dialogs);
+    CompareRequest request{args.rest()[0], args.rest()[1], ""};
+    if (!product.empty()) {
+        err << "--product: migrating the copies before comparing is not available in this build yet\n";
+        return kFailure;
+    }
+    const bool ran = RunComparison(h.wb, request);
+    int64_t count = 0;
+    for (int r = 1; r <= h.grid.rowCount(); ++r)
+        if (cellText(h.grid, 12, r) == "!") ++count;
+    if (json)
+        printCompareJson(out, h, count, dialogs);
+    else if (ran)
+        printCompareText(out, h, count);
+    if (!ran) return kFailure;
+    return count > 0 ? kDifferences : kOk;
+}
+
+int cmdStructure(DbEngine& engine, Args args, std::ostream& out, std::ostream& err) {
+    const bool json = args.flag("--json");
+    const std::string password = args.option("--password").value_or("");
+    if (auto bad = args.unknownOption()) {
+        err << "unknown option " << *bad << "\n";
+        return kFailure;
+    }
+    if (args.rest().size() != 1) {
+        err << "usage: dexmira structure FILE [--password PW] [--json]\n";
+        return kFailure;
+    }
+    ConsoleDialogs dialogs(err, json, false);
+    Headless h(engine, dialogs);
+    const bool ok = modCmpDB::LoadDBStruct(h.wb, args.rest()[0], true, password, "");
+    const Grid& g = h.grid;
+    if (json) {
+        out << "{\"path\":" << jsonString(args.rest()[0]) << ",\"rows\":[";
+        for (int r = 1; r <= g.rowCount(); ++r) {
+            if (r > 1) out << ",";
+            printRowJson(out, g, r, 1, 11, false);
+        }
+        out << "],";
+        printMessagesJson(out, dialogs);
+        out << "}\n";
+    } else if (ok) {
+        out << "테이블명\tP\tF\tI\t필드명\tType\tSize\tDef\tNull\tZro\tRKEY\n";
+        for (int r = 1; r <= g.rowCount(); ++r) {
+            for (int c = 1; c <= 11; ++c) out << (c > 1 ? "\t" : "") << cellText(g, c, r);
+            out << "\n";
+        }
+    }
+    return ok ? kOk : kFailure;
+}
+
+}  // namespace dex::cli

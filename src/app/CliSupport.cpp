@@ -1,0 +1,92 @@
+#include "CliSupport.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace dex::cli {
+
+std::optional<std::string> Args::option(const std::string& name) {
+    auto it = std::find(args_.begin(), args_.end(), name);
+    if (it == args_.end() || it + 1 == args_.end()) return std::nullopt;
+    std::string value = *(it + 1);
+    args_.erase(it, it + 2);
+    return value;
+}
+
+bool Args::flag(const std::string& name) {
+    auto it = std::find(args_.begin(), args_.end(), name);
+    if (it == args_.end()) return false;
+    args_.erase(it);
+    return true;
+}
+
+std::optional<std::string> Args::unknownOption() const {
+    for (const auto& a : args_)
+        if (a.size() > 2 && a.rfind("--", 0) == 0) return a;
+    return std::nullopt;
+}
+
+void ConsoleDialogs::message(const std::string& text, const std::string& title, Icon icon) {
+    messages_.push_back({title, text, icon});
+    if (collect_) return;
+    // One message, one line: each run of line breaks inside it becomes " / ".
+    std::string out;
+    bool inBreak = false;
+    for (char c : text) {
+        if (c == '\r' || c == '\n') {
+            if (!inBreak) out += " / ";
+            inBreak = true;
+        } else {
+            out += c;
+            inBreak = false;
+        }
+    }
+    err_ << out << "\n";
+}
+
+bool ConsoleDialogs::askYesNo(const std::string& text, const std::string& title, bool) {
+    message(text, title, Icon::Question);
+    if (!collect_) err_ << (answerYes_ ? "-> Yes (--yes)" : "-> No (give --yes to answer Yes)") << "\n";
+    return answerYes_;
+}
+
+std::string jsonString(const std::string& s) {
+    std::string r = "\"";
+    for (unsigned char c : s) {
+        switch (c) {
+            case '"': r += "\\\""; break;
+            case '\\': r += "\\\\"; break;
+            case '\n': r += "\\n"; break;
+            case '\r': r += "\\r"; break;
+            case '\t': r += "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                    r += buf;
+                } else {
+                    r += static_cast<char>(c);
+                }
+        }
+    }
+    return r + "\"";
+}
+
+std::string iconName(Icon icon) {
+    switch (icon) {
+        case Icon::Information: return "information";
+        case Icon::Warning: return "warning";
+        case Icon::Critical: return "critical";
+        case Icon::Question: return "question";
+        case Icon::None: break;
+    }
+    return "none";
+}
+
+std::string colorText(uint32_t color) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "&H%08X", color);
+    return buf;
+}
+
+}  // namespace dex::cli

@@ -1,0 +1,60 @@
+#pragma once
+// Pieces shared by the headless commands: argument reading, the dialogs
+// that turn message boxes into output lines, and JSON text.
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "Dialogs.h"
+
+namespace dex::cli {
+
+// Exit statuses of the headless commands.
+constexpr int kOk = 0, kDifferences = 1, kFailure = 2;
+
+class Args {
+public:
+    explicit Args(std::vector<std::string> args) : args_(std::move(args)) {}
+    // Removes "--name VALUE" and returns VALUE; nullopt when absent.
+    std::optional<std::string> option(const std::string& name);
+    // Removes "--name" and tells whether it was there.
+    bool flag(const std::string& name);
+    // What is left, in order (call after the options were taken).
+    const std::vector<std::string>& rest() const { return args_; }
+    // The first unknown "--x", if any.
+    std::optional<std::string> unknownOption() const;
+
+private:
+    std::vector<std::string> args_;
+};
+
+// Message boxes become lines on the error stream, or are collected for
+// --json; questions are answered by --yes.
+class ConsoleDialogs : public Dialogs {
+public:
+    ConsoleDialogs(std::ostream& err, bool collect, bool answerYes)
+        : err_(err), collect_(collect), answerYes_(answerYes) {}
+    void message(const std::string& text, const std::string& title, Icon icon) override;
+    bool askYesNo(const std::string& text, const std::string& title, bool defaultNo) override;
+    OpenFileResult openFile(const OpenFileRequest&) override { return {true, false, {}}; }
+
+    struct Entry {
+        std::string title, text;
+        Icon icon;
+    };
+    const std::vector<Entry>& messages() const { return messages_; }
+
+private:
+    std::ostream& err_;
+    bool collect_;
+    bool answerYes_;
+    std::vector<Entry> messages_;
+};
+
+std::string jsonString(const std::string& s);
+std::string iconName(Icon icon);
+// "&H00BBGGRR"
+std::string colorText(uint32_t color);
+
+}  // namespace dex::cli

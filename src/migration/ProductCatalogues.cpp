@@ -1,0 +1,33 @@
+#include "ProductCatalogues.h"
+
+#include <stdexcept>
+#include <utility>
+
+#include "modDBPatch_VARDO.h"
+
+namespace dex::migration {
+
+std::string ProductCodeFor(const std::string& nameOrCode) {
+    static const std::pair<const char*, const char*> kProducts[] = {
+        {"VelmoraII", "vardoII"}, {"VelmoraLite", "vardoII"}, {"QuensaII", "FornII"},
+        {"QuensaPro", "FornPro"}, {"TallyvoII", "quickbilII"},
+    };
+    for (const auto& [name, code] : kProducts)
+        if (nameOrCode == name || nameOrCode == code) return code;
+    return {};
+}
+
+const Catalogue* CatalogueFor(const std::string& productCode) {
+    if (productCode == "vardoII") return &modDBPatch_VARDO::Catalogue();
+    return nullptr;
+}
+
+bool ChkDBpatchFor(const std::string& productCode, MigrationContext& ctx) {
+    if (productCode.empty()) return true;
+    const Catalogue* catalogue = CatalogueFor(productCode);
+    if (!catalogue)
+        throw std::invalid_argument("no migration catalogue for product code '" + productCode + "'");
+    return ChkDBpatch(ctx, *catalogue);
+}
+
+}  // namespace dex::migration

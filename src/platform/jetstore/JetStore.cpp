@@ -1,0 +1,249 @@
+#include "JetStore.h"
+
+#include <map>
+
+#include "JetDialect.h"
+#include "SchemaCatalog.h"
+#include "SchemaEditor.h"
+#include "StoreErrors.h"
+#include "StoreFile.h"
+#include "StructureReader.h"
+
+namespace dex {
+namespace jet {
+namespace {
+
+// "key=value;key=value" with keys in upper case; surrounding blanks and quotes removed.
+std::map<std::string, std::string> parseSettings(const std::string& text) {
+    std::map<std::string, std::string> out;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(';', start);
+        if (end == std::string::npos) end = text.size();
+        std::string item = text.substr(start, end - start);
+        size_t eq = item.find('=');
+        if (eq != std::string::npos) {
+            auto trim = [](std::string s) {
+                s.erase(0, s.find_first_not_of(" \t"));
+                s.erase(s.find_last_not_of(" \t") + 1);
+                if (s.size() >= 2 && (s.front() == '"' || s.front() == '\'') && s.back() == s.front())
+                    s = s.substr(1, s.size() - 2);
+                return s;
+            };
+            out[upper(trim(item.substr(0, eq)))] = trim(item.substr(eq + 1));
+        }
+        start = end + 1;
+    }
+    return out;
+}
+
+std::string settingOr(const std::map<std::string, std::string>& s, const std::string& key) {
+    auto it = s.find(key);
+    return it == s.end() ? std::string() : it->second;
+}
+
+std::string daoPassword(const std::string& connect) { return settingOr(parseSettings(connect), "PWD"); }
+
+// A row set read completely at open, as a client-side cursor gives it.
+class MaterializedRecordset : public Recordset {
+public:
+    MaterializedRecordset() = default;  // closed: the statement returned no rows
+    MaterializedRecordset(int fields, std::vector<std::vector<Value>> rows)
+        : open_(true), fields_(fields), rows_(std::move(rows)) {}
+
+    int state() const override { return open_ ? StateOpen : StateClosed; }
+    bool eof() const override { return requireOpen(), pos_ >= rows_.size(); }
+    int fieldCount() const override { return requireOpen(), fields_; }
+    long recordCount() const override { return requireOpen(), static_cast<long>(rows_.size()); }
+    Value field(int index) const override {
+        if (eof())
+            throw DbError(storeerr::NoCurrentRecord,
+                          "Either BOF or EOF is True, or the current record has been deleted. Requested "
+                          "operation requires a current record.");
+        if (index < 0 || index >= fields_)
+            throw DbError(3265, "Item cannot be found in the collection corresponding to the requested "
+                                "name or ordinal.");
+        return rows_[pos_][static_cast<size_t>(index)];
+    }
+    void moveNext() override {
+        if (eof()) throw DbError(storeerr::NoCurrentRecord, "Either BOF or EOF is True, or the current record has been deleted.");
+        ++pos_;
+    }
+    void close() override { open_ = false; }
+
+private:
+    void requireOpen() const {
+        if (!open_) throw DbError(storeerr::ObjectClosed, "Operation is not allowed when the object is closed.");
+    }
+    bool open_ = false;
+    int fields_ = 0;
+    std::vector<std::vector<Value>> rows_;
+    size_t pos_ = 0;
+};
+
+bool onlyTrailingNoise(const char* tail) {
+    for (const auto& t : tokenize(tail ? tail : ""))
+        if (isSignificant(t) && !isPunct(t, ";")) return false;
+    return true;
+}
+
+// Runs statements of the Jet dialect on one store connection.
+class StatementRunner {
+public:
+    explicit StatementRunner(sqlite3* db) : db_(db), catalog_(db) {}
+
+    int64_t execute(const std::string& sql) {
+        auto tokens = tokenize(sql);
+        if (runDdl(tokens)) return 0;
+        StmtHandle st = prepare(rewriteJetSql(tokens));
+        while (step(st.get())) {
+        }
+        return sqlite3_stmt_readonly(st.get()) ? 0 : sqlite3_changes64(db_);
+    }
+
+    std::unique_ptr<Recordset> query(const std::string& sql) {
+        auto tokens = tokenize(sql);
+        if (runDdl(tokens)) return std::make_unique<MaterializedRecordset>();
+        StmtHandle st = prepare(rewriteJetSql(tokens));
+        const int fields = sqlite3_column_count(st.get());
+        std::vector<std::vector<Value>> rows;
+        while (step(st.get())) {
+            std::vector<Value> row;
+            for (int i = 0; i < fields; ++i) row.push_back(columnValue(st.get(), i));
+            rows.push_back(std::move(row));
+        }
+        if (fields == 0) return std::make_unique<MaterializedRecordset>();
+        return std::make_unique<MaterializedRecordset>(fields, std::move(rows));
+    }
+
+    SchemaCatalog& catalog() { return catalog_; }
+
+private:
+    bool runDdl(const std::vector<Token>& tokens) {
+        SchemaEditor editor(db_, catalog_);
+        switch (classify(tokens)) {
+            case StatementKind::CreateTable: editor.createTable(tokens); return true;
+            case StatementKind::AlterTable: editor.alterTable(tokens); return true;
+            case StatementKind::CreateIndex: editor.createIndex(tokens); return true;
+            case StatementKind::DropTable: editor.dropTable(tokens); return true;
+            case StatementKind::DropIndex: editor.dropIndex(tokens); return true;
+            case StatementKind::Other: return false;
+        }
+        return false;
+    }
+
+    StmtHandle prepare(const std::string& sql) {
+        sqlite3_stmt* raw = nullptr;
+        const char* tail = nullptr;
+        int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &raw, &tail);
+        StmtHandle st(raw);
+        if (rc != SQLITE_OK) throw sqliteError(db_, rc);
+        if (!st)
+            throw syntaxError("Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'.");
+        if (!onlyTrailingNoise(tail)) throw syntaxError("Characters found after end of SQL statement.");
+        return st;
+    }
+
+    bool step(sqlite3_stmt* st) {
+        int rc = sqlite3_step(st);
+        if (rc == SQLITE_ROW) return true;
+        if (rc == SQLITE_DONE) return false;
+        throw sqliteError(db_, rc);
+    }
+
+    static Value columnValue(sqlite3_stmt* st, int i) {
+        switch (sqlite3_column_type(st, i)) {
+            case SQLITE_NULL: return std::monostate{};
+            case SQLITE_INTEGER: return static_cast<int64_t>(sqlite3_column_int64(st, i));
+            case SQLITE_FLOAT: return sqlite3_column_double(st, i);
+            default: {
+                auto* p = static_cast<const char*>(sqlite3_column_blob(st, i));
+                return std::string(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(st, i)));
+            }
+        }
+    }
+
+    sqlite3* db_;
+    SchemaCatalog catalog_;
+};
+
+class StoreConnection : public Connection {
+public:
+    explicit StoreConnection(DbHandle db) : db_(std::move(db)), runner_(std::make_unique<StatementRunner>(db_.get())) {}
+    int64_t execute(const std::string& sql) override { return runner().execute(sql); }
+    std::unique_ptr<Recordset> query(const std::string& sql) override { return runner().query(sql); }
+    void close() override {
+        runner_.reset();
+        db_.reset();
+    }
+
+private:
+    StatementRunner& runner() {
+        if (!runner_) throw noConnection();
+        return *runner_;
+    }
+    DbHandle db_;
+    std::unique_ptr<StatementRunner> runner_;
+};
+
+class StoreDatabase : public DaoDatabase {
+public:
+    explicit StoreDatabase(DbHandle db) : db_(std::move(db)) {}
+    std::vector<TableDef> tableDefs() override {
+        if (!db_) throw DbError(storeerr::ObjectInvalid, "Object invalid or no longer set.");
+        SchemaCatalog catalog(db_.get());
+        return readTableDefs(catalog);
+    }
+    void close() override { db_.reset(); }
+
+private:
+    DbHandle db_;
+};
+
+class StoreEngine : public DbEngine {
+public:
+    explicit StoreEngine(const JetStoreOptions& options) : options_(options) {}
+
+    std::unique_ptr<DaoDatabase> openDatabase(const std::string& path, int, bool readOnly,
+                                              const std::string& connect) override {
+        OpenRequest request{path, daoPassword(connect), readOnly, dberr::FileNotFound};
+        return std::make_unique<StoreDatabase>(openStore(request, options_));
+    }
+
+    void compactDatabase(const std::string& source, const std::string& destination,
+                         const std::string& sourceConnect) override {
+        OpenRequest request{source, daoPassword(sourceConnect), true, dberr::FileNotFound};
+        compactStore(request, destination, options_);
+    }
+
+    std::unique_ptr<Connection> openConnection(const std::string& connectionString) override {
+        auto settings = parseSettings(connectionString);
+        std::string provider = upper(settingOr(settings, "PROVIDER"));
+        if (!provider.empty() && provider.rfind("MICROSOFT.JET.OLEDB", 0) != 0 &&
+            provider.rfind("MICROSOFT.ACE.OLEDB", 0) != 0)
+            throw DbError(3706, "Provider cannot be found. It may not be properly installed.");
+        OpenRequest request{settingOr(settings, "DATA SOURCE"), settingOr(settings, "JET OLEDB:DATABASE PASSWORD"),
+                            false, dberr::ConstraintViolation};
+        return std::make_unique<StoreConnection>(openStore(request, options_));
+    }
+
+private:
+    JetStoreOptions options_;
+};
+
+}  // namespace
+}  // namespace jet
+
+std::unique_ptr<DbEngine> makeJetStoreEngine() { return makeJetStoreEngine(JetStoreOptions{}); }
+
+std::unique_ptr<DbEngine> makeJetStoreEngine(const JetStoreOptions& options) {
+    return std::make_unique<jet::StoreEngine>(options);
+}
+
+void createStore(const std::string& path, const std::string& password) { jet::createStoreFile(path, password); }
+
+void setStorePassword(const std::string& path, const std::string& oldPassword, const std::string& newPassword) {
+    jet::changeStorePassword(path, oldPassword, newPassword);
+}
+
+}  // namespace dex

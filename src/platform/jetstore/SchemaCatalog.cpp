@@ -1,0 +1,78 @@
+#include "SchemaCatalog.h"
+
+#include "DdlParser.h"
+#include "SqliteHandles.h"
+#include "StoreErrors.h"
+
+namespace dex::jet {
+
+const TableModel& SchemaCatalog::parse(const std::string& sql) {
+    auto it = cache_.find(sql);
+    if (it == cache_.end()) it = cache_.emplace(sql, parseCreateTable(tokenize(sql), false)).first;
+    return it->second;
+}
+
+std::vector<TableModel> SchemaCatalog::tables() {
+    std::vector<TableModel> out;
+    Statement st(db_,
+                 "SELECT name, sql FROM sqlite_master WHERE type = 'table' AND sql IS NOT NULL "
+                 "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid");
+    while (st.step()) {
+        TableModel t = parse(st.columnText(1));
+        t.name = st.columnText(0);
+        out.push_back(std::move(t));
+    }
+    return out;
+}
+
+std::optional<TableModel> SchemaCatalog::find(const std::string& name) {
+    Statement st(db_,
+                 "SELECT name, sql FROM sqlite_master WHERE type = 'table' AND sql IS NOT NULL "
+                 "AND name = ?1 COLLATE NOCASE");
+    st.bind(1, name);
+    if (!st.step()) return std::nullopt;
+    TableModel t = parse(st.columnText(1));
+    t.name = st.columnText(0);
+    return t;
+}
+
+TableModel SchemaCatalog::require(const std::string& name) {
+    auto t = find(name);
+    if (!t) throw missingTable(name);
+    return *t;
+}
+
+std::vector<IndexInfo> SchemaCatalog::indexes(const std::string& table) {
+    std::vector<IndexInfo> out;
+    Statement list(db_, "SELECT name, \"unique\", origin FROM pragma_index_list(?1) ORDER BY name");
+    list.bind(1, table);
+    while (list.step()) {
+        IndexInfo ix{list.columnText(0), list.columnInt(1) != 0, list.columnText(2) == "c", {}};
+        Statement cols(db_, "SELECT name FROM pragma_index_info(?1) ORDER BY seqno");
+        cols.bind(1, ix.name);
+        while (cols.step()) ix.columns.push_back(cols.columnText(0));
+        out.push_back(std::move(ix));
+    }
+    return out;
+}
+
+bool SchemaCatalog::indexExists(const std::string& name) {
+    Statement st(db_, "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?1 COLLATE NOCASE");
+    st.bind(1, name);
+    return st.step();
+}
+
+std::vector<std::string> SchemaCatalog::referencingTables(const std::string& table) {
+    std::vector<std::string> out;
+    for (const auto& t : tables()) {
+        if (equalsNoCase(t.name, table)) continue;
+        for (const auto& fk : t.foreignKeys)
+            if (equalsNoCase(fk.refTable, table)) {
+                out.push_back(t.name);
+                break;
+            }
+    }
+    return out;
+}
+
+}  // namespace dex::jet

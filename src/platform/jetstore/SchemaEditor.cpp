@@ -1,0 +1,291 @@
+#include "SchemaEditor.h"
+
+#include <algorithm>
+
+#include "SqliteHandles.h"
+#include "StoreErrors.h"
+
+namespace dex::jet {
+namespace {
+
+// writable_schema for the span of one schema edit.
+class WritableSchema {
+public:
+    explicit WritableSchema(sqlite3* db) : db_(db) { execSql(db, "PRAGMA writable_schema=ON"); }
+    ~WritableSchema() { sqlite3_exec(db_, "PRAGMA writable_schema=OFF", nullptr, nullptr, nullptr); }
+    WritableSchema(const WritableSchema&) = delete;
+    WritableSchema& operator=(const WritableSchema&) = delete;
+
+private:
+    sqlite3* db_;
+};
+
+std::string columnList(const std::vector<std::string>& names) {
+    std::string out;
+    for (const auto& n : names) out += (out.empty() ? "" : ", ") + quoteIdent(n);
+    return out;
+}
+
+bool sameColumnSet(std::vector<std::string> a, std::vector<std::string> b) {
+    if (a.size() != b.size()) return false;
+    auto lower = [](std::vector<std::string>& v) {
+        for (auto& s : v) s = upper(s);
+        std::sort(v.begin(), v.end());
+    };
+    lower(a);
+    lower(b);
+    return a == b;
+}
+
+// Declared names for the given column names; throws when one is missing.
+std::vector<std::string> declaredNames(const TableModel& t, const std::vector<std::string>& names) {
+    std::vector<std::string> out;
+    for (const auto& n : names) {
+        const ColumnDef* c = t.findColumn(n);
+        if (!c) throw missingColumn(t.name, n);
+        out.push_back(c->name);
+    }
+    return out;
+}
+
+DbError nullValueError(const std::string& table, const std::string& column) {
+    return DbError(dberr::ConstraintViolation,
+                   "Field '" + table + "." + column +
+                       "' cannot contain a Null value because the Required property for this field "
+                       "is set to True.  Enter a value in this field.");
+}
+
+}  // namespace
+
+void SchemaEditor::createTable(const std::vector<Token>& tokens) {
+    TableModel t = parseCreateTable(tokens, true);
+    if (catalog_.find(t.name)) throw tableExists(t.name);
+    t.primaryKey = declaredNames(t, t.primaryKey);
+    for (auto& fk : t.foreignKeys) checkForeignKey(t, fk);
+    Transaction tx(db_);
+    execSql(db_, renderCreateTable(t, t.name));
+    for (const auto& trigger : renderAutoNumberTriggers(t)) execSql(db_, trigger);
+    tx.commit();
+}
+
+void SchemaEditor::alterTable(const std::vector<Token>& tokens) {
+    AlterStatement a = parseAlterTable(tokens);
+    switch (a.kind) {
+        case AlterStatement::AddColumn: return addColumn(a);
+        case AlterStatement::AlterColumn: return alterColumn(a);
+        case AlterStatement::AddForeignKey: return addForeignKey(a);
+        case AlterStatement::DropConstraint: return dropConstraint(a);
+        case AlterStatement::DropColumn: return dropColumn(a);
+    }
+}
+
+bool SchemaEditor::hasRows(const std::string& table) {
+    Statement st(db_, "SELECT 1 FROM " + quoteIdent(table) + " LIMIT 1");
+    return st.step();
+}
+
+// Existing rows take the column's default, as SQLite's ADD COLUMN gives them; an
+// expression default (Now()) is evaluated once for them. A NOT NULL column with
+// no default (or DEFAULT NULL) leaves existing rows Null, as Jet does: it reads
+// back as required, but the store keeps it nullable so that those rows stay
+// valid, can be found with IS NULL and back-filled.
+void SchemaEditor::addColumn(const AlterStatement& a) {
+    TableModel t = catalog_.require(a.table);
+    ColumnDef c = a.column;
+    const bool rows = hasRows(t.name);
+    if (rows && c.notNull && (!c.defaultText || equalsNoCase(*c.defaultText, "NULL"))) c.storedNullable = true;
+    if (t.findColumn(c.name))
+        throw syntaxError("Field '" + c.name + "' already exists in table '" + t.name + "'.");
+    TableModel newT = t;
+    newT.columns.push_back(c);
+    if (c.primaryKey || c.unique || isAutoNumber(c)) {
+        if (c.primaryKey) newT.primaryKey = {c.name};
+        rebuild(t, newT);
+        if (isAutoNumber(c))
+            execSql(db_, "UPDATE " + quoteIdent(t.name) + " SET " + quoteIdent(c.name) + " = rowid");
+        return;
+    }
+    if (!hasExpressionDefault(c) || !rows) {
+        execSql(db_, "ALTER TABLE " + quoteIdent(t.name) + " ADD COLUMN " + renderColumn(newT, newT.columns.back()));
+        return;
+    }
+    std::string expr = c.defaultText ? defaultExpression(*c.defaultText) : std::string();
+    replaceSchema(newT, [&] {
+        if (!expr.empty())
+            execSql(db_, "UPDATE " + quoteIdent(t.name) + " SET " + quoteIdent(c.name) + " = " + expr);
+    });
+}
+
+// A change of declared type, size, default or nullability whose stored form keeps
+// the column's affinity edits the schema only; anything else rebuilds.
+void SchemaEditor::alterColumn(const AlterStatement& a) {
+    TableModel t = catalog_.require(a.table);
+    const ColumnDef* old = t.findColumn(a.column.name);
+    if (!old) throw missingColumn(t.name, a.column.name);
+    ColumnDef c = a.column;
+    c.name = old->name;
+    c.primaryKey = old->primaryKey;
+    c.unique = old->unique;
+    TableModel newT = t;
+    *newT.findColumn(c.name) = c;
+    bool keyed = rowidAutoNumber(t) == old || rowidAutoNumber(newT) != nullptr;
+    bool schemaOnly = !isAutoNumber(*old) && !isAutoNumber(c) && !keyed &&
+                      storedAffinity(t, *old) == storedAffinity(newT, c);
+    if (!schemaOnly) return rebuild(t, newT);
+    // Checked against the old schema: once NOT NULL is declared SQLite takes IS NULL as false.
+    bool nullCheck = c.notNull && (!old->notNull || old->storedNullable);
+    replaceSchema(newT, [] {}, [&] {
+        if (!nullCheck) return;
+        Statement st(db_, "SELECT 1 FROM " + quoteIdent(t.name) + " WHERE " + quoteIdent(c.name) + " IS NULL LIMIT 1");
+        if (st.step()) throw nullValueError(t.name, c.name);
+    });
+}
+
+void SchemaEditor::checkForeignKey(const TableModel& t, ForeignKeyDef& fk) {
+    if (!fk.name.empty()) {
+        for (const auto& other : catalog_.tables())
+            if (other.findForeignKey(fk.name)) throw constraintExists(fk.name);
+        if (catalog_.indexExists(fk.name)) throw indexExists(fk.name);
+    }
+    fk.columns = declaredNames(t, fk.columns);
+    TableModel rt = equalsNoCase(fk.refTable, t.name) ? t : catalog_.require(fk.refTable);
+    fk.refTable = rt.name;
+    fk.refColumns = declaredNames(rt, fk.refColumns.empty() ? rt.primaryKey : fk.refColumns);
+    if (fk.refColumns.empty() || fk.refColumns.size() != fk.columns.size())
+        throw syntaxError("Relationships must be on the same number of fields with the same data types.");
+    bool keyed = sameColumnSet(fk.refColumns, rt.primaryKey);
+    for (const auto& u : rt.uniques) keyed = keyed || sameColumnSet(fk.refColumns, u);
+    if (!keyed && catalog_.find(rt.name))
+        for (const auto& ix : catalog_.indexes(rt.name)) keyed = keyed || (ix.unique && sameColumnSet(fk.refColumns, ix.columns));
+    if (!keyed) throw syntaxError("No unique index found for the referenced field of the primary table.");
+    for (size_t i = 0; i < fk.columns.size(); ++i)
+        if (daoTypeOf(t.findColumn(fk.columns[i])->type).code != daoTypeOf(rt.findColumn(fk.refColumns[i])->type).code)
+            throw syntaxError("Relationships must be on the same number of fields with the same data types.");
+}
+
+// Adding a foreign key never changes a row: the constraint joins the schema text
+// and foreign_key_check proves the stored rows satisfy it.
+void SchemaEditor::addForeignKey(const AlterStatement& a) {
+    TableModel t = catalog_.require(a.table);
+    ForeignKeyDef fk = a.foreignKey;
+    checkForeignKey(t, fk);
+    TableModel newT = t;
+    newT.foreignKeys.push_back(fk);
+    replaceSchema(newT, [&] {
+        Statement st(db_, "SELECT 1 FROM pragma_foreign_key_check(?1) LIMIT 1");
+        st.bind(1, t.name);
+        if (st.step())
+            throw DbError(dberr::ConstraintViolation,
+                          "Data in table '" + t.name + "' violates referential integrity rules; the "
+                          "relationship '" + fk.name + "' cannot be created.");
+    });
+}
+
+void SchemaEditor::dropConstraint(const AlterStatement& a) {
+    TableModel t = catalog_.require(a.table);
+    auto it = std::find_if(t.foreignKeys.begin(), t.foreignKeys.end(),
+                           [&](const ForeignKeyDef& f) { return equalsNoCase(f.name, a.name); });
+    if (it == t.foreignKeys.end()) throw syntaxError("CONSTRAINT '" + a.name + "' does not exist.");
+    t.foreignKeys.erase(it);
+    replaceSchema(t, [] {});
+}
+
+void SchemaEditor::dropColumn(const AlterStatement& a) {
+    TableModel t = catalog_.require(a.table);
+    const ColumnDef* c = t.findColumn(a.name);
+    if (!c) throw missingColumn(t.name, a.name);
+    execSql(db_, "ALTER TABLE " + quoteIdent(t.name) + " DROP COLUMN " + quoteIdent(c->name));
+}
+
+void SchemaEditor::createIndex(const std::vector<Token>& tokens) {
+    CreateIndexStatement s = parseCreateIndex(tokens);
+    TableModel t = catalog_.require(s.table);
+    auto cols = declaredNames(t, s.columns);
+    if (catalog_.indexExists(s.name) || t.findForeignKey(s.name)) throw indexExists(s.name);
+    execSql(db_, std::string("CREATE ") + (s.unique ? "UNIQUE " : "") + "INDEX " + quoteIdent(s.name) + " ON " +
+                     quoteIdent(t.name) + " (" + columnList(cols) + ")");
+}
+
+void SchemaEditor::dropTable(const std::vector<Token>& tokens) {
+    DropStatement s = parseDrop(tokens);
+    TableModel t = catalog_.require(s.name);
+    auto refs = catalog_.referencingTables(t.name);
+    if (!refs.empty())
+        throw syntaxError("Cannot delete table '" + t.name + "'; it is part of one or more relationships (table '" +
+                          refs.front() + "').");
+    execSql(db_, "DROP TABLE " + quoteIdent(t.name));
+}
+
+void SchemaEditor::dropIndex(const std::vector<Token>& tokens) {
+    DropStatement s = parseDrop(tokens);
+    if (!catalog_.indexExists(s.name)) throw syntaxError("Index '" + s.name + "' not found.");
+    execSql(db_, "DROP INDEX " + quoteIdent(s.name));
+}
+
+// The schema-only edit of SQLite's ALTER TABLE documentation: no row is copied.
+void SchemaEditor::replaceSchema(const TableModel& t, const std::function<void()>& check,
+                                 const std::function<void()>& before) {
+    Transaction tx(db_);
+    before();
+    int64_t version = queryInt(db_, "PRAGMA schema_version");
+    {
+        WritableSchema writable(db_);
+        Statement st(db_, "UPDATE sqlite_master SET sql = ?1 WHERE type = 'table' AND name = ?2");
+        st.bind(1, renderCreateTable(t, t.name)).bind(2, t.name);
+        st.step();
+        execSql(db_, "PRAGMA schema_version=" + std::to_string(version + 1));
+    }
+    Statement reload(db_, "SELECT * FROM " + quoteIdent(t.name) + " LIMIT 0");  // the new text must parse
+    check();
+    tx.commit();
+}
+
+void SchemaEditor::checkForeignKeysOf(const std::string& table) {
+    Statement st(db_, "SELECT 1 FROM pragma_foreign_key_check(?1) LIMIT 1");
+    st.bind(1, table);
+    if (st.step())
+        throw DbError(dberr::ConstraintViolation,
+                      "Data in table '" + table + "' violates referential integrity rules.");
+}
+
+void SchemaEditor::rebuild(const TableModel& oldT, const TableModel& newT) {
+    ForeignKeysOff fkOff(db_);
+    Transaction tx(db_);
+    std::vector<std::string> restore;
+    Statement objs(db_, "SELECT sql FROM sqlite_master WHERE tbl_name = ?1 AND sql IS NOT NULL AND "
+                        "(type = 'index' OR (type = 'trigger' AND name NOT LIKE 'jet\\_autonumber\\_%' ESCAPE '\\'))");
+    objs.bind(1, oldT.name);
+    while (objs.step()) restore.push_back(objs.columnText(0));
+    int64_t seq = 0;
+    if (catalog_.find("sqlite_sequence")) {
+        Statement s(db_, "SELECT seq FROM sqlite_sequence WHERE name = ?1");
+        s.bind(1, oldT.name);
+        if (s.step()) seq = s.columnInt(0);
+    }
+    const std::string tmp = "jet_rebuild_" + oldT.name;
+    execSql(db_, renderCreateTable(newT, tmp));
+    std::vector<std::string> common;
+    for (const auto& c : newT.columns)
+        if (oldT.findColumn(c.name)) common.push_back(c.name);
+    execSql(db_, "INSERT INTO " + quoteIdent(tmp) + " (" + columnList(common) + ") SELECT " + columnList(common) +
+                     " FROM " + quoteIdent(oldT.name));
+    execSql(db_, "DROP TABLE " + quoteIdent(oldT.name));
+    execSql(db_, "ALTER TABLE " + quoteIdent(tmp) + " RENAME TO " + quoteIdent(newT.name));
+    for (const auto& sql : restore) execSql(db_, sql);
+    for (const auto& trigger : renderAutoNumberTriggers(newT)) execSql(db_, trigger);
+    if (seq > 0 && rowidAutoNumber(newT)) {
+        Statement up(db_, "UPDATE sqlite_sequence SET seq = MAX(seq, ?1) WHERE name = ?2");
+        up.bind(1, seq).bind(2, newT.name);
+        up.step();
+        if (sqlite3_changes(db_) == 0) {
+            Statement ins(db_, "INSERT INTO sqlite_sequence (name, seq) VALUES (?2, ?1)");
+            ins.bind(1, seq).bind(2, newT.name);
+            ins.step();
+        }
+    }
+    checkForeignKeysOf(newT.name);
+    for (const auto& ref : catalog_.referencingTables(newT.name)) checkForeignKeysOf(ref);
+    tx.commit();
+}
+
+}  // namespace dex::jet

@@ -1,0 +1,48 @@
+#pragma once
+// Runs the DDL statements of the Jet dialect on a store: CREATE TABLE,
+// ALTER TABLE (ADD/ALTER/DROP COLUMN, ADD/DROP CONSTRAINT), CREATE INDEX,
+// DROP TABLE and DROP INDEX. Jet's rules are checked first; a change that
+// leaves every stored row valid edits the schema text only, anything else
+// rebuilds the table the way SQLite documents it.
+#include <sqlite3.h>
+
+#include <functional>
+#include <vector>
+
+#include "DdlParser.h"
+#include "SchemaCatalog.h"
+
+namespace dex::jet {
+
+class SchemaEditor {
+public:
+    SchemaEditor(sqlite3* db, SchemaCatalog& catalog) : db_(db), catalog_(catalog) {}
+
+    void createTable(const std::vector<Token>& tokens);
+    void alterTable(const std::vector<Token>& tokens);
+    void createIndex(const std::vector<Token>& tokens);
+    void dropTable(const std::vector<Token>& tokens);
+    void dropIndex(const std::vector<Token>& tokens);
+
+private:
+    void addColumn(const AlterStatement& a);
+    void alterColumn(const AlterStatement& a);
+    void addForeignKey(const AlterStatement& a);
+    void dropConstraint(const AlterStatement& a);
+    void dropColumn(const AlterStatement& a);
+
+    // Jet's rules for a new foreign key; completes names and referenced columns.
+    void checkForeignKey(const TableModel& t, ForeignKeyDef& fk);
+    bool hasRows(const std::string& table);
+    // Replaces the table's CREATE text in place; check() runs before the commit.
+    void replaceSchema(const TableModel& t, const std::function<void()>& check,
+                       const std::function<void()>& before = [] {});
+    // SQLite's documented rebuild: new table, copy, drop, rename, restore.
+    void rebuild(const TableModel& oldT, const TableModel& newT);
+    void checkForeignKeysOf(const std::string& table);
+
+    sqlite3* db_;
+    SchemaCatalog& catalog_;
+};
+
+}  // namespace dex::jet

@@ -1,0 +1,87 @@
+#include "SqliteHandles.h"
+
+#include "StoreErrors.h"
+
+namespace dex::jet {
+
+Statement::Statement(sqlite3* db, std::string_view sql) : db_(db) {
+    sqlite3_stmt* raw = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &raw, nullptr);
+    stmt_.reset(raw);
+    if (rc != SQLITE_OK) throw sqliteError(db, rc);
+}
+
+Statement& Statement::bind(int index, std::string_view text) {
+    int rc = sqlite3_bind_text(stmt_.get(), index, text.data(), static_cast<int>(text.size()),
+                               SQLITE_TRANSIENT);
+    if (rc != SQLITE_OK) throw sqliteError(db_, rc);
+    return *this;
+}
+
+Statement& Statement::bind(int index, int64_t value) {
+    int rc = sqlite3_bind_int64(stmt_.get(), index, value);
+    if (rc != SQLITE_OK) throw sqliteError(db_, rc);
+    return *this;
+}
+
+bool Statement::step() {
+    int rc = sqlite3_step(stmt_.get());
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    throw sqliteError(db_, rc);
+}
+
+std::string Statement::columnText(int i) const {
+    auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_.get(), i));
+    if (!p) return {};
+    return std::string(p, static_cast<size_t>(sqlite3_column_bytes(stmt_.get(), i)));
+}
+
+Value Statement::columnValue(int i) const {
+    switch (sqlite3_column_type(stmt_.get(), i)) {
+        case SQLITE_NULL: return std::monostate{};
+        case SQLITE_INTEGER: return static_cast<int64_t>(sqlite3_column_int64(stmt_.get(), i));
+        case SQLITE_FLOAT: return sqlite3_column_double(stmt_.get(), i);
+        case SQLITE_BLOB: {
+            auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_.get(), i));
+            return std::string(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(stmt_.get(), i)));
+        }
+        default: return columnText(i);
+    }
+}
+
+void execSql(sqlite3* db, const std::string& sql) {
+    char* err = nullptr;
+    int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err);
+    sqlite3_free(err);
+    if (rc != SQLITE_OK) throw sqliteError(db, rc);
+}
+
+int64_t queryInt(sqlite3* db, const std::string& sql) {
+    Statement st(db, sql);
+    return st.step() ? st.columnInt(0) : 0;
+}
+
+// Inside a caller's own transaction the guard works as a savepoint.
+Transaction::Transaction(sqlite3* db) : db_(db), nested_(sqlite3_get_autocommit(db) == 0) {
+    execSql(db, nested_ ? "SAVEPOINT jet_guard" : "BEGIN IMMEDIATE");
+}
+
+Transaction::~Transaction() {
+    if (done_) return;
+    const char* undo = nested_ ? "ROLLBACK TO jet_guard; RELEASE jet_guard" : "ROLLBACK";
+    sqlite3_exec(db_, undo, nullptr, nullptr, nullptr);
+}
+
+void Transaction::commit() {
+    execSql(db_, nested_ ? "RELEASE jet_guard" : "COMMIT");
+    done_ = true;
+}
+
+ForeignKeysOff::ForeignKeysOff(sqlite3* db) : db_(db) { execSql(db, "PRAGMA foreign_keys=OFF"); }
+
+ForeignKeysOff::~ForeignKeysOff() {
+    sqlite3_exec(db_, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr);
+}
+
+}  // namespace dex::jet

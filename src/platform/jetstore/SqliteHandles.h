@@ -1,0 +1,77 @@
+#pragma once
+// Thin RAII layer over the SQLite C API: the connection and statement handles
+// live in unique_ptrs, failures become dex::DbError through StoreErrors.
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "DbEngine.h"
+
+namespace dex::jet {
+
+struct SqliteCloser {
+    void operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
+};
+struct StmtFinalizer {
+    void operator()(sqlite3_stmt* st) const noexcept { sqlite3_finalize(st); }
+};
+using DbHandle = std::unique_ptr<sqlite3, SqliteCloser>;
+using StmtHandle = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
+
+// One prepared statement.
+class Statement {
+public:
+    Statement(sqlite3* db, std::string_view sql);
+    Statement& bind(int index, std::string_view text);
+    Statement& bind(int index, int64_t value);
+    // Steps once; true while a row is available.
+    bool step();
+    int columnCount() const { return sqlite3_column_count(stmt_.get()); }
+    std::string columnText(int i) const;
+    int64_t columnInt(int i) const { return sqlite3_column_int64(stmt_.get(), i); }
+    bool columnIsNull(int i) const { return sqlite3_column_type(stmt_.get(), i) == SQLITE_NULL; }
+    Value columnValue(int i) const;
+    bool readOnly() const { return sqlite3_stmt_readonly(stmt_.get()) != 0; }
+    sqlite3_stmt* get() const { return stmt_.get(); }
+
+private:
+    sqlite3* db_;
+    StmtHandle stmt_;
+};
+
+// Runs one or more statements that return no rows; throws DbError on failure.
+void execSql(sqlite3* db, const std::string& sql);
+// First column of the first row as integer (0 when no row).
+int64_t queryInt(sqlite3* db, const std::string& sql);
+
+// A write transaction that rolls back unless committed. The destructor never throws.
+class Transaction {
+public:
+    explicit Transaction(sqlite3* db);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit();
+
+private:
+    sqlite3* db_;
+    bool nested_;
+    bool done_ = false;
+};
+
+// Turns foreign-key enforcement off for a table rebuild and back on afterwards.
+class ForeignKeysOff {
+public:
+    explicit ForeignKeysOff(sqlite3* db);
+    ~ForeignKeysOff();
+    ForeignKeysOff(const ForeignKeysOff&) = delete;
+    ForeignKeysOff& operator=(const ForeignKeysOff&) = delete;
+
+private:
+    sqlite3* db_;
+};
+
+}  // namespace dex::jet

@@ -1,0 +1,63 @@
+#include "StructureReader.h"
+
+#include <algorithm>
+
+#include "SqlTokenizer.h"
+
+namespace dex::jet {
+namespace {
+
+std::vector<std::string> declared(const TableModel& t, const std::vector<std::string>& names) {
+    std::vector<std::string> out;
+    for (const auto& n : names) {
+        const ColumnDef* c = t.findColumn(n);
+        out.push_back(c ? c->name : n);
+    }
+    return out;
+}
+
+std::vector<IndexDef> indexDefsOf(SchemaCatalog& catalog, const TableModel& t) {
+    std::vector<IndexDef> out;
+    if (!t.primaryKey.empty()) out.push_back(IndexDef{"PrimaryKey", true, false, true, declared(t, t.primaryKey)});
+    for (const auto& fk : t.foreignKeys) {
+        std::string name = fk.name.empty() ? fk.refTable + t.name : fk.name;
+        out.push_back(IndexDef{name, false, true, false, declared(t, fk.columns)});
+    }
+    for (const auto& ix : catalog.indexes(t.name))
+        if (ix.createdByStatement) out.push_back(IndexDef{ix.name, false, false, ix.unique, ix.columns});
+    return out;
+}
+
+bool lessNoCase(const std::string& a, const std::string& b) {
+    std::string ua = upper(a), ub = upper(b);
+    return ua != ub ? ua < ub : a < b;
+}
+
+}  // namespace
+
+FieldDef fieldDefOf(const ColumnDef& c) {
+    DaoType type = daoTypeOf(c.type);
+    FieldDef f;
+    f.name = c.name;
+    f.type = type.code;
+    f.size = type.size;
+    f.defaultValue = c.defaultText.value_or("");
+    f.required = c.notNull;
+    f.allowZeroLength = type.code == daotype::Text || type.code == daotype::Memo;
+    return f;
+}
+
+std::vector<TableDef> readTableDefs(SchemaCatalog& catalog) {
+    std::vector<TableDef> out;
+    for (const auto& t : catalog.tables()) {
+        TableDef def;
+        def.name = t.name;
+        for (const auto& c : t.columns) def.fields.push_back(fieldDefOf(c));
+        def.indexes = indexDefsOf(catalog, t);
+        out.push_back(std::move(def));
+    }
+    std::sort(out.begin(), out.end(), [](const TableDef& a, const TableDef& b) { return lessNoCase(a.name, b.name); });
+    return out;
+}
+
+}  // namespace dex::jet

@@ -1,0 +1,81 @@
+#include "QtDialogs.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+#include <QRegularExpression>
+
+namespace dex {
+
+namespace {
+
+QString caption(const std::string& title) {
+    return QString::fromStdString(title.empty() ? std::string("Dexmira") : title);
+}
+
+QMessageBox::Icon boxIcon(Icon icon) {
+    switch (icon) {
+    case Icon::Information: return QMessageBox::Information;
+    case Icon::Warning: return QMessageBox::Warning;
+    case Icon::Critical: return QMessageBox::Critical;
+    case Icon::Question: return QMessageBox::Question;
+    case Icon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+QString QtDialogs::boxText(const std::string& text) {
+    QString s = QString::fromStdString(text);
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return s;
+}
+
+QString QtDialogs::nameFilter(const OpenFileRequest& request) {
+    const QString pattern = QString::fromStdString(request.filterPattern.empty() ? "*" : request.filterPattern);
+    return QString::fromStdString(request.filterLabel) + QStringLiteral(" (") + pattern + QLatin1Char(')');
+}
+
+void QtDialogs::message(const std::string& text, const std::string& title, Icon icon) {
+    QMessageBox box(boxIcon(icon), caption(title), boxText(text), QMessageBox::Ok, parent_.data());
+    box.exec();
+}
+
+bool QtDialogs::askYesNo(const std::string& text, const std::string& title, bool defaultNo) {
+    QMessageBox box(QMessageBox::Question, caption(title), boxText(text), QMessageBox::Yes | QMessageBox::No,
+                    parent_.data());
+    box.setDefaultButton(defaultNo ? QMessageBox::No : QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+OpenFileResult QtDialogs::openFile(const OpenFileRequest& request) {
+    QFileDialog dialog(parent_.data());
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(nameFilter(request));
+    if (!request.initialDir.empty()) dialog.setDirectory(QString::fromStdString(request.initialDir));
+    const QString name = QString::fromStdString(request.fileName);
+    if (!name.isEmpty()) {
+        // A full path whose folder exists opens that folder; anything else
+        // (a path of another system, a bare name) only fills the name box.
+        const QFileInfo info(name);
+        if (info.isAbsolute() && info.dir().exists())
+            dialog.selectFile(name);
+        else
+            dialog.selectFile(name.section(QRegularExpression(QStringLiteral("[/\\\\]")), -1));
+    }
+    OpenFileResult result;
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        result.cancelled = true;
+        return result;
+    }
+    result.fileName = dialog.selectedFiles().first().toStdString();
+    return result;
+}
+
+}  // namespace dex

@@ -1,0 +1,487 @@
+#include "Form1.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QUrl>
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+
+#include "CompareRun.h"
+#include "GridTableModel.h"
+#include "GridView.h"
+#include "Version.h"
+#include "modCmpDB.h"
+
+using namespace dex;
+using namespace dex::form1;
+
+namespace {
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+// The first local file among the dragged data's URLs; "" when there is none.
+QString firstDroppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return {};
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) return url.toLocalFile();
+    return {};
+}
+
+int keyCodeOf(int qtKey) {
+    switch (qtKey) {
+    case Qt::Key_F3: return kKeyF3;
+    case Qt::Key_F5: return kKeyF5;
+    case Qt::Key_Escape: return kKeyEscape;
+    default: return 0;
+    }
+}
+
+int shiftStateOf(Qt::KeyboardModifiers m) {
+    return (m & Qt::ShiftModifier ? kShiftMask : 0) | (m & Qt::ControlModifier ? kCtrlMask : 0) |
+           (m & Qt::AltModifier ? kAltMask : 0);
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& text) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    return b;
+}
+
+}  // namespace
+
+Form1::Form1(DbEngine& engine, Dialogs& dialogs, Settings& settings, std::function<void(bool)> runAutoUpdate,
+             QWidget* parent)
+    : QWidget(parent),
+      engine_(engine),
+      dialogs_(dialogs),
+      settings_(settings),
+      runAutoUpdate_(std::move(runAutoUpdate)) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(qs(kCaption));
+    createControls();
+    applyTabOrder();
+    bindProgressBar(itemBar_, ProgressBar1[0]);
+    bindProgressBar(overallBar_, ProgressBar1[1]);
+    resize(twipsToPixelsX(design::innerWidth), twipsToPixelsY(design::innerHeight));
+    updateMinimumSize();
+    // Keys reach the window before the control that has the focus.
+    qApp->installEventFilter(this);
+}
+
+Form1::~Form1() {
+    if (qApp) qApp->removeEventFilter(this);
+    setBusy(false);
+    // The view's model observes grid_, a member that dies before the
+    // children of this widget: take the view down first.
+    delete spList;
+    spList = nullptr;
+}
+
+// ---------------------------------------------------------------- controls
+
+int Form1::twipsToPixelsX(int twips) const { return static_cast<int>(std::lround(twips * logicalDpiX() / 1440.0)); }
+int Form1::twipsToPixelsY(int twips) const { return static_cast<int>(std::lround(twips * logicalDpiY() / 1440.0)); }
+int Form1::pixelsToTwipsX(int pixels) const { return static_cast<int>(std::lround(pixels * 1440.0 / logicalDpiX())); }
+int Form1::pixelsToTwipsY(int pixels) const { return static_cast<int>(std::lround(pixels * 1440.0 / logicalDpiY())); }
+
+void Form1::place(QWidget* widget, const TwipRect& r) {
+    widget->setGeometry(twipsToPixelsX(r.left), twipsToPixelsY(r.top), twipsToPixelsX(r.width),
+                        twipsToPixelsY(r.height));
+}
+
+void Form1::createTopBand() {
+    Frame1 = new QFrame(this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    place(Frame1, design::Frame1);
+
+    cmdComp = makeButton(Frame1, "cmdComp", QStringLiteral("비교"));
+    QPalette pal = cmdComp->palette();
+    pal.setColor(QPalette::Button, GridTableModel::toQColor(0x00FFC0C0));
+    cmdComp->setPalette(pal);
+    cmdComp->setAutoFillBackground(true);
+    place(cmdComp, design::cmdComp);
+    connect(cmdComp, &QPushButton::clicked, this, &Form1::cmdComp_Click);
+
+    cmbApp = new QComboBox(Frame1);
+    cmbApp->setObjectName(QStringLiteral("cmbApp"));
+    for (const auto& entry : ProductTable()) cmbApp->addItem(qs(entry.text));
+    place(cmbApp, design::cmbApp);
+    // The user's choice (mouse, keys, wheel); choices made by the program
+    // call cmbApp_Click themselves (selectEntry).
+    connect(cmbApp, &QComboBox::activated, this, [this](int) { cmbApp_Click(); });
+
+    QFont pathFont(QStringLiteral("굴림"));
+    pathFont.setPointSizeF(9.75);
+    static const char* const dbNames[2] = {"cmdDB_0", "cmdDB_1"};
+    static const char* const pathNames[2] = {"txtDBPath_0", "txtDBPath_1"};
+    static const char* const accessNames[2] = {"cmdAccess_0", "cmdAccess_1"};
+    static const char* const compactNames[2] = {"cmdCompact_0", "cmdCompact_1"};
+    static const char* const moveNames[2] = {"cmdMove_0", "cmdMove_1"};
+    static const char* const dbTexts[2] = {"DB (A)...", "DB (B)..."};
+    static const char* const moveTexts[2] = {"Next F3", "Prev +F3"};
+    for (int i = 0; i < 2; ++i) {
+        cmdDB[i] = makeButton(Frame1, dbNames[i], QString::fromLatin1(dbTexts[i]));
+        place(cmdDB[i], design::cmdDB[i]);
+        connect(cmdDB[i], &QPushButton::clicked, this, [this, i] { cmdDB_Click(i); });
+
+        txtDBPath[i] = new QLineEdit(Frame1);
+        txtDBPath[i]->setObjectName(QString::fromLatin1(pathNames[i]));
+        txtDBPath[i]->setFont(pathFont);
+        txtDBPath[i]->setAcceptDrops(true);
+        place(txtDBPath[i], design::txtDBPath[i]);
+        connect(txtDBPath[i], &QLineEdit::textChanged, this, [this, i] { txtDBPath_Change(i); });
+
+        cmdAccess[i] = makeButton(Frame1, accessNames[i], QStringLiteral("<< 엑세스열기"));
+        place(cmdAccess[i], design::cmdAccess[i]);
+        connect(cmdAccess[i], &QPushButton::clicked, this, [this, i] { cmdAccess_Click(i); });
+
+        cmdCompact[i] = makeButton(Frame1, compactNames[i], QStringLiteral("<< 압축및복구"));
+        place(cmdCompact[i], design::cmdCompact[i]);
+        connect(cmdCompact[i], &QPushButton::clicked, this, [this, i] { cmdCompact_Click(i); });
+
+        cmdMove[i] = makeButton(Frame1, moveNames[i], QString::fromLatin1(moveTexts[i]));
+        place(cmdMove[i], design::cmdMove[i]);
+        cmdMove[i]->setVisible(false);
+        connect(cmdMove[i], &QPushButton::clicked, this, [this, i] { cmdMove_Click(static_cast<int16_t>(i)); });
+    }
+
+    Label1 = new QLabel(qs(kLabelText), Frame1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    place(Label1, design::Label1);
+    // Tall enough for its font, which may be larger than the design's.
+    Label1->resize(Label1->width(), std::max(Label1->height(), Label1->fontMetrics().height()));
+}
+
+void Form1::createControls() {
+    createTopBand();
+
+    spList = new GridView(grid_, this);
+    spList->setObjectName(QStringLiteral("spList"));
+    place(spList, design::spList);
+
+    static const char* const barNames[2] = {"ProgressBar1_0", "ProgressBar1_1"};
+    for (int i = 0; i < 2; ++i) {
+        ProgressBar1[i] = new QProgressBar(this);
+        ProgressBar1[i]->setObjectName(QString::fromLatin1(barNames[i]));
+        ProgressBar1[i]->setRange(0, 100);
+        ProgressBar1[i]->setTextVisible(false);
+        place(ProgressBar1[i], design::ProgressBar1[i]);
+        ProgressBar1[i]->setVisible(false);
+    }
+
+    maketb = new QLineEdit(qs(kNoticeText), this);
+    maketb->setObjectName(QStringLiteral("maketb"));
+    maketb->setReadOnly(true);
+    QFont noticeFont(QStringLiteral("굴림"));
+    noticeFont.setPointSizeF(20.25);
+    maketb->setFont(noticeFont);
+    place(maketb, design::maketb);
+    maketb->setVisible(false);
+}
+
+void Form1::applyTabOrder() {
+    const std::array<QWidget*, 16> order{cmdMove[1],    cmdMove[0],    cmdComp,        cmdDB[0],
+                                         cmdDB[1],      txtDBPath[0],  txtDBPath[1],   spList,
+                                         ProgressBar1[1], ProgressBar1[0], cmdAccess[0], cmdAccess[1],
+                                         cmbApp,        cmdCompact[1], cmdCompact[0],  maketb};
+    for (size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void Form1::bindProgressBar(ProgressBar& bar, QProgressBar* widget) {
+    bar.onChange = [&bar, widget] {
+        widget->setMaximum(bar.maximum());
+        widget->setValue(bar.value());
+        widget->setVisible(bar.visible());
+    };
+    bar.onChange();
+}
+
+std::string Form1::pathText(int index) const { return txtDBPath[index & 1]->text().toStdString(); }
+
+Workbench Form1::workbench() { return Workbench{grid_, engine_, dialogs_, itemBar_, overallBar_, *this}; }
+
+template <class F>
+void Form1::guarded(const char* procedure, F&& body) noexcept {
+    try {
+        body();
+    } catch (...) {
+        const ErrorReport report = DescribeCurrentException();
+        try {
+            dialogs_.message(ErrorText(report.number, report.description, procedure), kAppTitle, Icon::Critical);
+        } catch (...) {
+            std::cerr << ErrorText(report.number, report.description, procedure) << '\n';
+        }
+    }
+}
+
+// ---------------------------------------------------------------- start-up
+
+void Form1::load() {
+    if (loaded_) return;
+    loaded_ = true;
+    guarded("Form_Load", [this] { Form_Load(); });
+}
+
+void Form1::setVisible(bool visible) {
+    // Form_Load runs while the window is still hidden, so that filling the
+    // boxes and the list neither writes settings nor chooses a product.
+    if (visible && !loaded_) load();
+    QWidget::setVisible(visible);
+}
+
+void Form1::Form_Load() {
+    if (runAutoUpdate_) runAutoUpdate_(false);
+    InitList();
+    setWindowTitle(qs(WindowTitle(DEXMIRA_VERSION_MAJOR, DEXMIRA_VERSION_MINOR, DEXMIRA_VERSION_PATCH)));
+    for (int i = 0; i < 2; ++i) txtDBPath[i]->setText(qs(settings_.get(kSettingsSection, kSettingKey[i])));
+    cmbApp->setCurrentIndex(0);
+    grid_.setLocked(true);
+}
+
+void Form1::InitList() {
+    if (grid_.columnCount() != modCmpDB::kColumns) SetupGridLayout(grid_);
+    grid_.setRowCount(0);
+    grid_.joinHeader(1, 11);
+    grid_.joinHeader(13, 23);
+    // Display settings: runs of one table name read as one block, and a
+    // read-only grid selecting single cells.
+    spList->setMergeRepeats(0, true);
+    spList->setMergeRepeats(12, true);
+    spList->setSelectionMode(QAbstractItemView::SingleSelection);
+}
+
+// ---------------------------------------------------------------- product and paths
+
+void Form1::selectEntry(int entry) {
+    if (cmbApp->currentIndex() == entry) return;
+    cmbApp->setCurrentIndex(entry);
+    cmbApp_Click();
+}
+
+void Form1::cmbApp_Click() {
+    guarded("cmbApp_Click", [this] {
+        if (!isVisible()) return;
+        const ProductChoice choice = LookUpProduct(cmbApp->currentText().toStdString());
+        ProductCode = choice.code;
+        if (txtDBPath[0]->text().isEmpty()) txtDBPath[0]->setText(qs(choice.defaultPath));
+    });
+}
+
+void Form1::txtDBPath_Change(int index) {
+    guarded("txtDBPath_Change", [this, index] {
+        if (!isVisible()) return;
+        settings_.set(kSettingsSection, kSettingKey[index & 1], pathText(index));
+        for (int entry : InferredEntries(pathText(0))) selectEntry(entry);
+    });
+}
+
+void Form1::txtDBPath_GotFocus(int index) { txtDBPath[index & 1]->selectAll(); }
+
+bool Form1::txtDBPath_OLEDragOver(int, const QMimeData* data) { return !firstDroppedFile(data).isEmpty(); }
+
+bool Form1::txtDBPath_OLEDragDrop(int index, const QMimeData* data) {
+    const QString file = firstDroppedFile(data);
+    if (file.isEmpty()) return false;
+    guarded("txtDBPath_OLEDragDrop", [this, index, &file] { txtDBPath[index & 1]->setText(file); });
+    return true;
+}
+
+void Form1::cmdDB_Click(int index) {
+    guarded("cmdDB_Click", [this, index] {
+        const int i = index & 1;
+        std::string start = TrimBlanks(pathText(i));
+        if (start.empty()) start = pathText(1 - i);
+        const std::string chosen = OpenMdbDialog(start);
+        if (!chosen.empty()) txtDBPath[i]->setText(qs(chosen));
+    });
+}
+
+std::string Form1::OpenMdbDialog(const std::string& initialPath) {
+    if (LastDir.empty()) LastDir = QCoreApplication::applicationDirPath().toStdString();
+    OpenFileResult result;
+    try {
+        result = dialogs_.openFile({initialPath, LastDir, "MDB File (mdb)", "*.mdb"});
+    } catch (...) {
+        // A failing dialog hands back the path it was given.
+        result = OpenFileResult{false, true, initialPath};
+    }
+    if (result.cancelled) return {};
+    if (result.failed) return initialPath;
+    const std::string folder = FolderOf(result.fileName);
+    if (!folder.empty()) LastDir = folder;
+    return result.fileName;
+}
+
+// ---------------------------------------------------------------- the run and navigation
+
+void Form1::cmdComp_Click() {
+    guarded("cmdComp_Click", [this] {
+        Workbench wb = workbench();
+        try {
+            RunComparison(wb, CompareRequest{pathText(0), pathText(1), ProductCode}, migrator_);
+        } catch (...) {
+            recoverAfterFailedRun();
+            throw;
+        }
+    });
+}
+
+void Form1::recoverAfterFailedRun() {
+    showNotice(false);
+    while (grid_.paintingSuspended()) grid_.resumePainting();
+    itemBar_.setVisible(false);
+    overallBar_.setVisible(false);
+    setBusy(false);
+}
+
+void Form1::cmdMove_Click(int16_t index) {
+    guarded("cmdMove_Click", [this, index] {
+        Workbench wb = workbench();
+        modCmpDB::cmdMove_Click(wb, index);
+    });
+}
+
+void Form1::cmdAccess_Click(int index) {
+    guarded("cmdAccess_Click", [this, index] {
+        Workbench wb = workbench();
+        dex::cmdAccess_Click(wb, pathText(index), static_cast<int16_t>(index & 1), openDocument_);
+    });
+}
+
+void Form1::cmdCompact_Click(int index) {
+    guarded("cmdCompact_Click", [this, index] {
+        Workbench wb = workbench();
+        dex::cmdCompact_Click(wb, pathText(index), static_cast<int16_t>(index & 1), fileOps_);
+    });
+}
+
+// ---------------------------------------------------------------- window services
+
+void Form1::focusPathBox(int index) { txtDBPath[index & 1]->setFocus(Qt::OtherFocusReason); }
+
+void Form1::showNotice(bool shown) {
+    maketb->setVisible(shown);
+    if (!shown) return;
+    maketb->raise();
+    maketb->setFocus(Qt::OtherFocusReason);
+    // The run holds the window: draw the notice now.
+    maketb->repaint();
+}
+
+void Form1::setBusy(bool busy) {
+    if (busy == busy_) return;
+    busy_ = busy;
+    if (busy)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QGuiApplication::restoreOverrideCursor();
+}
+
+// ---------------------------------------------------------------- keys, drops, resize
+
+void Form1::Form_KeyDown(int keyCode, int shift) {
+    switch (RouteKey(keyCode, shift)) {
+    case KeyAction::NextDifference: cmdMove_Click(0); break;
+    case KeyAction::PreviousDifference: cmdMove_Click(1); break;
+    case KeyAction::Compare: cmdComp_Click(); break;
+    case KeyAction::Close: close(); break;
+    case KeyAction::None: break;
+    }
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) return keyPressFilter(watched, event);
+    for (int i = 0; i < 2; ++i)
+        if (watched == txtDBPath[i]) return pathBoxFilter(i, event);
+    return false;
+}
+
+bool Form1::keyPressFilter(QObject* watched, QEvent* event) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != this) return false;
+    // A key travels from the focused control up through its parents; the
+    // window handles it once, when it is delivered to its first receiver.
+    QWidget* focus = QApplication::focusWidget();
+    QWidget* first = (focus && focus->window() == this) ? focus : this;
+    if (widget != first) return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    const int code = keyCodeOf(key->key());
+    if (code != 0) Form_KeyDown(code, shiftStateOf(key->modifiers()));
+    return false;  // the control receives the key afterwards
+}
+
+bool Form1::pathBoxFilter(int index, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::FocusIn: txtDBPath_GotFocus(index); return false;
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (txtDBPath_OLEDragOver(index, drag->mimeData())) {
+            drag->setDropAction(Qt::CopyAction);
+            drag->accept();
+        } else {
+            drag->setDropAction(Qt::IgnoreAction);
+            drag->ignore();
+        }
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (txtDBPath_OLEDragDrop(index, drop->mimeData())) {
+            drop->setDropAction(Qt::CopyAction);
+            drop->accept();
+        } else {
+            drop->ignore();
+        }
+        return true;
+    }
+    default: return false;
+    }
+}
+
+void Form1::updateMinimumSize() {
+    // The rule is about the outer size; the frame's share is known once the
+    // window has one.
+    const QSize frame = isWindow() ? frameGeometry().size() - geometry().size() : QSize(0, 0);
+    const int minW = static_cast<int>(std::ceil(design::minOuter * logicalDpiX() / 1440.0)) - frame.width();
+    const int minH = static_cast<int>(std::ceil(design::minOuter * logicalDpiY() / 1440.0)) - frame.height();
+    const QSize minimum(std::max(1, minW), std::max(1, minH));
+    if (minimumSize() != minimum) setMinimumSize(minimum);
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    guarded("Form_Resize", [this] { Form_Resize(); });
+}
+
+void Form1::Form_Resize() {
+    if (isMinimized()) return;
+    updateMinimumSize();
+    const int w = std::max(width(), minimumWidth()), h = std::max(height(), minimumHeight());
+    if (w != width() || h != height()) resize(w, h);
+    const ResizeLayout l = ComputeResize(pixelsToTwipsX(w), pixelsToTwipsY(h));
+    Frame1->setGeometry(0, 0, twipsToPixelsX(l.frameWidth), Frame1->height());
+    for (int i = 0; i < 2; ++i) {
+        txtDBPath[i]->resize(twipsToPixelsX(l.pathWidth[i]), txtDBPath[i]->height());
+        cmdAccess[i]->move(twipsToPixelsX(l.accessLeft), cmdAccess[i]->y());
+        cmdCompact[i]->move(twipsToPixelsX(l.compactLeft), cmdCompact[i]->y());
+        ProgressBar1[i]->setGeometry(0, twipsToPixelsY(l.barTop[i]), twipsToPixelsX(l.barWidth),
+                                     ProgressBar1[i]->height());
+        ProgressBar1[i]->raise();
+    }
+    spList->setGeometry(twipsToPixelsX(l.gridLeft), spList->y(), twipsToPixelsX(l.gridWidth),
+                        twipsToPixelsY(l.gridHeight));
+}

@@ -1,0 +1,148 @@
+#include "GuiMain.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTimer>
+#include <iostream>
+#include <optional>
+
+#include "Form1.h"
+#include "QtDialogs.h"
+#include "QtSettings.h"
+
+namespace dex {
+
+namespace {
+
+struct GuiOptions {
+    std::optional<std::string> pathA, pathB, product, screenshot;
+    bool compare = false;
+    bool dialogsLog = false;
+};
+
+// Parses the options left after QApplication took its own; false (with a
+// message on stderr) for anything it does not know.
+bool parseOptions(const QStringList& args, GuiOptions& options) {
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        auto value = [&](std::optional<std::string>& target) {
+            if (i + 1 >= args.size()) {
+                std::cerr << "dexmira: option " << a.toStdString() << " needs a value\n";
+                return false;
+            }
+            target = args[++i].toStdString();
+            return true;
+        };
+        if (a == QLatin1String("--gui")) continue;
+        if (a == QLatin1String("--compare")) {
+            options.compare = true;
+        } else if (a == QLatin1String("--dialogs-log")) {
+            options.dialogsLog = true;
+        } else if (a == QLatin1String("--path-a")) {
+            if (!value(options.pathA)) return false;
+        } else if (a == QLatin1String("--path-b")) {
+            if (!value(options.pathB)) return false;
+        } else if (a == QLatin1String("--product")) {
+            if (!value(options.product)) return false;
+        } else if (a == QLatin1String("--screenshot")) {
+            if (!value(options.screenshot)) return false;
+        } else {
+            std::cerr << "dexmira: unknown option " << a.toStdString() << '\n';
+            return false;
+        }
+    }
+    return true;
+}
+
+// Message boxes that do not block: each message is a line on stderr.
+class StderrDialogs : public Dialogs {
+public:
+    void message(const std::string& text, const std::string& title, Icon) override {
+        std::cerr << "[" << title << "] " << flatten(text) << std::endl;
+    }
+    bool askYesNo(const std::string& text, const std::string& title, bool) override {
+        std::cerr << "[" << title << "] " << flatten(text) << " -> No" << std::endl;
+        return false;
+    }
+    OpenFileResult openFile(const OpenFileRequest& request) override {
+        std::cerr << "[open file] " << request.fileName << " -> cancelled" << std::endl;
+        return OpenFileResult{true, false, {}};
+    }
+
+private:
+    static std::string flatten(std::string s) {
+        for (char& c : s)
+            if (c == '\r' || c == '\n') c = ' ';
+        return s;
+    }
+};
+
+// Fills the boxes and the product as the options say; false when the
+// product is not a list entry.
+bool applyOptions(Form1& form, const GuiOptions& options) {
+    auto* boxA = form.findChild<QLineEdit*>(QStringLiteral("txtDBPath_0"));
+    auto* boxB = form.findChild<QLineEdit*>(QStringLiteral("txtDBPath_1"));
+    if (options.pathA) boxA->setText(QString::fromStdString(*options.pathA));
+    if (options.pathB) boxB->setText(QString::fromStdString(*options.pathB));
+    if (options.product) {
+        auto* list = form.findChild<QComboBox*>(QStringLiteral("cmbApp"));
+        const int entry = list->findText(QString::fromStdString(*options.product), Qt::MatchExactly);
+        if (entry < 0) {
+            std::cerr << "dexmira: no product list entry named '" << *options.product << "'\n";
+            return false;
+        }
+        list->setCurrentIndex(entry);
+        form.cmbApp_Click();
+    }
+    return true;
+}
+
+}  // namespace
+
+int runGui(int argc, char** argv, DbEngine& engine) { return runGui(argc, argv, engine, GuiServices{}); }
+
+int runGui(int argc, char** argv, DbEngine& engine, const GuiServices& services) {
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Dexmira"));
+    QApplication::setApplicationName(QStringLiteral("Dexmira"));
+    GuiOptions options;
+    if (!parseOptions(QApplication::arguments(), options)) return 2;
+
+    QtDialogs boxes;
+    StderrDialogs logged;
+    Dialogs& dialogs = options.dialogsLog ? static_cast<Dialogs&>(logged) : boxes;
+    QtSettings settings;
+    std::function<void(bool)> runAutoUpdate;
+    if (services.runAutoUpdate)
+        runAutoUpdate = [&dialogs, &services](bool skipRefresh) { services.runAutoUpdate(dialogs, skipRefresh); };
+    Form1 form(engine, dialogs, settings, std::move(runAutoUpdate));
+    std::unique_ptr<Migrator> migrator;
+    if (services.makeMigrator) {
+        migrator = services.makeMigrator(dialogs);
+        form.setMigrator(migrator.get());
+    }
+    boxes.setParentWidget(&form);
+    form.show();
+    form.activateWindow();
+    if (!applyOptions(form, options)) return 2;
+
+    int status = 0;
+    QTimer::singleShot(0, &form, [&] {
+        if (options.compare) form.cmdComp_Click();
+        if (!options.screenshot) return;
+        // Let the grid and its header lay themselves out before the grab.
+        QTimer::singleShot(200, &form, [&] {
+            const QString file = QString::fromStdString(*options.screenshot);
+            if (!form.grab().save(file, "PNG")) {
+                std::cerr << "dexmira: cannot write the screenshot " << *options.screenshot << '\n';
+                status = 2;
+            }
+            QApplication::quit();
+        });
+    });
+    const int loop = QApplication::exec();
+    return status != 0 ? status : loop;
+}
+
+}  // namespace dex

@@ -1,0 +1,31 @@
+#pragma once
+// Starts the window: the program's entry when no command is given.
+#include <functional>
+
+#include "CompareRun.h"
+#include "DbEngine.h"
+#include "Dialogs.h"
+
+namespace dex {
+
+// Options (besides Qt's own):
+//   --gui                 accepted and ignored
+//   --path-a P, --path-b P  fill box A / box B once the window is shown
+//   --product NAME        choose the list entry with that text
+//   --compare             run the comparison once the window is shown
+//   --screenshot FILE     after the comparison, save the window as PNG and quit
+//   --dialogs-log         messages go to stderr instead of blocking boxes;
+//                         questions are answered No, file dialogs cancelled
+// Returns the process exit status (2 for bad options or a failed screenshot).
+int runGui(int argc, char** argv, DbEngine& engine);
+
+// What the program plugs into the window beyond the engine.
+struct GuiServices {
+    // The start-up update check, run before the window loads (skip-refresh flag).
+    std::function<void(Dialogs&, bool)> runAutoUpdate;
+    // Migrates the comparison's copies with a product's catalogue.
+    std::function<std::unique_ptr<Migrator>(Dialogs&)> makeMigrator;
+};
+int runGui(int argc, char** argv, DbEngine& engine, const GuiServices& services);
+
+}  // namespace dex

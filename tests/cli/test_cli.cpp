@@ -1,0 +1,164 @@
+// The dexmira executable's headless commands, run as a user would run them,
+// with their exact output compared.
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+extern char** environ;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+// Runs dexmira with the arguments, feeding input on stdin.
+Result dexmira(const std::vector<std::string>& args, const std::string& input = "") {
+    static int serial = 0;
+    const fs::path dir = fs::temp_directory_path() / ("dexmira_cli_io_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string tag = std::to_string(++serial);
+    const fs::path in = dir / ("in" + tag), out = dir / ("out" + tag), err = dir / ("err" + tag);
+    std::ofstream(in, std::ios::binary) << input;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<char*> argv{const_cast<char*>(DEXMIRA_BIN)};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    Result r;
+    if (posix_spawn(&pid, DEXMIRA_BIN, &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    r.out = slurp(out);
+    r.err = slurp(err);
+    return r;
+}
+
+class Cli : public ::testing::Test {
+protected:
+    Cli() {
+        dir = fs::temp_directory_path() / ("dexmira_cli_" + std::to_string(::getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        a = (dir / "a.mdb").string();
+        b = (dir / "b.mdb").string();
+    }
+    ~Cli() override { fs::remove_all(dir); }
+
+    void makeStore(const std::string& path, const std::string& script) {
+        Result c = dexmira({"create", path, "--password", "kt5316"});
+        ASSERT_EQ(c.status, 0) << c.err;
+        Result e = dexmira({"exec", path, "--password", "kt5316"}, script);
+        ASSERT_EQ(e.status, 0) << e.err;
+    }
+
+    fs::path dir;
+    std::string a, b;
+};
+
+const char* const kBase =
+    "CREATE TABLE custgroup (code AUTOINCREMENT, name VARCHAR(20) DEFAULT \"\" NOT NULL, PRIMARY KEY (code))\n"
+    "CREATE TABLE customer (code VARCHAR(6) DEFAULT \"\" NOT NULL, name VARCHAR(50) DEFAULT \"\" NOT NULL, "
+    "gcode LONG DEFAULT 1 NOT NULL, memo TEXT, PRIMARY KEY (code))\n";
+
+}  // namespace
+
+TEST_F(Cli, StructurePrintsOneRowPerField) {
+    makeStore(a, std::string(kBase) +
+                     "ALTER TABLE customer ADD CONSTRAINT fk_cust_group FOREIGN KEY (gcode) REFERENCES custgroup (code)\n");
+    Result r = dexmira({"structure", a, "--password", "kt5316"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "테이블명\tP\tF\tI\t필드명\tType\tSize\tDef\tNull\tZro\tRKEY\n"
+              "custgroup\tv\t\t\tcode\tLong\t\t\tO\t\tcustgroup.code\n"
+              "custgroup\t\t\t\tname\tText\t20\t\"\"\tX\tO\tcustgroup.name\n"
+              "customer\tv\t\t\tcode\tText\t6\t\"\"\tX\tO\tcustomer.code\n"
+              "customer\t\t\t\tname\tText\t50\t\"\"\tX\tO\tcustomer.name\n"
+              "customer\t\tv\t\tgcode\tLong\t\t1\tX\t\tcustomer.gcode\n"
+              "customer\t\t\t\tmemo\tMemo\t\t\tO\t\tcustomer.memo\n");
+}
+
+TEST_F(Cli, CompareFindsAnIndexMarkAndAShift) {
+    makeStore(a, std::string(kBase) + "CREATE INDEX idx_name ON customer(name)\n");
+    makeStore(b,
+              "CREATE TABLE custgroup (code AUTOINCREMENT, name VARCHAR(20) DEFAULT \"\" NOT NULL, PRIMARY KEY (code))\n"
+              "CREATE TABLE customer (code VARCHAR(6) DEFAULT \"\" NOT NULL, gcode LONG DEFAULT 1 NOT NULL, "
+              "name VARCHAR(50) DEFAULT \"\" NOT NULL, memo TEXT, PRIMARY KEY (code))\n");
+    Result r = dexmira({"compare", a, b});
+    EXPECT_EQ(r.status, 1) << r.err;
+    // name moved one place down in B: A's rows shift, B's gcode faces empty
+    // cells; the index on name differs; gcode then faces memo, and A's memo is
+    // pushed below the examined rows.
+    EXPECT_EQ(r.out,
+              "A: " + a + "\nB: " + b + "\n"
+              "Marks [P F I]: primary key, foreign key, other index; '.' none. "
+              "\"(none)\" faces a row shifted to line the two sides up.\n"
+              "    4  (none)                !  customer.gcode [...]\n"
+              "    5  customer.name [..I]   !  customer.name [...]\n"
+              "    6  customer.gcode [...]  !  customer.memo [...]\n"
+              "count: 3\n");
+    EXPECT_EQ(r.err, "3건의 다른곳이 발견 되었습니다.\n") << "message boxes become lines on stderr";
+
+    Result j = dexmira({"compare", a, b, "--json"});
+    EXPECT_EQ(j.status, 1);
+    EXPECT_NE(j.out.find("\"paths\":{\"A\":\"" + a + "\",\"B\":\"" + b + "\"}"), std::string::npos) << j.out;
+    EXPECT_NE(j.out.find("\"count\":3"), std::string::npos);
+    EXPECT_NE(j.out.find("{\"row\":4,\"hidden\":false,\"cells\":[\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"!\","
+                         "\"customer\",\"\",\"\",\"\",\"gcode\",\"Long\",\"\",\"1\",\"X\",\"\",\"customer.gcode\"],"
+                         "\"colors\":{\"17\":\"&H00FFC0C0\"}}"),
+              std::string::npos)
+        << j.out;
+    EXPECT_NE(j.out.find("{\"row\":1,\"hidden\":true,"), std::string::npos) << "hidden rows are listed too";
+    EXPECT_NE(j.out.find("\"active\":{\"column\":12,\"row\":4}"), std::string::npos);
+    EXPECT_NE(j.out.find("\"messages\":[{\"title\":\"Dexmira\",\"text\":\"3건의 다른곳이 발견 되었습니다.\",\"icon\":\"none\"}]"),
+              std::string::npos);
+    EXPECT_TRUE(j.err.empty()) << "with --json, messages go into the object";
+}
+
+TEST_F(Cli, IdenticalStoresExitZero) {
+    makeStore(a, kBase);
+    makeStore(b, kBase);
+    Result r = dexmira({"compare", a, b});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "두 DB의 구조가 일치 합니다.\n");
+}
+
+TEST_F(Cli, FailuresExitTwoWithTheMessageOnStderr) {
+    Result missing = dexmira({"compare", a, b});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.err, "파일을 찾을 수 없습니다. / " + a + "\n");
+
+    makeStore(a, kBase);
+    Result wrong = dexmira({"structure", a, "--password", "nope"});
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_EQ(wrong.err, "Error 3031 (Not a valid password.) in procedure MyOpenDB of Module modCmpDB\n");
+
+    Result bad = dexmira({"exec", a, "--password", "kt5316", "CREATE TABLE customer (x LONG)"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("-2147217900"), std::string::npos) << bad.err;
+
+    Result unknown = dexmira({"frobnicate"});
+    EXPECT_EQ(unknown.status, 2);
+}
