@@ -6,6 +6,8 @@
 #include "Cli.h"
 #include "CliSupport.h"
 #include "CompareRun.h"
+#include "ProductCatalogues.h"
+#include "ProductMigrator.h"
 #include "modCmpDB.h"
 
 namespace dex::cli {
@@ -111,10 +113,15 @@ int cmdCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err
     Headless h(engine, dialogs);
     CompareRequest request{args.rest()[0], args.rest()[1], ""};
     if (!product.empty()) {
-        err << "--product: migrating the copies before comparing is not available in this build yet\n";
-        return kFailure;
+        request.productCode = migration::ProductCodeFor(product);
+        if (request.productCode.empty()) {
+            err << "unknown product '" << product
+                << "': give a list entry (VelmoraII, VelmoraLite, QuensaII, QuensaPro, TallyvoII) or a product code\n";
+            return kFailure;
+        }
     }
-    const bool ran = RunComparison(h.wb, request);
+    ProductMigrator migrator(dialogs);
+    const bool ran = RunComparison(h.wb, request, &migrator);
     int64_t count = 0;
     for (int r = 1; r <= h.grid.rowCount(); ++r)
         if (cellText(h.grid, 12, r) == "!") ++count;

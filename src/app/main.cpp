@@ -6,6 +6,7 @@
 #include "Cli.h"
 #include "GuiMain.h"
 #include "JetStore.h"
+#include "ProductMigrator.h"
 #include "modAutoUpdateV1_Launcher.h"
 
 int main(int argc, char** argv) {
@@ -17,12 +18,15 @@ int main(int argc, char** argv) {
         const int status = dex::cli::run(*engine, args, std::cout, std::cerr, known);
         if (known) return status;
         std::cerr << "unknown command '" << args[0]
-                  << "'; commands: compare, structure, create, exec, version-info (no command opens the window)\n";
+                  << "'; commands: compare, structure, create, exec, migrate, version-info (no command opens the window)\n";
         return dex::cli::kFailure;
     }
     dex::GuiServices services;
     services.runAutoUpdate = [](dex::Dialogs& dialogs, bool skipRefresh) {
         dex::modAutoUpdateV1_Launcher::ForRunningProgram(dialogs).RunAutoUpdate(skipRefresh);
+    };
+    services.makeMigrator = [](dex::Dialogs& dialogs) -> std::unique_ptr<dex::Migrator> {
+        return std::make_unique<dex::ProductMigrator>(dialogs);
     };
     return dex::runGui(argc, argv, *engine, services);
 }
