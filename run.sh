@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds, makes the bundled sample databases and
-# compares them. ./run.sh --gui opens the window with the two samples instead.
+# Installs what is needed, builds, makes the bundled pair of VelmoraII sample
+# databases (a reference and a drifted customer database, both at an old
+# schema version) and compares them with the product's migrations, printing
+# the differences. ./run.sh --gui opens the window with the two samples instead.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
 scripts/build.sh
-samples/make-samples.sh build/src/app/dexmira build/samples
+samples/make-pair.sh build/src/app/dexmira build/samples
 A=build/samples/reference.mdb
 B=build/samples/customer.mdb
 if [ "${1:-}" = "--gui" ]; then
-  exec build/src/app/dexmira --path-a "$A" --path-b "$B"
+  exec build/src/app/dexmira --path-a "$A" --path-b "$B" --product VelmoraII
 fi
+echo
+echo "== dexmira compare $A $B --product VelmoraII"
 status=0
-build/src/app/dexmira compare "$A" "$B" || status=$?
-# 1 means differences were found, which is what the samples show.
+build/src/app/dexmira compare "$A" "$B" --product VelmoraII 2>&1 || status=$?
+# Exit status 1 means differences were found, which is what the samples show.
 [ "$status" -le 1 ]

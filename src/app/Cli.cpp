@@ -6,6 +6,7 @@
 #include "DbSession.h"
 #include "ErrorText.h"
 #include "CliMigrate.h"
+#include "CompactOpen.h"
 #include "CliVersionInfo.h"
 #include "JetStore.h"
 #include "modDBsub.h"
@@ -78,6 +79,22 @@ int cmdExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, st
     return kOk;
 }
 
+int cmdCompact(DbEngine& engine, Args args, std::ostream& err) {
+    const bool yes = args.flag("--yes");
+    if (rejectUnknown(args, err)) return kFailure;
+    if (args.rest().size() != 1) {
+        err << "usage: dexmira compact FILE [--yes]\n";
+        return kFailure;
+    }
+    ConsoleDialogs dialogs(err, false, yes);
+    Grid grid;
+    ProgressBar itemBar, overallBar;
+    RecordingWindow window;
+    Workbench wb{grid, engine, dialogs, itemBar, overallBar, window};
+    FileOps files;
+    return cmdCompact_Click(wb, args.rest()[0], 0, files) ? kOk : kFailure;
+}
+
 int run(DbEngine& engine, const std::vector<std::string>& all, std::ostream& out, std::ostream& err, bool& known) {
     known = true;
     if (all.empty()) {
@@ -91,6 +108,7 @@ int run(DbEngine& engine, const std::vector<std::string>& all, std::ostream& out
     if (command == "create") return cmdCreate(std::move(args), err);
     if (command == "exec") return cmdExec(engine, std::move(args), std::cin, out, err);
     if (command == "version-info") return cliVersionInfo(args.rest(), out, err);
+    if (command == "compact") return cmdCompact(engine, std::move(args), err);
     if (command == "migrate") return cliMigrate(engine, args.rest(), out, err);
     known = false;
     return kFailure;

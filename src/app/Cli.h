@@ -16,6 +16,7 @@ int run(DbEngine& engine, const std::vector<std::string>& args, std::ostream& ou
 int cmdCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err);
 int cmdStructure(DbEngine& engine, Args args, std::ostream& out, std::ostream& err);
 int cmdCreate(Args args, std::ostream& err);
+int cmdCompact(DbEngine& engine, Args args, std::ostream& err);
 int cmdExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, std::ostream& err);
 
 }  // namespace dex::cli

@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
         const int status = dex::cli::run(*engine, args, std::cout, std::cerr, known);
         if (known) return status;
         std::cerr << "unknown command '" << args[0]
-                  << "'; commands: compare, structure, create, exec, migrate, version-info (no command opens the window)\n";
+                  << "'; commands: compare, structure, create, exec, migrate, compact, version-info (no command opens the window)\n";
         return dex::cli::kFailure;
     }
     dex::GuiServices services;

@@ -162,3 +162,53 @@ TEST_F(Cli, FailuresExitTwoWithTheMessageOnStderr) {
     Result unknown = dexmira({"frobnicate"});
     EXPECT_EQ(unknown.status, 2);
 }
+
+TEST_F(Cli, CompactKeepsNamePasswordStructureAndRowsAndShrinks) {
+    std::string script = std::string(kBase) + "CREATE INDEX idx_name ON customer(name)\n";
+    for (int i = 0; i < 400; ++i)
+        script += "INSERT INTO customer (code, name) VALUES ('" + std::to_string(100000 + i) + "', '" +
+                  std::string(200, 'x') + "')\n";
+    script += "DELETE * FROM customer WHERE code >= '100100'\n";
+    makeStore(a, script);
+    const auto before = fs::file_size(a);
+    const std::string structure = dexmira({"structure", a, "--password", "kt5316"}).out;
+
+    Result no = dexmira({"compact", a});
+    EXPECT_EQ(no.status, 2) << "without --yes the question is answered No";
+    EXPECT_EQ(fs::file_size(a), before);
+
+    Result r = dexmira({"compact", a, "--yes"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("압축 및 복구를 완료하였습니다."), std::string::npos);
+    EXPECT_LT(fs::file_size(a), before) << "deleted rows' pages are given back";
+    EXPECT_FALSE(fs::exists(dir / "a_compactTemp.mdb"));
+    EXPECT_EQ(dexmira({"structure", a, "--password", "kt5316"}).out, structure) << "tables, fields, indexes";
+    EXPECT_EQ(dexmira({"structure", a, "--password", "wrong"}).status, 2) << "the password comes along";
+    Result rows = dexmira({"exec", a, "--password", "kt5316", "UPDATE customer SET name = name"});
+    EXPECT_EQ(rows.out, "100\n") << "every remaining row is kept";
+}
+
+TEST_F(Cli, CompactRefusesPathsItCannotUse) {
+    const std::string upper = (dir / "UPPER.MDB").string();
+    makeStore(upper, kBase);
+    Result r = dexmira({"compact", upper, "--yes"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("압축 및 복구를 할 수 없는 파일 이름입니다."), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::exists(upper));
+
+    const std::string text = (dir / "x.txt").string();
+    std::ofstream(text) << "t";
+    Result t = dexmira({"compact", text, "--yes"});
+    EXPECT_EQ(t.err, "정말 압축 및 복구를 하시겠습니까?\n-> Yes (--yes)\nmdb파일이 아닙니다. / " + text + "\n");
+
+    const fs::path jet = fs::path(DEX_JET_FIXTURES) / "npm-mdb_fruit.mdb";
+    if (fs::exists(jet)) {
+        const std::string copy = (dir / "fruit.mdb").string();
+        fs::copy_file(jet, copy);
+        const auto size = fs::file_size(copy);
+        Result j = dexmira({"compact", copy, "--yes"});
+        EXPECT_EQ(j.status, 2);
+        EXPECT_NE(j.err.find("Jet(Access)"), std::string::npos);
+        EXPECT_EQ(fs::file_size(copy), size);
+    }
+}
