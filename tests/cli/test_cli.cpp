@@ -212,3 +212,47 @@ TEST_F(Cli, CompactRefusesPathsItCannotUse) {
         EXPECT_EQ(fs::file_size(copy), size);
     }
 }
+
+namespace {
+// Builds the main job's pair with the sample scripts.
+void makePair(const fs::path& out) {
+    const std::string script = std::string(DEX_SAMPLES_DIR) + "/make-pair.sh";
+    Result r;
+    pid_t pid = 0;
+    std::vector<char*> argv{const_cast<char*>("bash"), const_cast<char*>(script.c_str()),
+                            const_cast<char*>(DEXMIRA_BIN), const_cast<char*>(out.c_str()), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    ASSERT_EQ(posix_spawnp(&pid, "bash", &actions, nullptr, argv.data(), environ), 0);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+}  // namespace
+
+TEST_F(Cli, ProductComparisonMigratesCopiesAndLeavesTheFilesAlone) {
+    makePair(dir);
+    const fs::path ref = dir / "reference.mdb", cust = dir / "customer.mdb";
+    const std::string refBytes = slurp(ref), custBytes = slurp(cust);
+
+    Result lite = dexmira({"compare", ref.string(), cust.string(), "--product", "VelmoraLite"});
+    EXPECT_EQ(lite.status, 1) << lite.err;
+    Result code = dexmira({"compare", ref.string(), cust.string(), "--product", "vardoII"});
+    EXPECT_EQ(code.out, lite.out) << "VelmoraLite runs the vardoII catalogue";
+    EXPECT_EQ(lite.err, "4건의 다른곳이 발견 되었습니다.\n");
+    EXPECT_NE(lite.out.find("customer.compname [...]  !  customer.compname [..I]"), std::string::npos) << lite.out;
+    EXPECT_NE(lite.out.find("invn_edit.code [P..]"), std::string::npos);
+    EXPECT_NE(lite.out.find("(none)"), std::string::npos) << "the reordered table shows a shift";
+
+    EXPECT_EQ(slurp(ref), refBytes) << "the user's files are never written";
+    EXPECT_EQ(slurp(cust), custBytes);
+    EXPECT_TRUE(fs::exists(dir / "referencetemp" / "temp(A).mdb"));
+    Result version = dexmira({"exec", (dir / "referencetemp" / "temp(B).mdb").string(), "--password", "kt5316",
+                              "UPDATE dbversion SET ver = ver WHERE dbid = 'main' AND ver = 141"});
+    EXPECT_EQ(version.out, "1\n") << "the copy was brought to version 141";
+
+    Result unknown = dexmira({"compare", ref.string(), cust.string(), "--product", "Nope"});
+    EXPECT_EQ(unknown.status, 2);
+}
