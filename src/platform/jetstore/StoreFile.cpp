@@ -124,6 +124,21 @@ void changeStorePassword(const std::string& path, const std::string& oldPassword
     tx.commit();
 }
 
+namespace {
+bool compactedCopyIsSound(const std::string& path) {
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    DbHandle db(raw);
+    if (rc != SQLITE_OK) return false;
+    try {
+        Statement check(db.get(), "PRAGMA integrity_check");
+        return check.step() && check.columnText(0) == "ok";
+    } catch (const DbError&) {
+        return false;
+    }
+}
+}  // namespace
+
 void compactStore(const OpenRequest& source, const std::string& destination, const JetStoreOptions& options) {
     std::error_code ec;
     if (fs::exists(destination, ec))
@@ -132,6 +147,12 @@ void compactStore(const OpenRequest& source, const std::string& destination, con
     Statement st(db.get(), "VACUUM INTO ?1");
     st.bind(1, destination);
     st.step();
+    if (!compactedCopyIsSound(destination)) {
+        // A copy that fails the check never reaches the caller: without a
+        // destination file the compaction counts as failed and the source
+        // stays in place.
+        fs::remove(destination, ec);
+    }
 }
 
 }  // namespace dex::jet
