@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <variant>
 #include <vector>
@@ -150,6 +151,26 @@ inline Step elseIfStep(int number, std::vector<Operation> ops) {
 }
 inline Step rangeStep(int number, int lo, int hi, std::vector<Operation> ops) {
     return Step{number, StepKind::Range, lo, hi, std::move(ops)};
+}
+
+// Another catalogue's step `number`, taken over as step `asNumber` with the
+// same kind and operations. Throws std::logic_error when there is no such
+// step (a fault in the catalogue tables, found by the first use).
+inline Step stepAs(const std::vector<Step>& from, int number, int asNumber) {
+    for (const Step& s : from) {
+        if (s.number != number) continue;
+        Step copy = s;
+        copy.number = asNumber;
+        return copy;
+    }
+    throw std::logic_error("catalogue has no step " + std::to_string(number));
+}
+
+// Another catalogue's sub-procedure of that name, taken over unchanged.
+inline SubProcedure procedureOf(const std::map<std::string, SubProcedure>& from, const std::string& name) {
+    auto it = from.find(name);
+    if (it == from.end()) throw std::logic_error("catalogue has no sub-procedure " + name);
+    return it->second;
 }
 
 }  // namespace build

@@ -3,6 +3,9 @@
 #include <stdexcept>
 #include <utility>
 
+#include "modDBPatch_FORN.h"
+#include "modDBPatch_FORNPRO.h"
+#include "modDBPatch_QB.h"
 #include "modDBPatch_VARDO.h"
 
 namespace dex::migration {
@@ -19,6 +22,9 @@ std::string ProductCodeFor(const std::string& nameOrCode) {
 
 const Catalogue* CatalogueFor(const std::string& productCode) {
     if (productCode == "vardoII") return &modDBPatch_VARDO::Catalogue();
+    if (productCode == "FornII") return &modDBPatch_FORN::Catalogue();
+    if (productCode == "FornPro") return &modDBPatch_FORNPRO::Catalogue();
+    if (productCode == "quickbilII") return &modDBPatch_QB::Catalogue();
     return nullptr;
 }
 

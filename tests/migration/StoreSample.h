@@ -28,6 +28,11 @@ inline std::filesystem::path VardoBaseScript() {
     return std::filesystem::path(DEX_SAMPLES_DIR) / "vardoII" / "base.sql";
 }
 
+// samples/CODE/base.sql: the base schema of the product with that code.
+inline std::filesystem::path BaseScript(const std::string& productCode) {
+    return std::filesystem::path(DEX_SAMPLES_DIR) / productCode / "base.sql";
+}
+
 // A new store at `path` with the product password, filled by the script and
 // then by the extra statements.
 inline void BuildStore(DbEngine& engine, const std::filesystem::path& path, const std::vector<std::string>& script,

@@ -1,0 +1,156 @@
+#pragma once
+// A fixture that runs a product's catalogue on a real store built from the
+// product's sample base schema, tracing every statement, and tells from the
+// trace which steps ran.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "JetStore.h"
+#include "ProductCatalogues.h"
+#include "StoreSample.h"
+#include "modDBsub.h"
+#include "modDBsub_ADO.h"
+
+namespace dex::testing {
+
+class ProductLadderTest : public ::testing::Test {
+protected:
+    std::unique_ptr<DbEngine> engine = makeJetStoreEngine();
+    RecordingDialogs dialogs;
+    DbSession session{*engine, dialogs};
+    std::filesystem::path dir;
+    std::filesystem::path db;
+    std::unique_ptr<migration::MigrationLog> log;
+    std::string code;
+    std::vector<std::string> trace;  // the statements of the last migrate()
+    bool tracing = false;
+
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir = std::filesystem::temp_directory_path() /
+              ("dexmira-product-ladder-" + std::string(info->test_suite_name()) + "-" + info->name());
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        log = std::make_unique<migration::MigrationLog>(dir / "log");
+        session.setTrace([this](const std::string& s) {
+            if (tracing) trace.push_back(s);
+        });
+    }
+    void TearDown() override {
+        session.closeConnection();
+        std::filesystem::remove_all(dir);
+    }
+
+    const migration::Catalogue& catalogue() const { return *migration::CatalogueFor(code); }
+
+    // The product's sample at stored version 1, with extra statements after.
+    void build(const std::string& productCode, const std::vector<std::string>& extra = {}) {
+        code = productCode;
+        db = dir / (productCode + ".mdb");
+        BuildStore(*engine, db, ReadScript(BaseScript(productCode)), extra);
+        modDBsub::DBOpen(session, db.string(), "kt5316");
+    }
+    bool migrate() {
+        migration::MigrationContext ctx{session, *log};
+        trace.clear();
+        tracing = true;
+        bool ok = migration::ChkDBpatchFor(code, ctx);
+        tracing = false;
+        return ok;
+    }
+    // Brings the sample to stored version n with the catalogue's own steps up to n.
+    void prepareAt(const std::string& productCode, int n) {
+        build(productCode);
+        migration::Catalogue upTo = catalogue();
+        upTo.target = static_cast<int16_t>(n);
+        upTo.steps.erase(std::remove_if(upTo.steps.begin(), upTo.steps.end(),
+                                        [n](const migration::Step& s) { return s.number > n; }),
+                         upTo.steps.end());
+        migration::MigrationContext ctx{session, *log};
+        ASSERT_TRUE(migration::ChkDBpatch(ctx, upTo));
+        ASSERT_TRUE(dialogs.shown.empty()) << messages();
+        ASSERT_EQ(version(), n);
+    }
+
+    std::string text(const std::string& sql) { return modDBsub::FieldText(modDBsub::DBQuery(session, sql)); }
+    int version() { return std::stoi(text("SELECT ver FROM dbversion WHERE dbid='main'")); }
+    void setVersion(int v) {
+        std::string sql = "UPDATE dbversion SET ver = " + std::to_string(v) + " WHERE dbid = 'main'";
+        modDBsub::DBExecute(session, sql);
+    }
+    std::string messages() const {
+        std::string all;
+        for (const auto& m : dialogs.shown) all += m.text + "\n";
+        return all;
+    }
+    bool traced(const std::string& sql) const { return std::find(trace.begin(), trace.end(), sql) != trace.end(); }
+    long position(const std::string& sql) const {
+        auto it = std::find(trace.begin(), trace.end(), sql);
+        return it == trace.end() ? -1 : static_cast<long>(it - trace.begin());
+    }
+    bool tracedStartingWith(const std::string& prefix) const {
+        return std::any_of(trace.begin(), trace.end(), [&](const std::string& s) { return s.rfind(prefix, 0) == 0; });
+    }
+
+    // The structure of one table, read through the DAO side.
+    TableDef table(const std::string& name) {
+        auto dao = engine->openDatabase(db.string(), 0, true, ";pwd=kt5316");
+        for (TableDef& t : dao->tableDefs())
+            if (t.name == name) return t;
+        ADD_FAILURE() << "no table " << name;
+        return {};
+    }
+    static const FieldDef* field(const TableDef& t, const std::string& name) {
+        for (const FieldDef& f : t.fields)
+            if (f.name == name) return &f;
+        return nullptr;
+    }
+    static const IndexDef* index(const TableDef& t, const std::string& name) {
+        for (const IndexDef& i : t.indexes)
+            if (i.name == name) return &i;
+        return nullptr;
+    }
+
+    // The first statement a step sends, as a fingerprint of the step.
+    static std::string firstStatement(const migration::Catalogue& c, const std::vector<migration::Operation>& ops) {
+        using namespace migration;
+        const Operation& op = ops.front();
+        if (auto* a = std::get_if<AddColumnOp>(&op)) return "SELECT " + a->column + " FROM " + a->table;
+        if (auto* e = std::get_if<ExecuteOp>(&op)) return e->sql;
+        if (auto* call = std::get_if<CallOp>(&op)) {
+            const SubProcedure* p = c.procedure(call->procedure);
+            if (call->procedure == "CreateTBL_office_store")
+                return "CREATE TABLE `office_store` (`ocode` SMALLINT DEFAULT 0 NOT NULL, `scode` SMALLINT DEFAULT 0 "
+                       "NOT NULL, PRIMARY KEY (`ocode`, `scode`))";
+            if (p->body) return "(own code) " + call->procedure;
+            return firstStatement(c, p->ops);
+        }
+        if (auto* al = std::get_if<AlterColumnOp>(&op)) {
+            int32_t size = al->size;
+            Value def = al->defaultValue;
+            return modDBsub_ADO::AlterColumnStatement(al->table, al->column, al->type, size, def);
+        }
+        if (auto* ix = std::get_if<CreateIndexOp>(&op))
+            return modDBsub_ADO::CreateIndexStatement(ix->table, ix->columns, ix->name, ix->unique);
+        ADD_FAILURE() << "no fingerprint for a step's first operation";
+        return {};
+    }
+    std::vector<int> stepsRun() const {
+        std::vector<int> ran;
+        for (const migration::Step& s : catalogue().steps)
+            if (traced(firstStatement(catalogue(), s.ops))) ran.push_back(s.number);
+        return ran;
+    }
+    // Every step number of the catalogue from `from` on, except those listed.
+    std::vector<int> stepsFrom(int from, std::vector<int> except = {}) const {
+        std::vector<int> out;
+        for (const migration::Step& s : catalogue().steps)
+            if (s.number >= from && std::find(except.begin(), except.end(), s.number) == except.end())
+                out.push_back(s.number);
+        return out;
+    }
+};
+
+}  // namespace dex::testing
