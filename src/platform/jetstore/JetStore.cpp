@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "ColumnKnowledge.h"
 #include "JetDialect.h"
 #include "SchemaCatalog.h"
 #include "SchemaEditor.h"
@@ -87,15 +88,36 @@ bool onlyTrailingNoise(const char* tail) {
     return true;
 }
 
+// The significant tokens without trailing semicolons.
+std::vector<Token> significantTokens(const std::vector<Token>& tokens) {
+    std::vector<Token> out;
+    for (const auto& t : tokens)
+        if (isSignificant(t)) out.push_back(t);
+    while (!out.empty() && isPunct(out.back(), ";")) out.pop_back();
+    return out;
+}
+
+bool isName(const Token& t) { return t.kind == TokKind::Word || t.kind == TokKind::Quoted; }
+
+// A name SQLite resolves even where no column has it: the row id, the
+// boolean constants, and keywords.
+bool resolvesWithoutColumn(const Token& t) {
+    const std::string u = upper(identValue(t));
+    if (u == "ROWID" || u == "OID" || u == "_ROWID_" || u == "TRUE" || u == "FALSE") return true;
+    return t.kind == TokKind::Word && sqlite3_keyword_check(t.text.data(), static_cast<int>(t.text.size())) != 0;
+}
+
 // Runs statements of the Jet dialect on one store connection.
 class StatementRunner {
 public:
-    explicit StatementRunner(sqlite3* db) : db_(db), catalog_(db) {}
+    explicit StatementRunner(sqlite3* db) : db_(db), catalog_(db), knowledge_(db, catalog_) {}
 
     int64_t execute(const std::string& sql) {
         auto tokens = tokenize(sql);
         if (runDdl(tokens)) return 0;
-        StmtHandle st = prepare(rewriteJetSql(tokens));
+        const auto sig = significantTokens(tokens);
+        if (auto answered = knowledge_.answerUpdate(sig)) return *answered;
+        StmtHandle st = prepareFor(tokens, sig);
         while (step(st.get())) {
         }
         return sqlite3_stmt_readonly(st.get()) ? 0 : sqlite3_changes64(db_);
@@ -104,7 +126,9 @@ public:
     std::unique_ptr<Recordset> query(const std::string& sql) {
         auto tokens = tokenize(sql);
         if (runDdl(tokens)) return std::make_unique<MaterializedRecordset>();
-        StmtHandle st = prepare(rewriteJetSql(tokens));
+        const auto sig = significantTokens(tokens);
+        answerMissingColumn(sig);
+        StmtHandle st = prepareFor(tokens, sig);
         const int fields = sqlite3_column_count(st.get());
         std::vector<std::vector<Value>> rows;
         while (step(st.get())) {
@@ -120,16 +144,48 @@ public:
 
 private:
     bool runDdl(const std::vector<Token>& tokens) {
-        SchemaEditor editor(db_, catalog_);
+        SchemaEditor editor(db_, catalog_, knowledge_);
         switch (classify(tokens)) {
             case StatementKind::CreateTable: editor.createTable(tokens); return true;
             case StatementKind::AlterTable: editor.alterTable(tokens); return true;
             case StatementKind::CreateIndex: editor.createIndex(tokens); return true;
-            case StatementKind::DropTable: editor.dropTable(tokens); return true;
-            case StatementKind::DropIndex: editor.dropIndex(tokens); return true;
+            case StatementKind::DropTable: knowledge_.clear(); editor.dropTable(tokens); return true;
+            case StatementKind::DropIndex: knowledge_.clear(); editor.dropIndex(tokens); return true;
             case StatementKind::Other: return false;
         }
         return false;
+    }
+
+    // Whether the statement names a table whose columns the connection has
+    // not parsed in their new form (a changed constraint does not alter a read).
+    bool mentionsStaleTable(const std::vector<Token>& sig) const {
+        for (const auto& t : sig)
+            if ((isName(t) || t.kind == TokKind::DqString) && catalog_.columnsStale(identValue(t))) return true;
+        return false;
+    }
+
+    // Prepares a statement SQLite runs itself. A statement that may depend on
+    // a table whose text the connection has not parsed yet (any write, which
+    // may reach other tables through foreign keys; a read that names one, or
+    // any read while views exist) has the schema re-read first. Anything but
+    // a plain read ends the column knowledge.
+    StmtHandle prepareFor(const std::vector<Token>& tokens, const std::vector<Token>& sig) {
+        const bool select = !sig.empty() && isWord(sig[0], "SELECT");
+        if (catalog_.anyStale() && (!select || mentionsStaleTable(sig) || catalog_.hasViews())) catalog_.refresh();
+        StmtHandle st = prepare(rewriteJetSql(tokens));
+        if (!select || !sqlite3_stmt_readonly(st.get())) knowledge_.clear();
+        return st;
+    }
+
+    // "SELECT c FROM t" (how the access layer asks whether a column exists)
+    // for a column that t lacks, while the connection has t's new text still
+    // to parse: the error SQLite would give, without re-reading the schema.
+    void answerMissingColumn(const std::vector<Token>& sig) {
+        if (sig.size() != 4 || !isWord(sig[0], "SELECT") || !isWord(sig[2], "FROM")) return;
+        if (!isName(sig[1]) || !isName(sig[3]) || resolvesWithoutColumn(sig[1])) return;
+        if (!catalog_.isStale(identValue(sig[3]))) return;
+        auto t = catalog_.find(identValue(sig[3]));
+        if (t && !t->findColumn(identValue(sig[1]))) throw unknownName();
     }
 
     StmtHandle prepare(const std::string& sql) {
@@ -165,6 +221,7 @@ private:
 
     sqlite3* db_;
     SchemaCatalog catalog_;
+    ColumnKnowledge knowledge_;
 };
 
 class StoreConnection : public Connection {

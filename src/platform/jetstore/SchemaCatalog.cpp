@@ -7,8 +7,8 @@
 namespace dex::jet {
 
 const TableModel& SchemaCatalog::parse(const std::string& sql) {
-    auto it = cache_.find(sql);
-    if (it == cache_.end()) it = cache_.emplace(sql, parseCreateTable(tokenize(sql), false)).first;
+    auto it = models_.find(sql);
+    if (it == models_.end()) it = models_.emplace(sql, parseCreateTable(tokenize(sql), false)).first;
     return it->second;
 }
 
@@ -26,13 +26,13 @@ std::vector<TableModel> SchemaCatalog::tables() {
 }
 
 std::optional<TableModel> SchemaCatalog::find(const std::string& name) {
-    Statement st(db_,
-                 "SELECT name, sql FROM sqlite_master WHERE type = 'table' AND sql IS NOT NULL "
-                 "AND name = ?1 COLLATE NOCASE");
-    st.bind(1, name);
-    if (!st.step()) return std::nullopt;
-    TableModel t = parse(st.columnText(1));
-    t.name = st.columnText(0);
+    auto st = cache_.use(
+        "SELECT name, sql FROM sqlite_master WHERE type = 'table' AND sql IS NOT NULL "
+        "AND name = ?1 COLLATE NOCASE");
+    st->bind(1, name);
+    if (!st->step()) return std::nullopt;
+    TableModel t = parse(st->columnText(1));
+    t.name = st->columnText(0);
     return t;
 }
 
@@ -44,22 +44,64 @@ TableModel SchemaCatalog::require(const std::string& name) {
 
 std::vector<IndexInfo> SchemaCatalog::indexes(const std::string& table) {
     std::vector<IndexInfo> out;
-    Statement list(db_, "SELECT name, \"unique\", origin FROM pragma_index_list(?1) ORDER BY name");
-    list.bind(1, table);
-    while (list.step()) {
-        IndexInfo ix{list.columnText(0), list.columnInt(1) != 0, list.columnText(2) == "c", {}};
-        Statement cols(db_, "SELECT name FROM pragma_index_info(?1) ORDER BY seqno");
-        cols.bind(1, ix.name);
-        while (cols.step()) ix.columns.push_back(cols.columnText(0));
+    auto list = cache_.use("SELECT name, \"unique\", origin FROM pragma_index_list(?1) ORDER BY name");
+    list->bind(1, table);
+    while (list->step()) {
+        IndexInfo ix{list->columnText(0), list->columnInt(1) != 0, list->columnText(2) == "c", {}};
+        auto cols = cache_.use("SELECT name FROM pragma_index_info(?1) ORDER BY seqno");
+        cols->bind(1, ix.name);
+        while (cols->step()) ix.columns.push_back(cols->columnText(0));
         out.push_back(std::move(ix));
     }
     return out;
 }
 
 bool SchemaCatalog::indexExists(const std::string& name) {
-    Statement st(db_, "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?1 COLLATE NOCASE");
-    st.bind(1, name);
-    return st.step();
+    auto st = cache_.use("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?1 COLLATE NOCASE");
+    st->bind(1, name);
+    return st->step();
+}
+
+bool SchemaCatalog::hasOwnTriggers(const std::string& table) {
+    auto st = cache_.use(
+        "SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND tbl_name = ?1 COLLATE NOCASE "
+        "AND name NOT LIKE 'jet\\_autonumber\\_%' ESCAPE '\\' LIMIT 1");
+    st->bind(1, table);
+    return st->step();
+}
+
+bool SchemaCatalog::hasViews() {
+    auto st = cache_.use("SELECT 1 FROM sqlite_master WHERE type = 'view' LIMIT 1");
+    return st->step();
+}
+
+void SchemaCatalog::remember(const std::string& sql, const TableModel& t) { models_.emplace(sql, t); }
+
+void SchemaCatalog::markStale(const std::string& table, bool columns) { stale_[upper(table)] |= columns; }
+
+bool SchemaCatalog::columnsStale(const std::string& table) const {
+    auto it = stale_.find(upper(table));
+    return it != stale_.end() && it->second;
+}
+
+bool SchemaCatalog::foreignKeyExists(const std::string& name) {
+    auto st = cache_.use("SELECT sql FROM sqlite_master WHERE type = 'table' AND sql IS NOT NULL "
+                         "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
+    while (st->step())
+        if (parse(st->columnText(0)).findForeignKey(name)) return true;
+    return false;
+}
+
+// writable_schema=RESET drops the connection's parsed schema; the next
+// statement reads it again from the stored texts. The file is not written.
+void SchemaCatalog::refresh() {
+    if (stale_.empty()) return;
+    execSql(db_, "PRAGMA writable_schema=RESET");
+    stale_.clear();
+}
+
+void SchemaCatalog::refreshIfStale(const std::string& table) {
+    if (columnsStale(table)) refresh();
 }
 
 std::vector<std::string> SchemaCatalog::referencingTables(const std::string& table) {

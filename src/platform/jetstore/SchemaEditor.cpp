@@ -70,6 +70,7 @@ void SchemaEditor::createTable(const std::vector<Token>& tokens) {
 
 void SchemaEditor::alterTable(const std::vector<Token>& tokens) {
     AlterStatement a = parseAlterTable(tokens);
+    if (a.kind != AlterStatement::AddColumn) knowledge_.clear();
     switch (a.kind) {
         case AlterStatement::AddColumn: return addColumn(a);
         case AlterStatement::AlterColumn: return alterColumn(a);
@@ -99,6 +100,7 @@ void SchemaEditor::addColumn(const AlterStatement& a) {
     TableModel newT = t;
     newT.columns.push_back(c);
     if (c.primaryKey || c.unique || isAutoNumber(c)) {
+        knowledge_.clear();
         if (c.primaryKey) newT.primaryKey = {c.name};
         rebuild(t, newT);
         if (isAutoNumber(c))
@@ -106,15 +108,34 @@ void SchemaEditor::addColumn(const AlterStatement& a) {
         return;
     }
     if (!hasExpressionDefault(c) || !rows) {
-        execSql(db_, "ALTER TABLE " + quoteIdent(t.name) + " ADD COLUMN " + renderColumn(newT, newT.columns.back()));
+        // What SQLite's own ADD COLUMN writes (the column appended to the
+        // stored text; existing rows read the default), minus its re-read of
+        // the whole schema and its scan of the table's rows.
+        replaceSchema(newT, [] {}, [] {}, &newT.columns.back());
+        knowledge_.columnAdded(t.name, c.name, c.storedNullable ? std::nullopt : c.defaultText);
         return;
     }
+    knowledge_.clear();
     std::string expr = c.defaultText ? defaultExpression(*c.defaultText) : std::string();
-    replaceSchema(newT, [&] {
+    replaceSchemaAndReload(newT, [&] {
         if (!expr.empty())
             execSql(db_, "UPDATE " + quoteIdent(t.name) + " SET " + quoteIdent(c.name) + " = " + expr);
     });
 }
+
+namespace {
+
+// The numeric affinities store a value the same way except that REAL turns
+// integers into floating point when they are read, which is also what a
+// rebuild into a REAL column gives. INTEGER and NUMERIC differ only in CAST.
+// So the stored rows stay as a rebuild would leave them when the affinity
+// stays, moves between INTEGER and NUMERIC, or moves from either to REAL.
+bool storedFormKept(char from, char to) {
+    auto integral = [](char a) { return a == 'I' || a == 'N'; };
+    return from == to || (integral(from) && (integral(to) || to == 'R'));
+}
+
+}  // namespace
 
 // A change of declared type, size, default or nullability whose stored form keeps
 // the column's affinity edits the schema only; anything else rebuilds.
@@ -128,23 +149,30 @@ void SchemaEditor::alterColumn(const AlterStatement& a) {
     c.unique = old->unique;
     TableModel newT = t;
     *newT.findColumn(c.name) = c;
-    bool keyed = rowidAutoNumber(t) == old || rowidAutoNumber(newT) != nullptr;
+    // Only the autonumber key itself is the table's rowid: another column of
+    // such a table changes like any column.
+    bool keyed = rowidAutoNumber(t) == old || rowidAutoNumber(newT) == newT.findColumn(c.name);
     bool schemaOnly = !isAutoNumber(*old) && !isAutoNumber(c) && !keyed &&
-                      storedAffinity(t, *old) == storedAffinity(newT, c);
+                      storedFormKept(storedAffinity(t, *old), storedAffinity(newT, c));
     if (!schemaOnly) return rebuild(t, newT);
     // Checked against the old schema: once NOT NULL is declared SQLite takes IS NULL as false.
     bool nullCheck = c.notNull && (!old->notNull || old->storedNullable);
+    // Rows stored before the column was added hold no value of their own and
+    // read its default: writing them out keeps what they read now.
+    bool newDefault = old->defaultText != c.defaultText;
+    const ColumnDef* changed = newT.findColumn(c.name);
     replaceSchema(newT, [] {}, [&] {
+        if (nullCheck || newDefault) catalog_.refreshIfStale(t.name);  // the column may not be parsed yet
+        if (newDefault) execSql(db_, "UPDATE " + quoteIdent(t.name) + " SET " + quoteIdent(c.name) + " = " + quoteIdent(c.name));
         if (!nullCheck) return;
         Statement st(db_, "SELECT 1 FROM " + quoteIdent(t.name) + " WHERE " + quoteIdent(c.name) + " IS NULL LIMIT 1");
         if (st.step()) throw nullValueError(t.name, c.name);
-    });
+    }, changed);
 }
 
 void SchemaEditor::checkForeignKey(const TableModel& t, ForeignKeyDef& fk) {
     if (!fk.name.empty()) {
-        for (const auto& other : catalog_.tables())
-            if (other.findForeignKey(fk.name)) throw constraintExists(fk.name);
+        if (catalog_.foreignKeyExists(fk.name)) throw constraintExists(fk.name);
         if (catalog_.indexExists(fk.name)) throw indexExists(fk.name);
     }
     fk.columns = declaredNames(t, fk.columns);
@@ -163,22 +191,37 @@ void SchemaEditor::checkForeignKey(const TableModel& t, ForeignKeyDef& fk) {
             throw syntaxError("Relationships must be on the same number of fields with the same data types.");
 }
 
+// Whether some row has a full key (no part Null) that no parent row holds: what
+// foreign_key_check reports for the constraint. Both sides have the same
+// type, hence the same affinity, so = compares as the constraint does.
+bool SchemaEditor::hasOrphans(const std::string& table, const ForeignKeyDef& fk) {
+    std::string full, match;
+    for (size_t i = 0; i < fk.columns.size(); ++i) {
+        const std::string child = "c." + quoteIdent(fk.columns[i]);
+        full += " AND " + child + " IS NOT NULL";
+        match += std::string(i ? " AND " : "") + "p." + quoteIdent(fk.refColumns[i]) + " = " + child;
+    }
+    Statement st(db_, "SELECT 1 FROM " + quoteIdent(table) + " AS c WHERE 1" + full + " AND NOT EXISTS (SELECT 1 FROM " +
+                          quoteIdent(fk.refTable) + " AS p WHERE " + match + ") LIMIT 1");
+    return st.step();
+}
+
 // Adding a foreign key never changes a row: the constraint joins the schema text
-// and foreign_key_check proves the stored rows satisfy it.
+// once a search for orphans proves the stored rows satisfy it.
 void SchemaEditor::addForeignKey(const AlterStatement& a) {
     TableModel t = catalog_.require(a.table);
     ForeignKeyDef fk = a.foreignKey;
     checkForeignKey(t, fk);
     TableModel newT = t;
     newT.foreignKeys.push_back(fk);
+    catalog_.refreshIfStale(t.name);  // the search reads both tables' columns
+    catalog_.refreshIfStale(fk.refTable);
     replaceSchema(newT, [&] {
-        Statement st(db_, "SELECT 1 FROM pragma_foreign_key_check(?1) LIMIT 1");
-        st.bind(1, t.name);
-        if (st.step())
+        if (hasOrphans(t.name, fk))
             throw DbError(dberr::ConstraintViolation,
                           "Data in table '" + t.name + "' violates referential integrity rules; the "
                           "relationship '" + fk.name + "' cannot be created.");
-    });
+    }, [] {}, nullptr, false);
 }
 
 void SchemaEditor::dropConstraint(const AlterStatement& a) {
@@ -187,10 +230,11 @@ void SchemaEditor::dropConstraint(const AlterStatement& a) {
                            [&](const ForeignKeyDef& f) { return equalsNoCase(f.name, a.name); });
     if (it == t.foreignKeys.end()) throw syntaxError("CONSTRAINT '" + a.name + "' does not exist.");
     t.foreignKeys.erase(it);
-    replaceSchema(t, [] {});
+    replaceSchema(t, [] {}, [] {}, nullptr, false);
 }
 
 void SchemaEditor::dropColumn(const AlterStatement& a) {
+    catalog_.refresh();  // SQLite's DROP COLUMN edits the text it has parsed
     TableModel t = catalog_.require(a.table);
     const ColumnDef* c = t.findColumn(a.name);
     if (!c) throw missingColumn(t.name, a.name);
@@ -200,6 +244,7 @@ void SchemaEditor::dropColumn(const AlterStatement& a) {
 void SchemaEditor::createIndex(const std::vector<Token>& tokens) {
     CreateIndexStatement s = parseCreateIndex(tokens);
     TableModel t = catalog_.require(s.table);
+    catalog_.refreshIfStale(t.name);
     auto cols = declaredNames(t, s.columns);
     if (catalog_.indexExists(s.name) || t.findForeignKey(s.name)) throw indexExists(s.name);
     execSql(db_, std::string("CREATE ") + (s.unique ? "UNIQUE " : "") + "INDEX " + quoteIdent(s.name) + " ON " +
@@ -207,6 +252,7 @@ void SchemaEditor::createIndex(const std::vector<Token>& tokens) {
 }
 
 void SchemaEditor::dropTable(const std::vector<Token>& tokens) {
+    catalog_.refresh();  // SQLite consults every table's foreign keys when dropping one
     DropStatement s = parseDrop(tokens);
     TableModel t = catalog_.require(s.name);
     auto refs = catalog_.referencingTables(t.name);
@@ -217,16 +263,55 @@ void SchemaEditor::dropTable(const std::vector<Token>& tokens) {
 }
 
 void SchemaEditor::dropIndex(const std::vector<Token>& tokens) {
+    catalog_.refresh();
     DropStatement s = parseDrop(tokens);
     if (!catalog_.indexExists(s.name)) throw syntaxError("Index '" + s.name + "' not found.");
     execSql(db_, "DROP INDEX " + quoteIdent(s.name));
 }
 
+// SQLite parses the text as it would a new table's (preparing is enough: a
+// type, default or constraint it cannot take fails here), under a name no
+// table has, so that a text it would refuse never reaches the schema. With
+// changed set, only that column is new to SQLite and only it is parsed.
+void SchemaEditor::validateCreateText(const TableModel& t, const ColumnDef* changed) {
+    if (!changed) {
+        Statement probe(db_, renderCreateTable(t, "jet_schema_check"));
+        return;
+    }
+    TableModel single;
+    single.columns.push_back(*changed);
+    single.columns.back().primaryKey = false;
+    single.columns.back().unique = false;
+    Statement probe(db_, renderCreateTable(single, "jet_schema_check"));
+}
+
 // The schema-only edit of SQLite's ALTER TABLE documentation: no row is copied.
+// Creating and dropping a scratch table in the same transaction changes the
+// schema cookie the way SQLite's own DDL does: other connections re-read the
+// schema, while this one keeps its parsed copy, now stale for this table.
 void SchemaEditor::replaceSchema(const TableModel& t, const std::function<void()>& check,
-                                 const std::function<void()>& before) {
+                                 const std::function<void()>& before, const ColumnDef* changed,
+                                 bool changedColumns) {
+    validateCreateText(t, changed);
+    const std::string text = renderCreateTable(t, t.name);
     Transaction tx(db_);
     before();
+    {
+        WritableSchema writable(db_);
+        Statement st(db_, "UPDATE sqlite_master SET sql = ?1 WHERE type = 'table' AND name = ?2");
+        st.bind(1, text).bind(2, t.name);
+        st.step();
+    }
+    execSql(db_, "CREATE TABLE jet_schema_mark (x); DROP TABLE jet_schema_mark");
+    check();
+    tx.commit();
+    catalog_.markStale(t.name, changedColumns);
+    catalog_.remember(text, t);
+}
+
+void SchemaEditor::replaceSchemaAndReload(const TableModel& t, const std::function<void()>& check) {
+    validateCreateText(t);
+    Transaction tx(db_);
     int64_t version = queryInt(db_, "PRAGMA schema_version");
     {
         WritableSchema writable(db_);
@@ -235,7 +320,7 @@ void SchemaEditor::replaceSchema(const TableModel& t, const std::function<void()
         st.step();
         execSql(db_, "PRAGMA schema_version=" + std::to_string(version + 1));
     }
-    Statement reload(db_, "SELECT * FROM " + quoteIdent(t.name) + " LIMIT 0");  // the new text must parse
+    Statement reload(db_, "SELECT * FROM " + quoteIdent(t.name) + " LIMIT 0");  // the connection parses the new text
     check();
     tx.commit();
 }
@@ -249,6 +334,7 @@ void SchemaEditor::checkForeignKeysOf(const std::string& table) {
 }
 
 void SchemaEditor::rebuild(const TableModel& oldT, const TableModel& newT) {
+    catalog_.refresh();  // the copy and SQLite's RENAME work on the parsed schema
     ForeignKeysOff fkOff(db_);
     Transaction tx(db_);
     std::vector<std::string> restore;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "ColumnKnowledge.h"
 #include "DdlParser.h"
 #include "SchemaCatalog.h"
 
@@ -16,7 +17,10 @@ namespace dex::jet {
 
 class SchemaEditor {
 public:
-    SchemaEditor(sqlite3* db, SchemaCatalog& catalog) : db_(db), catalog_(catalog) {}
+    // knowledge learns of columns added with a constant default and forgets
+    // what a schema change may have made untrue.
+    SchemaEditor(sqlite3* db, SchemaCatalog& catalog, ColumnKnowledge& knowledge)
+        : db_(db), catalog_(catalog), knowledge_(knowledge) {}
 
     void createTable(const std::vector<Token>& tokens);
     void alterTable(const std::vector<Token>& tokens);
@@ -35,14 +39,25 @@ private:
     void checkForeignKey(const TableModel& t, ForeignKeyDef& fk);
     bool hasRows(const std::string& table);
     // Replaces the table's CREATE text in place; check() runs before the commit.
+    // The connection's parsed copy of the table is left stale (see
+    // SchemaCatalog), so check() must not rely on the new text.
+    // changed: the one column whose text is new, when only one is.
     void replaceSchema(const TableModel& t, const std::function<void()>& check,
-                       const std::function<void()>& before = [] {});
+                       const std::function<void()>& before = [] {}, const ColumnDef* changed = nullptr,
+                       bool changedColumns = true);
+    // The same, with the connection's schema re-read before check() runs.
+    void replaceSchemaAndReload(const TableModel& t, const std::function<void()>& check);
+    // Throws the store's error when SQLite would not accept the table's text.
+    void validateCreateText(const TableModel& t, const ColumnDef* changed = nullptr);
+    // True when some stored row may violate the foreign key.
+    bool hasOrphans(const std::string& table, const ForeignKeyDef& fk);
     // SQLite's documented rebuild: new table, copy, drop, rename, restore.
     void rebuild(const TableModel& oldT, const TableModel& newT);
     void checkForeignKeysOf(const std::string& table);
 
     sqlite3* db_;
     SchemaCatalog& catalog_;
+    ColumnKnowledge& knowledge_;
 };
 
 }  // namespace dex::jet

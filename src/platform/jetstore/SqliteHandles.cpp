@@ -50,6 +50,12 @@ Value Statement::columnValue(int i) const {
     }
 }
 
+StatementCache::Lease StatementCache::use(const std::string& sql) {
+    auto it = statements_.find(sql);
+    if (it == statements_.end()) it = statements_.emplace(sql, std::make_unique<Statement>(db_, sql)).first;
+    return Lease(*it->second);
+}
+
 void execSql(sqlite3* db, const std::string& sql) {
     char* err = nullptr;
     int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err);

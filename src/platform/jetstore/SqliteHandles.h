@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "DbEngine.h"
 
@@ -36,10 +37,41 @@ public:
     Value columnValue(int i) const;
     bool readOnly() const { return sqlite3_stmt_readonly(stmt_.get()) != 0; }
     sqlite3_stmt* get() const { return stmt_.get(); }
+    // Ready to run again from the start, with no values bound.
+    void reset() noexcept {
+        sqlite3_reset(stmt_.get());
+        sqlite3_clear_bindings(stmt_.get());
+    }
 
 private:
     sqlite3* db_;
     StmtHandle stmt_;
+};
+
+// Statements a connection runs again and again, each prepared once. A lease
+// resets its statement when it ends, so that no read stays open between uses.
+class StatementCache {
+public:
+    explicit StatementCache(sqlite3* db) : db_(db) {}
+
+    class Lease {
+    public:
+        explicit Lease(Statement& st) : st_(&st) {}
+        ~Lease() { st_->reset(); }
+        Lease(const Lease&) = delete;
+        Lease& operator=(const Lease&) = delete;
+        Statement& operator*() const { return *st_; }
+        Statement* operator->() const { return st_; }
+
+    private:
+        Statement* st_;
+    };
+
+    Lease use(const std::string& sql);
+
+private:
+    sqlite3* db_;
+    std::unordered_map<std::string, std::unique_ptr<Statement>> statements_;
 };
 
 // Runs one or more statements that return no rows; throws DbError on failure.

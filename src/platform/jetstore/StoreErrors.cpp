@@ -47,8 +47,7 @@ DbError translateSqliteMessage(int rc, const std::string& msg) {
     if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT)
         return DbError(dberr::UnrecognizedFormat, "Unrecognized database format. (" + msg + ")");
     if (startsWith(msg, "no such table: ")) return missingTable(after(msg, "no such table: "));
-    if (startsWith(msg, "no such column: "))
-        return DbError(dberr::MissingColumn, "No value given for one or more required parameters.");
+    if (startsWith(msg, "no such column: ")) return unknownName();
     if (startsWith(msg, "no such function: "))
         return DbError(dberr::SyntaxError,
                        "Undefined function '" + after(msg, "no such function: ") + "' in expression.");
@@ -78,6 +77,10 @@ DbError missingTable(const std::string& table) {
 DbError missingColumn(const std::string& table, const std::string& column) {
     return DbError(dberr::MissingColumn,
                    "Field '" + column + "' does not exist in table '" + table + "'.");
+}
+
+DbError unknownName() {
+    return DbError(dberr::MissingColumn, "No value given for one or more required parameters.");
 }
 
 DbError syntaxError(const std::string& description) {

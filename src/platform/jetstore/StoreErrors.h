@@ -25,6 +25,8 @@ DbError translateSqliteMessage(int rc, const std::string& message);
 
 DbError missingTable(const std::string& table);
 DbError missingColumn(const std::string& table, const std::string& column);
+// A name in a statement that matches no column (SQLite's "no such column").
+DbError unknownName();
 DbError syntaxError(const std::string& description);
 DbError fieldDefinitionError();
 DbError tableExists(const std::string& table);
