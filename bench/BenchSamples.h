@@ -1,0 +1,34 @@
+#pragma once
+// Sample stores for the benchmarks: the vardoII base schema at stored
+// version 1 (samples/vardoII/base.sql) with customer, product_m and sale
+// filled to a given number of rows. Keys are unique and every sale names an
+// existing customer and product, so the catalogue's foreign keys are added.
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace dex::bench {
+
+// The base script's statements (one per line, "--" lines are comments).
+std::vector<std::string> ReadScript(const std::filesystem::path& path);
+
+// The vardoII base script of this source tree.
+std::filesystem::path VardoBaseScript();
+
+// A new store at path with the product password, built from the base script,
+// then customer, product_m and sale filled until each holds `rows` rows (the
+// script's seed rows count; 0 leaves the base sample as it is). A drifted
+// store also gets one extra column and one extra index, so that a comparison
+// against an undrifted one has differences to mark.
+void MakeVardoSample(const std::filesystem::path& path, int rows, bool drifted = false);
+
+// Seconds elapsed since start.
+inline double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The median of the samples (the mean of the middle two for an even count).
+double Median(std::vector<double> samples);
+
+}  // namespace dex::bench
