@@ -7,10 +7,10 @@
 #
 # usage: bench/compare-run.sh [BUILD_DIR] [ROWS ...]
 #   BUILD_DIR  a release build with the bench_compare target built
-#              (default: build-perf beside this folder)
+#              (default: build beside this folder)
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-$here/../build-perf}
+build=${1:-$here/../build}
 [ $# -gt 0 ] && shift
 rows=${*:-0 10000 100000}
 runs=${RUNS:-5}

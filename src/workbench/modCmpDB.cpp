@@ -1,6 +1,7 @@
 #include "modCmpDB.h"
 
 #include <exception>
+#include <unordered_set>
 
 #include "ErrorText.h"
 
@@ -67,18 +68,23 @@ void writeTables(Workbench& wb, DaoDatabase& db, int base, const std::string& fi
 
 // Removes the rows of one side whose key the other side lacks.
 // keyCol/otherKeyCol: 11/23 for A, 23/11 for B; first/last: the side's block.
+// Only this side's block moves during the pass, so the other side's keys
+// (rows 1 to n, letter case ignored) are gathered once instead of searching
+// the column for every row.
 void dropOneSided(Workbench& wb, int n, int keyCol, int otherKeyCol, int first, int last) {
     Grid& grid = wb.grid;
+    std::unordered_set<std::string> otherKeys;
+    for (int r = 1; r <= n; ++r) otherKeys.insert(upperText(GetCellText(grid, otherKeyCol, r)));
     wb.itemBar.setMaximum(n);
     wb.itemBar.setValue(0);
     int i = 1;
     while (i <= n) {
         const std::string key = GetCellText(grid, keyCol, i);
         if (key.empty()) break;
-        const int found = grid.searchColumn(otherKeyCol, 0, n, key);
-        if (found == -1 && i < n) {
+        const bool found = otherKeys.count(upperText(key)) > 0;
+        if (!found && i < n) {
             grid.moveBlock(first, i + 1, last, n, i);  // row i is examined again
-        } else if (found == -1) {
+        } else if (!found) {
             grid.clearBlock(first, n, last, n);
             ++i;
         } else {
