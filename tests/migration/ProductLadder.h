@@ -9,6 +9,7 @@
 
 #include "JetStore.h"
 #include "ProductCatalogues.h"
+#include "StepFingerprint.h"
 #include "StoreSample.h"
 #include "modDBsub.h"
 #include "modDBsub_ADO.h"
@@ -113,34 +114,10 @@ protected:
         return nullptr;
     }
 
-    // The first statement a step sends, as a fingerprint of the step.
-    static std::string firstStatement(const migration::Catalogue& c, const std::vector<migration::Operation>& ops) {
-        using namespace migration;
-        const Operation& op = ops.front();
-        if (auto* a = std::get_if<AddColumnOp>(&op)) return "SELECT " + a->column + " FROM " + a->table;
-        if (auto* e = std::get_if<ExecuteOp>(&op)) return e->sql;
-        if (auto* call = std::get_if<CallOp>(&op)) {
-            const SubProcedure* p = c.procedure(call->procedure);
-            if (call->procedure == "CreateTBL_office_store")
-                return "CREATE TABLE `office_store` (`ocode` SMALLINT DEFAULT 0 NOT NULL, `scode` SMALLINT DEFAULT 0 "
-                       "NOT NULL, PRIMARY KEY (`ocode`, `scode`))";
-            if (p->body) return "(own code) " + call->procedure;
-            return firstStatement(c, p->ops);
-        }
-        if (auto* al = std::get_if<AlterColumnOp>(&op)) {
-            int32_t size = al->size;
-            Value def = al->defaultValue;
-            return modDBsub_ADO::AlterColumnStatement(al->table, al->column, al->type, size, def);
-        }
-        if (auto* ix = std::get_if<CreateIndexOp>(&op))
-            return modDBsub_ADO::CreateIndexStatement(ix->table, ix->columns, ix->name, ix->unique);
-        ADD_FAILURE() << "no fingerprint for a step's first operation";
-        return {};
-    }
     std::vector<int> stepsRun() const {
         std::vector<int> ran;
         for (const migration::Step& s : catalogue().steps)
-            if (traced(firstStatement(catalogue(), s.ops))) ran.push_back(s.number);
+            if (traced(dex::test::FirstStatement(catalogue(), s.ops))) ran.push_back(s.number);
         return ran;
     }
     // Every step number of the catalogue from `from` on, except those listed.

@@ -23,7 +23,7 @@ TEST_F(FornLadderTest, StepFingerprintsAreDistinct) {
         code = product;
         std::set<std::string> seen;
         for (const Step& s : catalogue().steps)
-            EXPECT_TRUE(seen.insert(firstStatement(catalogue(), s.ops)).second) << product << " step " << s.number;
+            EXPECT_TRUE(seen.insert(dex::test::FirstStatement(catalogue(), s.ops)).second) << product << " step " << s.number;
     }
 }
 
@@ -160,7 +160,7 @@ TEST_F(FornLadderTest, FornProFullLadderFromVersion1WithoutAnyMessage) {
     EXPECT_EQ(catalogue().step(52), nullptr);
 
     // The consignment step (23) runs before ordbook_m.regucode (24).
-    long consignment = position(firstStatement(catalogue(), catalogue().step(23)->ops));
+    long consignment = position(dex::test::FirstStatement(catalogue(), catalogue().step(23)->ops));
     long regucode = position("SELECT regucode FROM ordbook_m");
     ASSERT_GE(consignment, 0);
     EXPECT_LT(consignment, regucode);

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "JetStore.h"
+#include "StepFingerprint.h"
 #include "StoreSample.h"
 #include "modDBPatch_VARDO.h"
 #include "modDBsub.h"
@@ -75,34 +76,11 @@ protected:
     }
     bool traced(const std::string& sql) const { return std::find(trace.begin(), trace.end(), sql) != trace.end(); }
 
-    // The first statement each step sends, as a fingerprint of the step.
-    static std::string firstStatement(const Catalogue& c, const std::vector<Operation>& ops) {
-        const Operation& op = ops.front();
-        if (auto* a = std::get_if<AddColumnOp>(&op)) return "SELECT " + a->column + " FROM " + a->table;
-        if (auto* e = std::get_if<ExecuteOp>(&op)) return e->sql;
-        if (auto* call = std::get_if<CallOp>(&op)) {
-            const SubProcedure* p = c.procedure(call->procedure);
-            if (call->procedure == "CreateTBL_office_store")
-                return "CREATE TABLE `office_store` (`ocode` SMALLINT DEFAULT 0 NOT NULL, `scode` SMALLINT DEFAULT 0 "
-                       "NOT NULL, PRIMARY KEY (`ocode`, `scode`))";
-            if (p->body) return "(own code) " + call->procedure;
-            return firstStatement(c, p->ops);
-        }
-        if (auto* al = std::get_if<AlterColumnOp>(&op)) {
-            int32_t size = al->size;
-            Value def = al->defaultValue;
-            return modDBsub_ADO::AlterColumnStatement(al->table, al->column, al->type, size, def);
-        }
-        if (auto* ix = std::get_if<CreateIndexOp>(&op))
-            return modDBsub_ADO::CreateIndexStatement(ix->table, ix->columns, ix->name, ix->unique);
-        ADD_FAILURE() << "no fingerprint for a step's first operation";
-        return {};
-    }
     std::vector<int> stepsRun() const {
         const Catalogue& c = modDBPatch_VARDO::Catalogue();
         std::vector<int> ran;
         for (const Step& s : c.steps)
-            if (traced(firstStatement(c, s.ops))) ran.push_back(s.number);
+            if (traced(dex::test::FirstStatement(c, s.ops))) ran.push_back(s.number);
         return ran;
     }
 };
@@ -110,7 +88,7 @@ protected:
 TEST_F(VardoLadderTest, StepFingerprintsAreDistinct) {
     const Catalogue& c = modDBPatch_VARDO::Catalogue();
     std::set<std::string> seen;
-    for (const Step& s : c.steps) EXPECT_TRUE(seen.insert(firstStatement(c, s.ops)).second) << s.number;
+    for (const Step& s : c.steps) EXPECT_TRUE(seen.insert(dex::test::FirstStatement(c, s.ops)).second) << s.number;
 }
 
 TEST_F(VardoLadderTest, FullLadderFromVersion1WithoutAnyMessage) {
