@@ -246,6 +246,8 @@ TEST_F(Cli, ProductComparisonMigratesCopiesAndLeavesTheFilesAlone) {
     EXPECT_NE(lite.out.find("invn_edit.code [P..]"), std::string::npos);
     EXPECT_NE(lite.out.find("(none)"), std::string::npos) << "the reordered table shows a shift";
 
+    Result plain = dexmira({"compare", ref.string(), cust.string()});
+    EXPECT_EQ(plain.status, 1) << "without a product the files themselves are compared";
     EXPECT_EQ(slurp(ref), refBytes) << "the user's files are never written";
     EXPECT_EQ(slurp(cust), custBytes);
     EXPECT_TRUE(fs::exists(dir / "referencetemp" / "temp(A).mdb"));
