@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "Products.h"
 #include "modDBPatch_FORN.h"
 #include "modDBPatch_FORNPRO.h"
 #include "modDBPatch_QB.h"
@@ -11,12 +12,8 @@
 namespace dex::migration {
 
 std::string ProductCodeFor(const std::string& nameOrCode) {
-    static const std::pair<const char*, const char*> kProducts[] = {
-        {"VelmoraII", "vardoII"}, {"VelmoraLite", "vardoII"}, {"QuensaII", "FornII"},
-        {"QuensaPro", "FornPro"}, {"TallyvoII", "quickbilII"},
-    };
-    for (const auto& [name, code] : kProducts)
-        if (nameOrCode == name || nameOrCode == code) return code;
+    for (const ProductEntry& product : ProductTable())
+        if (!product.code.empty() && (nameOrCode == product.text || nameOrCode == product.code)) return product.code;
     return {};
 }
 

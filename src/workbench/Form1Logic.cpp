@@ -4,18 +4,6 @@
 
 namespace dex::form1 {
 
-const std::array<ProductEntry, 6>& ProductTable() {
-    static const std::array<ProductEntry, 6> table{{
-        {"[제품선택]", "", ""},
-        {"VelmoraII", R"(C:\VelmoraII\DBS\dbMain.mdb)", "vardoII"},
-        {"VelmoraLite", R"(C:\VelmoraLite\DBS\dbMain.mdb)", "vardoII"},
-        {"QuensaII", R"(C:\QuensaII\DBS\dbMain.mdb)", "FornII"},
-        {"QuensaPro", R"(C:\QuensaPro\DBS\dbMain.mdb)", "FornPro"},
-        {"TallyvoII", R"(C:\TallyvoII\DBS\dbMain.mdb)", "quickbilII"},
-    }};
-    return table;
-}
-
 ProductChoice LookUpProduct(const std::string& entryText) {
     for (const auto& e : ProductTable())
         if (e.text == entryText) return {e.defaultPath, e.code};

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Grid.h"
+#include "Products.h"
 
 namespace dex::form1 {
 
@@ -19,14 +20,6 @@ inline const std::string kSettingKey[2] = {"최근DB_A", "최근DB_B"};
 inline const std::string kCaption = "Dexmira - Orvessa 상담원용";
 inline const std::string kNoticeText = "최신버전파일을 생성중입니다.";
 inline const std::string kLabelText = "※ 한쪽만 존재하는 필드 제외 /  인덱스만 비교";
-
-// One entry of the product list.
-struct ProductEntry {
-    std::string text;         // list entry
-    std::string defaultPath;  // offered for box A
-    std::string code;         // ProductCode
-};
-const std::array<ProductEntry, 6>& ProductTable();
 
 // Default path and code of a list entry, by exact text; none: both empty.
 struct ProductChoice {

@@ -35,7 +35,7 @@ TEST(Form1Logic, InferenceOrderLetsLaterTestsWin) {
 TEST(Form1Logic, DefaultPathsAgreeWithInference) {
     // Offering an entry's default path never makes the inference pick
     // another entry.
-    const auto& table = ProductTable();
+    const auto& table = dex::ProductTable();
     for (size_t i = 1; i < table.size(); ++i) {
         const auto entries = InferredEntries(table[i].defaultPath);
         if (!entries.empty()) {
