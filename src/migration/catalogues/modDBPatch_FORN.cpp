@@ -191,15 +191,7 @@ std::map<std::string, SubProcedure> SubProcedures() {
 }
 
 const migration::Catalogue& Catalogue() {
-    static const migration::Catalogue catalogue = [] {
-        migration::Catalogue c;
-        c.productCode = "FornII";
-        c.target = kTarget;
-        c.ladderHandler = false;
-        c.steps = Steps();
-        c.procedures = SubProcedures();
-        return c;
-    }();
+    static const migration::Catalogue catalogue{"FornII", kTarget, false, Steps(), SubProcedures()};
     return catalogue;
 }
 

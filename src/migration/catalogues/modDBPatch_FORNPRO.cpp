@@ -137,15 +137,7 @@ std::map<std::string, SubProcedure> SubProcedures() {
 }
 
 const migration::Catalogue& Catalogue() {
-    static const migration::Catalogue catalogue = [] {
-        migration::Catalogue c;
-        c.productCode = "FornPro";
-        c.target = kTarget;
-        c.ladderHandler = false;
-        c.steps = Steps();
-        c.procedures = SubProcedures();
-        return c;
-    }();
+    static const migration::Catalogue catalogue{"FornPro", kTarget, false, Steps(), SubProcedures()};
     return catalogue;
 }
 

@@ -104,15 +104,7 @@ std::map<std::string, SubProcedure> SubProcedures() {
 // The steps run inside the entry: without a handler between them and the
 // entry, every error they raise is reported by ChkDBpatch itself.
 const migration::Catalogue& Catalogue() {
-    static const migration::Catalogue catalogue = [] {
-        migration::Catalogue c;
-        c.productCode = "quickbilII";
-        c.target = kTarget;
-        c.ladderHandler = false;
-        c.steps = Steps();
-        c.procedures = SubProcedures();
-        return c;
-    }();
+    static const migration::Catalogue catalogue{"quickbilII", kTarget, false, Steps(), SubProcedures()};
     return catalogue;
 }
 
