@@ -26,7 +26,8 @@ std::string valueToText(const Value& v);
 // DAO field type codes.
 namespace daotype {
 constexpr int Boolean = 1, Byte = 2, Integer = 3, Long = 4, Currency = 5, Single = 6,
-              Double = 7, Date = 8, Text = 10, Memo = 12;
+              Double = 7, Date = 8, Binary = 9, Text = 10, LongBinary = 11, Memo = 12,
+              Guid = 15, Decimal = 20;
 }
 
 struct FieldDef {
@@ -44,6 +45,9 @@ struct IndexDef {
     bool foreign = false;
     bool unique = false;
     std::vector<std::string> fields;
+    // A foreign index: the table and fields it refers to ("" / empty otherwise).
+    std::string referencedTable;
+    std::vector<std::string> referencedFields;
 };
 
 struct TableDef {

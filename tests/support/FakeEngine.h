@@ -68,13 +68,13 @@ inline FieldDef textField(const std::string& name, int size = 10) {
 }
 inline FieldDef longField(const std::string& name) { return FieldDef{name, daotype::Long, 4, "0", true, false}; }
 inline IndexDef primaryKey(std::vector<std::string> fields) {
-    return IndexDef{"PrimaryKey", true, false, true, std::move(fields)};
+    return IndexDef{"PrimaryKey", true, false, true, std::move(fields), {}, {}};
 }
 inline IndexDef foreignKey(const std::string& name, std::vector<std::string> fields) {
-    return IndexDef{name, false, true, false, std::move(fields)};
+    return IndexDef{name, false, true, false, std::move(fields), {}, {}};
 }
 inline IndexDef plainIndex(const std::string& name, std::vector<std::string> fields) {
-    return IndexDef{name, false, false, false, std::move(fields)};
+    return IndexDef{name, false, false, false, std::move(fields), {}, {}};
 }
 
 }  // namespace dex::test

@@ -35,7 +35,9 @@ std::string annotation(const TableModel& t, const ColumnDef& c) {
     bool rowid = rowidAutoNumber(t) == &c;
     if (isAutoNumber(c)) parts += "type=" + c.type + ";";
     if (c.notNull && (c.storedNullable || (isAutoNumber(c) && !rowid))) parts += "required=1;";
-    if (c.defaultText && !defaultExpression(*c.defaultText).empty()) parts += "default=" + *c.defaultText + ";";
+    if (c.defaultText && c.defaultKeptAside) parts += "dflt=" + escapeAnnotation(*c.defaultText) + ";";
+    else if (c.defaultText && !defaultExpression(*c.defaultText).empty()) parts += "default=" + *c.defaultText + ";";
+    if (c.allowZeroLength) parts += std::string("azl=") + (*c.allowZeroLength ? "1" : "0") + ";";
     return parts.empty() ? "" : " /*jet:" + parts + "*/";
 }
 
@@ -89,18 +91,81 @@ bool hasExpressionDefault(const ColumnDef& c) {
     return c.defaultText && !defaultExpression(*c.defaultText).empty();
 }
 
+bool defaultIsPlainLiteral(const std::string& text) {
+    std::vector<Token> tokens;
+    try {
+        tokens = tokenize(text);
+    } catch (const DbError&) {
+        return false;
+    }
+    std::vector<Token> sig;
+    for (const auto& t : tokens) {
+        if (t.kind == TokKind::Comment) return false;
+        if (isSignificant(t)) sig.push_back(t);
+    }
+    size_t i = 0;
+    if (!sig.empty() && (isPunct(sig[0], "-") || isPunct(sig[0], "+"))) ++i;
+    if (i + 1 != sig.size()) return false;
+    const Token& v = sig[i];
+    if (v.kind == TokKind::Number) return true;
+    if (i > 0) return false;
+    if (v.kind == TokKind::SqString || v.kind == TokKind::DqString) return true;
+    for (auto kw : {"NULL", "TRUE", "FALSE", "YES", "NO", "ON", "OFF"})
+        if (isWord(v, kw)) return true;
+    return false;
+}
+
+std::string escapeAnnotation(const std::string& value) {
+    std::string out;
+    for (char ch : value) {
+        switch (ch) {
+            case '%': out += "%25"; break;
+            case ';': out += "%3B"; break;
+            case '*': out += "%2A"; break;
+            case '/': out += "%2F"; break;
+            default: out += ch;
+        }
+    }
+    return out;
+}
+
+std::string unescapeAnnotation(const std::string& value) {
+    static const std::pair<const char*, char> codes[] = {{"25", '%'}, {"3B", ';'}, {"2A", '*'}, {"2F", '/'}};
+    std::string out;
+    for (size_t i = 0; i < value.size(); ++i) {
+        bool decoded = false;
+        if (value[i] == '%' && i + 3 <= value.size())
+            for (const auto& [code, ch] : codes)
+                if (value.compare(i + 1, 2, code) == 0) {
+                    out += ch;
+                    i += 2;
+                    decoded = true;
+                    break;
+                }
+        if (!decoded) out += value[i];
+    }
+    return out;
+}
+
+namespace {
+std::string keyConstraint(const TableModel& t) {
+    return t.primaryKeyName.empty() ? std::string() : "CONSTRAINT " + quoteIdent(t.primaryKeyName) + " ";
+}
+}  // namespace
+
 std::string renderColumn(const TableModel& t, const ColumnDef& c) {
     std::string out = quoteIdent(c.name) + annotation(t, c);
     if (isAutoNumber(c)) {
         out += " INTEGER";
-        if (rowidAutoNumber(t) == &c) out += std::string(c.notNull ? " NOT NULL" : "") + " PRIMARY KEY AUTOINCREMENT";
+        if (rowidAutoNumber(t) == &c)
+            out += std::string(c.notNull ? " NOT NULL " : " ") + keyConstraint(t) + "PRIMARY KEY AUTOINCREMENT";
         return out;
     }
     if (!c.type.empty()) out += " " + c.type;
-    if (c.primaryKey && t.primaryKey.size() == 1) out += " PRIMARY KEY";
+    if (c.primaryKey && t.primaryKey.size() == 1) out += " " + keyConstraint(t) + "PRIMARY KEY";
     if (c.unique) out += " UNIQUE";
     if (c.notNull && !c.storedNullable) out += " NOT NULL";
-    if (c.defaultText) {
+    if (c.defaultText && !c.defaultKeptAside) {
         std::string expr = defaultExpression(*c.defaultText);
         out += " DEFAULT " + (expr.empty() ? *c.defaultText : expr);
     }
@@ -116,7 +181,7 @@ std::string renderCreateTable(const TableModel& t, const std::string& asName) {
         inlineKey = inlineKey || (c.primaryKey && t.primaryKey.size() == 1) || rowidAutoNumber(t) == &c;
         sep = ", ";
     }
-    if (!t.primaryKey.empty() && !inlineKey) out += ", PRIMARY KEY (" + joinQuoted(t.primaryKey) + ")";
+    if (!t.primaryKey.empty() && !inlineKey) out += ", " + keyConstraint(t) + "PRIMARY KEY (" + joinQuoted(t.primaryKey) + ")";
     for (const auto& u : t.uniques) out += ", UNIQUE (" + joinQuoted(u) + ")";
     for (const auto& f : t.foreignKeys) {
         out += ", ";

@@ -20,6 +20,14 @@ struct ColumnDef {
     bool storedNullable = false;
     bool primaryKey = false;  // PRIMARY KEY written on the column itself
     bool unique = false;
+    // Jet's AllowZeroLength when it differs from the store's own rule (true
+    // for Text and Memo, false otherwise); only an import sets it.
+    std::optional<bool> allowZeroLength;
+    std::string keyName;      // CONSTRAINT name of a PRIMARY KEY written on the column
+    // The default text is kept in the annotation alone and SQLite gets no
+    // default: a Jet default expression (such as "=Date()+1") that an import
+    // brings and that SQLite cannot evaluate.
+    bool defaultKeptAside = false;
 };
 
 struct ForeignKeyDef {
@@ -34,6 +42,7 @@ struct TableModel {
     std::string name;
     std::vector<ColumnDef> columns;
     std::vector<std::string> primaryKey;  // column names, in key order
+    std::string primaryKeyName;           // CONSTRAINT name of the key; "" reads as "PrimaryKey"
     std::vector<ForeignKeyDef> foreignKeys;
     std::vector<std::vector<std::string>> uniques;
 
@@ -62,6 +71,15 @@ std::string autoNumberTriggerName(const std::string& table, const std::string& c
 std::string defaultExpression(const std::string& defaultText);
 // True when the default is an expression (Now()) that SQLite's ADD COLUMN refuses on a table with rows.
 bool hasExpressionDefault(const ColumnDef& c);
+
+// Whether a default text is one literal SQLite takes after DEFAULT as it
+// stands (a signed number, a quoted text, NULL, True/False, Yes/No, On/Off).
+bool defaultIsPlainLiteral(const std::string& defaultText);
+
+// Annotation values are escaped so that no value can end the comment or
+// split an item: '%', ';', '*' and '/' become %25, %3B, %2A, %2F.
+std::string escapeAnnotation(const std::string& value);
+std::string unescapeAnnotation(const std::string& value);
 
 // SQLite's column affinity of the type the column is stored with.
 char storedAffinity(const TableModel& t, const ColumnDef& c);

@@ -61,6 +61,11 @@ void applyAnnotations(ColumnDef& c, const std::vector<std::string>& notes) {
                 std::string key = item.substr(0, eq), value = item.substr(eq + 1);
                 if (key == "type") c.type = value;
                 if (key == "default") c.defaultText = value;
+                if (key == "dflt") {
+                    c.defaultText = unescapeAnnotation(value);
+                    c.defaultKeptAside = true;
+                }
+                if (key == "azl") c.allowZeroLength = value == "1";
                 if (key == "required") c.notNull = c.storedNullable = value == "1";
             }
             start = end + 1;
@@ -87,6 +92,7 @@ void parseTableElement(Cursor& cur, TableModel& t, bool jetInput) {
     if (cur.acceptWord("PRIMARY")) {
         cur.expectWord("KEY");
         t.primaryKey = cur.nameList();
+        t.primaryKeyName = constraintName;
     } else if (cur.acceptWord("FOREIGN")) {
         cur.expectWord("KEY");
         ForeignKeyDef fk = parseForeignKeyBody(cur);
@@ -99,7 +105,10 @@ void parseTableElement(Cursor& cur, TableModel& t, bool jetInput) {
         ColumnDef c = parseColumn(cur, jetInput);
         if (t.findColumn(c.name))
             throw syntaxError("Field '" + c.name + "' already exists in table '" + t.name + "'.");
-        if (c.primaryKey) t.primaryKey = {c.name};
+        if (c.primaryKey) {
+            t.primaryKey = {c.name};
+            t.primaryKeyName = c.keyName;
+        }
         t.columns.push_back(c);
     }
 }
@@ -208,6 +217,7 @@ ColumnDef parseColumn(Cursor& cur, bool jetInput) {
     } else if (jetInput) {
         throw fieldDefinitionError();  // Jet requires a data type in a field definition
     }
+    std::string pendingName;  // CONSTRAINT name of the clause that follows
     for (;;) {
         if (cur.acceptWord("NOT")) {
             cur.expectWord("NULL");
@@ -219,11 +229,12 @@ ColumnDef parseColumn(Cursor& cur, bool jetInput) {
         } else if (cur.acceptWord("PRIMARY")) {
             cur.expectWord("KEY");
             c.primaryKey = true;
+            c.keyName = pendingName;
             cur.acceptWord("AUTOINCREMENT");
         } else if (cur.acceptWord("UNIQUE")) {
             c.unique = true;
         } else if (cur.acceptWord("CONSTRAINT")) {
-            cur.name();
+            pendingName = cur.name();
         } else {
             break;
         }

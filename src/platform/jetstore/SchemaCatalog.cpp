@@ -42,12 +42,24 @@ TableModel SchemaCatalog::require(const std::string& name) {
     return *t;
 }
 
+std::string indexAnnotationName(const std::string& sql) {
+    const std::string mark = "/*jet:name=";
+    const size_t at = sql.rfind(mark);
+    if (at == std::string::npos) return {};
+    const size_t end = sql.find("*/", at);
+    if (end == std::string::npos || sql.find_first_not_of(" \t\r\n", end + 2) != std::string::npos) return {};
+    return unescapeAnnotation(sql.substr(at + mark.size(), end - at - mark.size()));
+}
+
 std::vector<IndexInfo> SchemaCatalog::indexes(const std::string& table) {
     std::vector<IndexInfo> out;
-    auto list = cache_.use("SELECT name, \"unique\", origin FROM pragma_index_list(?1) ORDER BY name");
+    auto list = cache_.use(
+        "SELECT il.name, il.\"unique\", il.origin, m.sql FROM pragma_index_list(?1) il "
+        "LEFT JOIN sqlite_master m ON m.type = 'index' AND m.name = il.name ORDER BY il.name");
     list->bind(1, table);
     while (list->step()) {
-        IndexInfo ix{list->columnText(0), list->columnInt(1) != 0, list->columnText(2) == "c", {}};
+        IndexInfo ix{list->columnText(0), list->columnInt(1) != 0, list->columnText(2) == "c", {}, {}};
+        if (ix.createdByStatement) ix.jetName = indexAnnotationName(list->columnText(3));
         auto cols = cache_.use("SELECT name FROM pragma_index_info(?1) ORDER BY seqno");
         cols->bind(1, ix.name);
         while (cols->step()) ix.columns.push_back(cols->columnText(0));

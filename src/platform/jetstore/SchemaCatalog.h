@@ -29,7 +29,15 @@ struct IndexInfo {
     bool unique = false;
     bool createdByStatement = false;  // CREATE INDEX (not a key's own index)
     std::vector<std::string> columns;
+    // The index's name in Jet's terms where it differs from SQLite's: Jet
+    // names indexes per table, SQLite per file, so an import keeps a name
+    // that another table's index already has in the index text's annotation.
+    std::string jetName;
+    const std::string& reportedName() const { return jetName.empty() ? name : jetName; }
 };
+
+// The Jet name an index text carries in its trailing annotation, or "".
+std::string indexAnnotationName(const std::string& createIndexSql);
 
 class SchemaCatalog {
 public:

@@ -265,6 +265,13 @@ void SchemaEditor::dropTable(const std::vector<Token>& tokens) {
 void SchemaEditor::dropIndex(const std::vector<Token>& tokens) {
     catalog_.refresh();
     DropStatement s = parseDrop(tokens);
+    // With ON table, the index is looked up by its Jet name on that table first.
+    if (!s.table.empty())
+        for (const auto& ix : catalog_.indexes(s.table))
+            if (ix.createdByStatement && !ix.jetName.empty() && equalsNoCase(ix.jetName, s.name)) {
+                execSql(db_, "DROP INDEX " + quoteIdent(ix.name));
+                return;
+            }
     if (!catalog_.indexExists(s.name)) throw syntaxError("Index '" + s.name + "' not found.");
     execSql(db_, "DROP INDEX " + quoteIdent(s.name));
 }

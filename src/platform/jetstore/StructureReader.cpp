@@ -18,13 +18,23 @@ std::vector<std::string> declared(const TableModel& t, const std::vector<std::st
 
 std::vector<IndexDef> indexDefsOf(SchemaCatalog& catalog, const TableModel& t) {
     std::vector<IndexDef> out;
-    if (!t.primaryKey.empty()) out.push_back(IndexDef{"PrimaryKey", true, false, true, declared(t, t.primaryKey)});
+    if (!t.primaryKey.empty())
+        out.push_back(IndexDef{t.primaryKeyName.empty() ? "PrimaryKey" : t.primaryKeyName, true, false, true,
+                               declared(t, t.primaryKey), {}, {}});
     for (const auto& fk : t.foreignKeys) {
         std::string name = fk.name.empty() ? fk.refTable + t.name : fk.name;
-        out.push_back(IndexDef{name, false, true, false, declared(t, fk.columns)});
+        IndexDef def{name, false, true, false, declared(t, fk.columns), {}, {}};
+        def.referencedTable = fk.refTable;
+        def.referencedFields = fk.refColumns;
+        if (def.referencedFields.empty())
+            if (auto rt = catalog.find(fk.refTable)) {
+                def.referencedTable = rt->name;
+                def.referencedFields = declared(*rt, rt->primaryKey);
+            }
+        out.push_back(std::move(def));
     }
     for (const auto& ix : catalog.indexes(t.name))
-        if (ix.createdByStatement) out.push_back(IndexDef{ix.name, false, false, ix.unique, ix.columns});
+        if (ix.createdByStatement) out.push_back(IndexDef{ix.reportedName(), false, false, ix.unique, ix.columns, {}, {}});
     return out;
 }
 
@@ -43,7 +53,7 @@ FieldDef fieldDefOf(const ColumnDef& c) {
     f.size = type.size;
     f.defaultValue = c.defaultText.value_or("");
     f.required = c.notNull;
-    f.allowZeroLength = type.code == daotype::Text || type.code == daotype::Memo;
+    f.allowZeroLength = c.allowZeroLength.value_or(type.code == daotype::Text || type.code == daotype::Memo);
     return f;
 }
 
