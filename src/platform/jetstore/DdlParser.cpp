@@ -49,6 +49,23 @@ std::string parseDefault(Cursor& cur) {
     return cur.sourceSince(from);
 }
 
+bool isAutoNumberType(const std::string& type) {
+    std::vector<Token> tokens;
+    try {
+        tokens = tokenize(type);
+    } catch (const DbError&) {
+        return false;
+    }
+    std::vector<Token> sig;
+    for (const auto& t : tokens)
+        if (isSignificant(t)) sig.push_back(t);
+    if (sig.empty() || !(isWord(sig[0], "AUTOINCREMENT") || isWord(sig[0], "COUNTER"))) return false;
+    if (sig.size() == 1) return true;
+    // AUTOINCREMENT(seed, step)
+    return sig.size() == 6 && isPunct(sig[1], "(") && sig[2].kind == TokKind::Number && isPunct(sig[3], ",") &&
+           sig[4].kind == TokKind::Number && isPunct(sig[5], ")");
+}
+
 void applyAnnotations(ColumnDef& c, const std::vector<std::string>& notes) {
     for (const auto& note : notes) {
         size_t start = 0;
@@ -59,8 +76,10 @@ void applyAnnotations(ColumnDef& c, const std::vector<std::string>& notes) {
             size_t eq = item.find('=');
             if (eq != std::string::npos) {
                 std::string key = item.substr(0, eq), value = item.substr(eq + 1);
-                if (key == "type") c.type = value;
-                if (key == "default") c.defaultText = value;
+                // Values that end up in SQL text are taken only in the forms
+                // the store writes: an autonumber type word, a date default.
+                if (key == "type" && isAutoNumberType(value)) c.type = value;
+                if (key == "default" && !defaultExpression(value).empty()) c.defaultText = value;
                 if (key == "dflt") {
                     c.defaultText = unescapeAnnotation(value);
                     c.defaultKeptAside = true;
@@ -115,11 +134,11 @@ void parseTableElement(Cursor& cur, TableModel& t, bool jetInput) {
 
 }  // namespace
 
-Cursor::Cursor(const std::vector<Token>& tokens) : all_(tokens) {
+Cursor::Cursor(const std::vector<Token>& tokens, bool annotations) : all_(tokens) {
     std::vector<std::string> notes;
     for (size_t i = 0; i < tokens.size(); ++i) {
         const Token& t = tokens[i];
-        if (t.kind == TokKind::Comment && t.text.rfind("/*jet:", 0) == 0)
+        if (annotations && t.kind == TokKind::Comment && t.text.rfind("/*jet:", 0) == 0)
             notes.push_back(t.text.substr(6, t.text.size() - 8));
         if (!isSignificant(t)) continue;
         sig_.push_back(i);
@@ -193,7 +212,8 @@ std::vector<std::string> Cursor::nameList() {
 std::string Cursor::sourceSince(size_t from) const {
     if (from >= pos_) return {};
     std::string out;
-    for (size_t i = sig_[from]; i <= sig_[pos_ - 1]; ++i) out += all_[i].text;
+    for (size_t i = sig_[from]; i <= sig_[pos_ - 1]; ++i)
+        if (all_[i].kind != TokKind::Comment) out += all_[i].text;
     return out;
 }
 
@@ -254,7 +274,7 @@ ForeignKeyDef parseForeignKeyBody(Cursor& cur) {
 }
 
 TableModel parseCreateTable(const std::vector<Token>& tokens, bool jetInput) {
-    Cursor cur(tokens);
+    Cursor cur(tokens, !jetInput);
     cur.expectWord("CREATE");
     cur.expectWord("TABLE");
     TableModel t;

@@ -13,7 +13,10 @@ namespace dex::jet {
 // Walks the significant tokens, collecting store annotations (/*jet:...*/) on the way.
 class Cursor {
 public:
-    explicit Cursor(const std::vector<Token>& tokens);
+    // annotations: collect the store's /*jet:...*/ notes, which only a text
+    // the store wrote itself carries; a statement's own comments are never
+    // taken as notes, so nothing the store keeps about a column can be forged.
+    explicit Cursor(const std::vector<Token>& tokens, bool annotations = false);
     const Token& peek(size_t ahead = 0) const;
     bool atEnd() const;
     const Token& next();

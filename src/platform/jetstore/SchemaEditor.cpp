@@ -11,8 +11,14 @@ namespace {
 // writable_schema for the span of one schema edit.
 class WritableSchema {
 public:
-    explicit WritableSchema(sqlite3* db) : db_(db) { execSql(db, "PRAGMA writable_schema=ON"); }
-    ~WritableSchema() { sqlite3_exec(db_, "PRAGMA writable_schema=OFF", nullptr, nullptr, nullptr); }
+    explicit WritableSchema(sqlite3* db) : db_(db) {
+        setDefensive(db, false);
+        execSql(db, "PRAGMA writable_schema=ON");
+    }
+    ~WritableSchema() {
+        sqlite3_exec(db_, "PRAGMA writable_schema=OFF", nullptr, nullptr, nullptr);
+        setDefensive(db_, true);
+    }
     WritableSchema(const WritableSchema&) = delete;
     WritableSchema& operator=(const WritableSchema&) = delete;
 
@@ -364,7 +370,7 @@ void SchemaEditor::rebuild(const TableModel& oldT, const TableModel& newT) {
                      " FROM " + quoteIdent(oldT.name));
     execSql(db_, "DROP TABLE " + quoteIdent(oldT.name));
     execSql(db_, "ALTER TABLE " + quoteIdent(tmp) + " RENAME TO " + quoteIdent(newT.name));
-    for (const auto& sql : restore) execSql(db_, sql);
+    for (const auto& sql : restore) execStoredStatement(db_, sql);
     for (const auto& trigger : renderAutoNumberTriggers(newT)) execSql(db_, trigger);
     if (seq > 0 && rowidAutoNumber(newT)) {
         Statement up(db_, "UPDATE sqlite_sequence SET seq = MAX(seq, ?1) WHERE name = ?2");

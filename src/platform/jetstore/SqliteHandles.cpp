@@ -63,6 +63,41 @@ void execSql(sqlite3* db, const std::string& sql) {
     if (rc != SQLITE_OK) throw sqliteError(db, rc);
 }
 
+void execStoredStatement(sqlite3* db, const std::string& sql) {
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &raw, &tail);
+    StmtHandle st(raw);
+    if (rc != SQLITE_OK) throw sqliteError(db, rc);
+    for (const char* p = tail; p && *p; ++p)
+        if (*p != ';' && *p != ' ' && *p != '\t' && *p != '\r' && *p != '\n')
+            throw DbError(dberr::UnrecognizedFormat,
+                          "Unrecognized database format: a stored index or trigger text holds more than one "
+                          "statement.");
+    if (!st) return;
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) throw sqliteError(db, rc);
+}
+
+namespace {
+int refuseAttach(void*, int action, const char*, const char*, const char*, const char*) {
+    return action == SQLITE_ATTACH || action == SQLITE_DETACH ? SQLITE_DENY : SQLITE_OK;
+}
+}  // namespace
+
+void hardenConnection(sqlite3* db) {
+    sqlite3_set_authorizer(db, refuseAttach, nullptr);
+    int ignored = 0;
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, &ignored);
+    setDefensive(db, true);
+}
+
+void setDefensive(sqlite3* db, bool on) {
+    int ignored = 0;
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, on ? 1 : 0, &ignored);
+}
+
 int64_t queryInt(sqlite3* db, const std::string& sql) {
     Statement st(db, sql);
     return st.step() ? st.columnInt(0) : 0;

@@ -74,8 +74,19 @@ private:
     std::unordered_map<std::string, std::unique_ptr<Statement>> statements_;
 };
 
-// Runs one or more statements that return no rows; throws DbError on failure.
+// Runs statements of the store's own making that return no rows; throws DbError on failure.
 void execSql(sqlite3* db, const std::string& sql);
+// Runs exactly one statement whose text comes from a file (stored index and
+// trigger texts): a text holding more than one statement is refused.
+void execStoredStatement(sqlite3* db, const std::string& sql);
+
+// What every connection to a store gets, whatever file it is: an authorizer
+// that refuses ATTACH and DETACH, so that no statement (nor a text stored in
+// a hostile file) reaches another database on disk; functions that stored
+// texts call must be innocuous (trusted_schema off); SQLite's defensive mode,
+// which only the store's own schema edit lifts for its span.
+void hardenConnection(sqlite3* db);
+void setDefensive(sqlite3* db, bool on);
 // First column of the first row as integer (0 when no row).
 int64_t queryInt(sqlite3* db, const std::string& sql);
 

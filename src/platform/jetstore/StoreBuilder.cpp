@@ -85,6 +85,7 @@ StoreBuilder::StoreBuilder(const std::string& path, const std::string& password)
     impl_->db.reset(raw);
     try {
         if (rc != SQLITE_OK) throw sqliteError(impl_->db.get(), rc);
+        hardenConnection(raw);
         int off = 0;
         sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DML, 0, &off);
         sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DDL, 0, &off);

@@ -29,6 +29,7 @@ FileKind sniff(const std::string& path) {
 }
 
 void configure(sqlite3* db, const JetStoreOptions& options) {
+    hardenConnection(db);
     int off = 0;
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, &off);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, &off);
@@ -108,6 +109,7 @@ void createStoreFile(const std::string& path, const std::string& password) {
     int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     DbHandle db(raw);
     if (rc != SQLITE_OK) throw sqliteError(db.get(), rc);
+    hardenConnection(db.get());
     Transaction tx(db.get());
     execSql(db.get(), "CREATE TABLE MSysStore (key VARCHAR(64) NOT NULL PRIMARY KEY, value TEXT)");
     Statement mark(db.get(), "INSERT INTO MSysStore (key, value) VALUES ('format', ?1)");
@@ -130,6 +132,7 @@ bool compactedCopyIsSound(const std::string& path) {
     const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
     DbHandle db(raw);
     if (rc != SQLITE_OK) return false;
+    hardenConnection(db.get());
     try {
         Statement check(db.get(), "PRAGMA integrity_check");
         return check.step() && check.columnText(0) == "ok";
@@ -144,6 +147,9 @@ void compactStore(const OpenRequest& source, const std::string& destination, con
     if (fs::exists(destination, ec))
         throw DbError(storeerr::DatabaseExists, "Database '" + destination + "' already exists.");
     DbHandle db = openStore(source, options);
+    // VACUUM INTO attaches its destination: the authorizer steps aside for
+    // this one statement of the store's own, whose only parameter is the path.
+    sqlite3_set_authorizer(db.get(), nullptr, nullptr);
     Statement st(db.get(), "VACUUM INTO ?1");
     st.bind(1, destination);
     st.step();
