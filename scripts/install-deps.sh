@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev libcurl4-openssl-dev
-  mdbtools-dev libgtest-dev xvfb xauth fonts-nanum sqlite3-tools bc)
+  mdbtools-dev mdbtools libgtest-dev xvfb xauth fonts-nanum sqlite3 sqlite3-tools bc)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -4,10 +4,12 @@
 #include <iostream>
 
 #include "DbSession.h"
+#include "FileKind.h"
 #include "ErrorText.h"
 #include "CliMigrate.h"
 #include "CompactOpen.h"
 #include "CliVersionInfo.h"
+#include "JetImport.h"
 #include "JetStore.h"
 #include "modDBsub.h"
 
@@ -79,6 +81,32 @@ int cmdExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, st
     return kOk;
 }
 
+int cmdImport(Args args, std::ostream& err) {
+    const std::string password = args.option("--password").value_or("");
+    if (rejectUnknown(args, err)) return kFailure;
+    if (args.rest().size() != 2) {
+        err << "usage: dexmira import JETFILE STORE [--password PW]\n";
+        return kFailure;
+    }
+    const std::string& jet = args.rest()[0];
+    const std::string& store = args.rest()[1];
+    if (detectFileKind(jet) != FileKind::Jet) {
+        err << "'" << jet << "' is not a real Jet (Access) database file; only those can be imported\n";
+        return kFailure;
+    }
+    try {
+        ImportJetFile(jet, store, password, [&err](const ImportProgress& p) {
+            err << "[" << p.tableNumber << "/" << p.tableCount << "] " << p.table << ": " << p.rows
+                << (p.rows == 1 ? " row" : " rows") << "\n";
+        });
+    } catch (const DbError& e) {
+        err << "Error " << e.number() << " (" << e.description() << "); no store was written: " << store << "\n";
+        return kFailure;
+    }
+    err << "imported '" << jet << "' into '" << store << "'\n";
+    return kOk;
+}
+
 int cmdCompact(DbEngine& engine, Args args, std::ostream& err) {
     const bool yes = args.flag("--yes");
     if (rejectUnknown(args, err)) return kFailure;
@@ -109,6 +137,7 @@ int run(DbEngine& engine, const std::vector<std::string>& all, std::ostream& out
     if (command == "exec") return cmdExec(engine, std::move(args), std::cin, out, err);
     if (command == "version-info") return cliVersionInfo(args.rest(), out, err);
     if (command == "compact") return cmdCompact(engine, std::move(args), err);
+    if (command == "import") return cmdImport(std::move(args), err);
     if (command == "migrate") return cliMigrate(engine, args.rest(), out, err);
     known = false;
     return kFailure;

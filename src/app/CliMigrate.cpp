@@ -1,10 +1,17 @@
 #include "CliMigrate.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "CliSupport.h"
 #include "DbSession.h"
 #include "ErrorText.h"
+#include "FileKind.h"
 #include "MigrationEngine.h"
 #include "MigrationLog.h"
 #include "ProductCatalogues.h"
@@ -13,6 +20,78 @@
 namespace dex {
 
 namespace {
+
+// A copy of a file in the same folder under a new unique name, removed
+// unless it replaces the original.
+class SiblingCopy {
+public:
+    explicit SiblingCopy(const std::string& original) : original_(original) {
+        std::string tmpl = original + ".migrating-XXXXXX";
+        const int fd = ::mkstemp(tmpl.data());
+        if (fd < 0) {
+            error_ = std::strerror(errno);
+            return;
+        }
+        path_ = tmpl;
+        ok_ = copyInto(fd);
+        ::close(fd);
+    }
+    ~SiblingCopy() {
+        if (path_.empty()) return;
+        std::error_code ec;
+        for (const char* side : {"", "-journal", "-wal", "-shm"}) std::filesystem::remove(path_ + side, ec);
+    }
+    SiblingCopy(const SiblingCopy&) = delete;
+    SiblingCopy& operator=(const SiblingCopy&) = delete;
+
+    bool ok() const { return ok_; }
+    const std::string& path() const { return path_; }
+    const std::string& error() const { return error_; }
+
+    // Syncs the copy, gives it the original's permissions and renames it over
+    // the original in one step.
+    bool replaceOriginal() {
+        struct stat st {};
+        const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        const bool synced = fd >= 0 && ::fsync(fd) == 0;
+        if (fd >= 0) ::close(fd);
+        if (!synced || ::stat(original_.c_str(), &st) != 0 || ::chmod(path_.c_str(), st.st_mode & 07777) != 0 ||
+            ::rename(path_.c_str(), original_.c_str()) != 0) {
+            error_ = std::strerror(errno);
+            return false;
+        }
+        path_.clear();
+        return true;
+    }
+
+private:
+    bool copyInto(int out) {
+        const int in = ::open(original_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (in < 0) {
+            error_ = std::strerror(errno);
+            return false;
+        }
+        char buf[1 << 16];
+        bool good = true;
+        for (ssize_t n; good && (n = ::read(in, buf, sizeof buf)) != 0;) {
+            if (n < 0) {
+                good = errno == EINTR;
+                continue;
+            }
+            for (ssize_t done = 0; good && done < n;) {
+                const ssize_t w = ::write(out, buf + done, static_cast<size_t>(n - done));
+                if (w < 0 && errno != EINTR) good = false;
+                if (w > 0) done += w;
+            }
+        }
+        if (!good) error_ = std::strerror(errno);
+        ::close(in);
+        return good;
+    }
+
+    std::string original_, path_, error_;
+    bool ok_ = false;
+};
 
 constexpr const char* kUsage = "usage: dexmira migrate FILE --product NAME [--trace-sql]\n";
 constexpr const char* kProductPassword = "kt5316";
@@ -48,19 +127,56 @@ int cliMigrate(DbEngine& engine, const std::vector<std::string>& words, std::ost
         err << "file not found: " << file << "\n";
         return cli::kFailure;
     }
-
-    cli::ConsoleDialogs dialogs(err, false, false);
-    DbSession session(engine, dialogs);
-    if (trace) session.setTrace([&out](const std::string& sql) { out << sql << "\n"; });
-    try {
-        modDBsub::DBOpen(session, file, kProductPassword);
-    } catch (const DbError& e) {
-        err << errorFrame(e.number(), e.description(), "DBOpen", "Module modDBsub") << "\n";
+    if (detectFileKind(file) == FileKind::Jet) {
+        err << "'" << file << "' is a real Jet (Access) file, which Dexmira never writes; import it into a "
+            << "store first (dexmira import " << file << " STORE) and migrate the store\n";
         return cli::kFailure;
     }
-    migration::MigrationLog log(migration::DefaultLogFolder());
-    migration::MigrationContext ctx{session, log};
-    return migration::ChkDBpatchFor(code, ctx) ? cli::kOk : cli::kFailure;
+    for (const char* side : {"-journal", "-wal"})
+        if (std::filesystem::exists(file + side, ec)) {
+            err << "'" << file << "' has an unfinished change ('" << file << side
+                << "' beside it); open it once with the program that wrote it, then migrate. The file was "
+                   "left unchanged.\n";
+            return cli::kFailure;
+        }
+
+    // The ladder runs on a sibling copy; the file is replaced by it only when
+    // every step ran without a message, so that a failure, a full disk or an
+    // interruption leaves the file exactly as it was.
+    SiblingCopy copy(file);
+    if (!copy.ok()) {
+        err << "cannot copy '" << file << "' beside itself for the migration (" << copy.error()
+            << "); the file was left unchanged\n";
+        return cli::kFailure;
+    }
+    cli::ConsoleDialogs dialogs(err, false, false);
+    bool migrated = false;
+    {
+        DbSession session(engine, dialogs);
+        if (trace) session.setTrace([&out](const std::string& sql) { out << sql << "\n"; });
+        try {
+            modDBsub::DBOpen(session, copy.path(), kProductPassword);
+        } catch (const DbError& e) {
+            std::string text = e.description();
+            for (size_t at; (at = text.find(copy.path())) != std::string::npos;) text.replace(at, copy.path().size(), file);
+            err << errorFrame(e.number(), text, "DBOpen", "Module modDBsub") << "\n";
+            return cli::kFailure;
+        }
+        migration::MigrationLog log(migration::DefaultLogFolder());
+        migration::MigrationContext ctx{session, log};
+        migrated = migration::ChkDBpatchFor(code, ctx) && dialogs.messages().empty();
+        session.closeConnection();
+    }
+    if (!migrated) {
+        err << "the migration of '" << file << "' did not finish; the file was left unchanged\n";
+        return cli::kFailure;
+    }
+    if (!copy.replaceOriginal()) {
+        err << "cannot put the migrated copy in place of '" << file << "' (" << copy.error()
+            << "); the file was left unchanged\n";
+        return cli::kFailure;
+    }
+    return cli::kOk;
 }
 
 }  // namespace dex

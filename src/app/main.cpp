@@ -5,20 +5,20 @@
 
 #include "Cli.h"
 #include "GuiMain.h"
-#include "JetStore.h"
+#include "AnyEngine.h"
 #include "ProductMigrator.h"
 #include "modAutoUpdateV1_Launcher.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    auto engine = dex::makeJetStoreEngine();
+    auto engine = dex::makeDatabaseEngine();
     const bool windowWanted = args.empty() || args[0].rfind("--", 0) == 0;
     if (!windowWanted) {
         bool known = false;
         const int status = dex::cli::run(*engine, args, std::cout, std::cerr, known);
         if (known) return status;
         std::cerr << "unknown command '" << args[0]
-                  << "'; commands: compare, structure, create, exec, migrate, compact, version-info (no command opens the window)\n";
+                  << "'; commands: compare, structure, create, exec, import, migrate, compact, version-info (no command opens the window)\n";
         return dex::cli::kFailure;
     }
     dex::GuiServices services;

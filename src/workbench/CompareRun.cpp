@@ -1,9 +1,17 @@
 #include "CompareRun.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
 #include "ErrorText.h"
+#include "FileKind.h"
+#include "JetImport.h"
 #include "modCmpDB.h"
 
 namespace dex {
@@ -26,7 +34,9 @@ std::string replaceAll(const std::string& text, const std::string& from, const s
 // A file operation's failure in the runtime's terms (number and text).
 DbError fileError(const fs::filesystem_error& e) {
     const int code = e.code().value();
-    const std::string path = e.path1().empty() ? "" : " '" + e.path1().string() + "'";
+    std::string path = e.path1().empty() ? "" : " '" + e.path1().string() + "'";
+    if (!e.path2().empty()) path += " -> '" + e.path2().string() + "'";  // a copy names both ends
+    if (code == EFBIG) return DbError(61, "Disk full:" + path + " (" + e.code().message() + ")");
     if (code == ENOENT) return DbError(53, "File not found:" + path);
     if (code == EACCES || code == EPERM || code == EROFS) return DbError(70, "Permission denied:" + path);
     if (code == ENOSPC) return DbError(61, "Disk full:" + path);
@@ -39,25 +49,99 @@ bool sameFile(const std::string& a, const std::string& b) {
     return fs::exists(fs::u8path(b), ec) && fs::equivalent(fs::u8path(a), fs::u8path(b), ec);
 }
 
-// Copies source over target through a sibling file that is renamed into
-// place, so a failed copy never leaves half a database under the target's
-// name, and an engine's leftover journal files of the old copy go too.
-void replaceCopy(const std::string& source, const std::string& target) {
-    const fs::path to = fs::u8path(target);
-    const fs::path part = fs::u8path(target + ".part");
-    fs::copy_file(fs::u8path(source), part, fs::copy_options::overwrite_existing);
+// A folder of this run's own inside the temporary folder (mkdtemp: new,
+// private, created atomically), where copies are made before they are
+// renamed into place; removed with whatever is left in it.
+class StagingFolder {
+public:
+    explicit StagingFolder(const fs::path& parent) {
+        std::string tmpl = (parent / ".stagingXXXXXX").string();
+        if (!::mkdtemp(tmpl.data()))
+            throw fs::filesystem_error("cannot make a folder", fs::path(tmpl), std::error_code(errno, std::generic_category()));
+        path_ = tmpl;
+    }
+    ~StagingFolder() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    StagingFolder(const StagingFolder&) = delete;
+    StagingFolder& operator=(const StagingFolder&) = delete;
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+// Makes target a copy of source: staged in the run's own folder, then renamed
+// into place, so a failed copy never leaves half a database under the
+// target's name, and a link planted under the target's name is replaced, not
+// followed. A real Jet file, which is never written, is imported into a store
+// instead of copied, so that the copy can be migrated. An unfinished change of
+// the source (its rollback journal or write-ahead log) comes along, so that
+// the copy, not the user's file, is where SQLite finishes or undoes it.
+void replaceCopy(const std::string& source, const std::string& target, const StagingFolder& staging) {
+    const fs::path part = staging.path() / fs::u8path(target).filename();
+    if (detectFileKind(source) == FileKind::Jet) {
+        ImportJetFile(source, part.string(), kProductPassword);
+    } else {
+        fs::copy_file(fs::u8path(source), part);
+        for (const char* suffix : {"-journal", "-wal"}) {
+            const fs::path side = fs::u8path(source + suffix);
+            std::error_code ec;
+            if (fs::is_regular_file(side, ec)) fs::copy_file(side, fs::path(part.string() + suffix));
+        }
+    }
     for (const char* suffix : {"-wal", "-shm", "-journal"}) fs::remove(fs::u8path(target + suffix));
-    fs::rename(part, to);
+    for (const char* suffix : {"-journal", "-wal"}) {
+        const fs::path side(part.string() + suffix);
+        if (fs::exists(side)) fs::rename(side, fs::u8path(target + suffix));
+    }
+    fs::rename(part, fs::u8path(target));
+}
+
+// The temporary folder must be a real folder of the running user's: a link
+// or another user's folder there could send the copies anywhere.
+fs::path checkedFolder(const fs::path& folder) {
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0) {
+        if (errno != ENOENT) throw fs::filesystem_error("cannot read", folder, std::error_code(errno, std::generic_category()));
+        if (::mkdir(folder.c_str(), 0700) != 0)  // the parent must exist
+            throw fs::filesystem_error("cannot make the temporary folder", folder,
+                                       std::error_code(errno, std::generic_category()));
+        return fs::canonical(folder);
+    }
+    if (S_ISLNK(st.st_mode))
+        throw DbError(75, "The temporary folder '" + folder.string() +
+                              "' is a symbolic link; the copies are made only in a real folder. Remove the link "
+                              "and compare again.");
+    if (!S_ISDIR(st.st_mode))
+        throw DbError(75, "'" + folder.string() + "' is in the way of the temporary folder: it is not a folder.");
+    if (st.st_uid != ::geteuid())
+        throw DbError(70, "The temporary folder '" + folder.string() +
+                              "' belongs to another user; the copies are made only in a folder of your own.");
+    return fs::canonical(folder);
+}
+
+// An exclusive lock on the folder for one run: a second comparison with the
+// same A would overwrite the first one's copies while it migrates them.
+std::shared_ptr<const void> lockFolder(const fs::path& folder) {
+    const fs::path lockFile = folder / ".lock";
+    const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        throw fs::filesystem_error("cannot open the lock file", lockFile, std::error_code(errno, std::generic_category()));
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        throw DbError(3261, "Another comparison is using the temporary folder '" + folder.string() +
+                                "' (the same database A); compare again when it has ended.");
+    }
+    return std::shared_ptr<const void>(nullptr, [fd](const void*) { ::close(fd); });
 }
 
 // Makes the folder and both copies; returns the copies' paths.
 CopyPaths makeCopies(const std::string& pathA, const std::string& pathB) {
     CopyPaths paths = FormCopyPaths(pathA);
-    fs::path folder = fs::u8path(paths.folder);
-    if (!fs::is_directory(folder)) {
-        fs::create_directory(folder);  // the parent must exist
-        folder = fs::canonical(folder);
-    }
+    const fs::path folder = checkedFolder(fs::u8path(paths.folder));
+    paths.lock = lockFolder(folder);
     paths.folder = folder.string();
     paths.copyA = (folder / "temp(A).mdb").string();
     paths.copyB = (folder / "temp(B).mdb").string();
@@ -66,8 +150,9 @@ CopyPaths makeCopies(const std::string& pathA, const std::string& pathB) {
             if (sameFile(user, copy))
                 throw DbError(75, "'" + user + "' is one of the comparison's own temporary copies; "
                                   "choose the original database instead");
-    replaceCopy(pathA, paths.copyA);
-    replaceCopy(pathB, paths.copyB);
+    StagingFolder staging(folder);
+    replaceCopy(pathA, paths.copyA, staging);
+    replaceCopy(pathB, paths.copyB, staging);
     return paths;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The Compare button / F5: validate both paths, prepare and migrate the
 // copies when a product is chosen, then load and compare.
+#include <memory>
 #include <string>
 
 #include "Workbench.h"
@@ -24,9 +25,11 @@ public:
     virtual void release() = 0;
 };
 
-// The temporary folder and the two copies, all formed from path A.
+// The temporary folder and the two copies, all formed from path A. lock
+// holds the folder's run lock for as long as the run uses the copies.
 struct CopyPaths {
     std::string folder, copyA, copyB;
+    std::shared_ptr<const void> lock;
 };
 // Every ".mdb" of path A replaced by "temp", "temp/temp(A).mdb", "temp/temp(B).mdb".
 CopyPaths FormCopyPaths(const std::string& pathA);

@@ -16,14 +16,34 @@ std::vector<std::string> declared(const TableModel& t, const std::vector<std::st
     return out;
 }
 
+bool sameColumns(std::vector<std::string> a, std::vector<std::string> b) {
+    if (a.size() != b.size()) return false;
+    for (auto* v : {&a, &b}) {
+        for (auto& n : *v) n = upper(n);
+        std::sort(v->begin(), v->end());
+    }
+    return a == b;
+}
+
 std::vector<IndexDef> indexDefsOf(SchemaCatalog& catalog, const TableModel& t) {
     std::vector<IndexDef> out;
+    const auto indexes = catalog.indexes(t.name);
+    // A foreign index is unique, as Jet makes it for a one-to-one
+    // relationship, when its fields are also the table's key or unique.
+    auto uniqueColumns = [&](const std::vector<std::string>& cols) {
+        if (sameColumns(cols, t.primaryKey)) return true;
+        for (const auto& u : t.uniques)
+            if (sameColumns(cols, u)) return true;
+        for (const auto& ix : indexes)
+            if (ix.unique && sameColumns(cols, ix.columns)) return true;
+        return false;
+    };
     if (!t.primaryKey.empty())
         out.push_back(IndexDef{t.primaryKeyName.empty() ? "PrimaryKey" : t.primaryKeyName, true, false, true,
                                declared(t, t.primaryKey), {}, {}});
     for (const auto& fk : t.foreignKeys) {
         std::string name = fk.name.empty() ? fk.refTable + t.name : fk.name;
-        IndexDef def{name, false, true, false, declared(t, fk.columns), {}, {}};
+        IndexDef def{name, false, true, uniqueColumns(fk.columns), declared(t, fk.columns), {}, {}};
         def.referencedTable = fk.refTable;
         def.referencedFields = fk.refColumns;
         if (def.referencedFields.empty())
@@ -33,7 +53,7 @@ std::vector<IndexDef> indexDefsOf(SchemaCatalog& catalog, const TableModel& t) {
             }
         out.push_back(std::move(def));
     }
-    for (const auto& ix : catalog.indexes(t.name))
+    for (const auto& ix : indexes)
         if (ix.createdByStatement) out.push_back(IndexDef{ix.reportedName(), false, false, ix.unique, ix.columns, {}, {}});
     return out;
 }

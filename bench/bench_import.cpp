@@ -1,0 +1,57 @@
+// Helper of bench/import-run.sh: makes Jet 4 files of the vardoII base schema
+// with customer, product_m and sale filled to a number of rows.
+//   bench_import make-jet OUT.mdb ROWS   the store sample, then its Jet 4 twin
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+
+#include "BenchSamples.h"
+#include "JetStore.h"
+#include "JetWriter.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::vector<dex::Value>> rowsOf(dex::DbEngine& engine, const std::string& path, const std::string& table) {
+    auto conn = engine.openConnection("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path +
+                                      ";Jet OLEDB:Database Password=kt5316");
+    auto rs = conn->query("SELECT * FROM [" + table + "]");
+    std::vector<std::vector<dex::Value>> rows;
+    for (; !rs->eof(); rs->moveNext()) {
+        std::vector<dex::Value> row;
+        for (int i = 0; i < rs->fieldCount(); ++i) row.push_back(rs->field(i));
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+int makeJet(const std::string& out, int rows) {
+    const std::string store = out + ".store";
+    fs::remove(store);
+    dex::bench::MakeVardoSample(store, rows);
+    auto engine = dex::makeJetStoreEngine();
+    std::vector<dex::TableDef> tables;
+    for (auto& t : engine->openDatabase(store, 0, true, ";pwd=kt5316")->tableDefs())
+        if (t.name.rfind("MSys", 0) != 0) tables.push_back(t);
+    auto db = dex::testjet::fromTableDefs(tables, [&](const std::string& t) { return rowsOf(*engine, store, t); });
+    db.password = "kt5316";
+    fs::remove(out);
+    dex::testjet::writeJetFile(out, db);
+    fs::remove(store);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        if (argc == 4 && std::string(argv[1]) == "make-jet") return makeJet(argv[2], std::atoi(argv[3]));
+    } catch (const std::exception& e) {
+        std::cerr << e.what() << "\n";
+        return 2;
+    }
+    std::cerr << "usage: bench_import make-jet OUT.mdb ROWS\n";
+    return 2;
+}

@@ -1,0 +1,76 @@
+#!/bin/sh
+# The import of a real Jet 4 file (the vardoII base schema with customer,
+# product_m and sale filled to 10,000 and 100,000 rows) by `dexmira import`,
+# beside the route a Linux user takes without Dexmira: mdb-schema FILE sqlite
+# piped into sqlite3, then mdb-export -I sqlite for every table piped into
+# sqlite3. Then the whole comparison run of two such Jet files with product
+# VelmoraII. Prints a table of seconds (medians). Not a test.
+#
+# usage: bench/import-run.sh [BUILD_DIR] [ROWS ...]
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+build=${1:-$here/../build}
+[ $# -gt 0 ] && shift
+rows=${*:-10000 100000}
+runs=${RUNS:-3}
+helper=$build/bench/bench_import
+dexmira=$build/src/app/dexmira
+[ -x "$helper" ] && [ -x "$dexmira" ] || { echo "build dexmira and bench_import in $build first" >&2; exit 2; }
+for tool in mdb-schema mdb-export mdb-tables sqlite3; do
+    command -v $tool >/dev/null || { echo "$tool not found (packages mdbtools, sqlite3)" >&2; exit 2; }
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT INT TERM
+
+now() { date +%s.%N; }
+median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+timed() {
+    i=0
+    while [ $i -lt "$runs" ]; do
+        t0=$(now); "$@"; t1=$(now)
+        echo "$t1 - $t0" | bc -l
+        i=$((i + 1))
+    done | median
+}
+import_dexmira() { rm -f "$work/dx.mdb"; "$dexmira" import "$1" "$work/dx.mdb" --password kt5316 2>/dev/null; }
+import_mdbtools() {
+    rm -f "$work/mt.db"
+    mdb-schema "$1" sqlite | sqlite3 "$work/mt.db"
+    mdb-tables -1 "$1" | while IFS= read -r t; do
+        mdb-export -I sqlite "$1" "$t" | sqlite3 "$work/mt.db"
+    done
+}
+compare_run() { "$dexmira" compare "$1" "$2" --product VelmoraII > /dev/null 2>&1 || true; }
+# What each route keeps: indexes, foreign keys, defaults and NOT NULL in the result.
+kept_dexmira() {
+    "$dexmira" structure "$work/dx.mdb" --password kt5316 | awk '
+        /\[P|\[\.F|\[\.\.I/ {k++} END {printf "%d keyed rows", k}'
+}
+kept_mdbtools() {
+    idx=$(sqlite3 "$work/mt.db" "SELECT count(*) FROM sqlite_master WHERE type = 'index'")
+    fk=$(sqlite3 "$work/mt.db" "SELECT count(*) FROM sqlite_master WHERE sql LIKE '%REFERENCES%'")
+    nn=$(sqlite3 "$work/mt.db" "SELECT count(*) FROM sqlite_master WHERE sql LIKE '%NOT NULL%'")
+    df=$(sqlite3 "$work/mt.db" "SELECT count(*) FROM sqlite_master WHERE sql LIKE '%DEFAULT%'")
+    printf '%s indexes, %s tables with FKs, %s with NOT NULL, %s with DEFAULT' "$idx" "$fk" "$nn" "$df"
+}
+
+echo "import of a Jet 4 file (vardoII base schema), $runs runs each; seconds (median)"
+printf '%7s | %8s | %8s | %6s | %9s\n' rows dexmira mdbtools ratio "compare 2"
+for n in $rows; do
+    a="$work/a$n.mdb"
+    b="$work/b$n.mdb"
+    "$helper" make-jet "$a" "$n"
+    cp "$a" "$b"
+    dx=$(timed import_dexmira "$a")
+    mt=$(timed import_mdbtools "$a")
+    ratio=$(echo "$mt / $dx" | bc -l)
+    cmp=$(timed compare_run "$a" "$b")
+    printf '%7d | %8.3f | %8.3f | %5.1fx | %9.3f\n' "$n" "$dx" "$mt" "$ratio" "$cmp"
+    echo "        kept by dexmira import: $(kept_dexmira)"
+    echo "        kept by mdb-schema | sqlite3: $(kept_mdbtools)"
+    rm -rf "$work/a${n}temp"
+done
+echo
+echo "goals: import at least 3x faster than the mdbtools route; 'compare 2' (two Jet files, product"
+echo "VelmoraII, import + migrate + compare) at 10,000 rows <= 1.0 s"

@@ -1,0 +1,78 @@
+#pragma once
+// Our own reader of a table definition ("TDEF") as Jet 3 and Jet 4 store it:
+// one or more pages of type 0x02 linked by their next-page pointer, read as
+// one byte run (the first page whole, every further page without its 8-byte
+// header). It yields the columns and both kinds of index entries:
+//   physical entries: the indexed columns with their order, and flags
+//     (0x01 unique, 0x02 ignore nulls, 0x08 required);
+//   logical entries: the name, the physical entry used (index_num2), the type
+//     (1 primary key, 2 foreign key, 0 other) and, for a foreign key, the
+//     other table's definition page and index, cascade flags and this table's
+//     side of the relationship.
+// Pages come through a callback, so the reader can run on arbitrary bytes.
+// Every count and offset is checked against what was read: damage ends in
+// DbError(3343, "the file is damaged: <what> in table '<name>'").
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "DbError.h"
+
+namespace dex::jetfile {
+
+struct TdefColumn {
+    int type = 0;           // coltype
+    int number = 0;         // column number (counts deleted columns); indexes and rows refer to it
+    int varIndex = 0;       // position in a row's variable-length offset table
+    int fixedOffset = 0;    // offset of a fixed-length value in a row
+    int length = 0;         // stored length in bytes (Jet 4 text: two per character)
+    uint8_t flags = 0;      // 0x01 fixed length, 0x04 auto-increment, 0x40 automatic GUID
+    int precision = 0, scale = 0;  // Numeric
+    std::string rawName;    // Jet 3: code-page bytes; Jet 4: UCS-2 little-endian
+};
+
+struct TdefIndexKey {
+    int column = 0;         // TdefColumn::number
+    bool descending = false;
+};
+
+struct TdefPhysicalIndex {
+    std::vector<TdefIndexKey> keys;
+    uint8_t flags = 0;      // 0x01 unique, 0x02 ignore nulls, 0x08 required
+};
+
+struct TdefLogicalIndex {
+    int number = 0;         // index_num
+    int physical = 0;       // index_num2: the physical entry it uses
+    int type = 0;           // 1 primary key, 2 foreign key, 0 other
+    int relationSide = 0;   // for a foreign key: 1 this table is referenced, 2 it refers
+    int relatedIndex = -1;  // the other table's logical index number, -1 when none
+    uint32_t relatedTablePage = 0;  // the other table's definition page
+    bool cascadeUpdates = false, cascadeDeletes = false;
+    std::string rawName;
+};
+
+struct TableDefinition {
+    bool systemTable = false;  // table type byte 0x53
+    uint32_t rowCount = 0;
+    int variableColumns = 0;
+    std::vector<TdefColumn> columns;  // in stored order
+    std::vector<TdefPhysicalIndex> physicalIndexes;
+    std::vector<TdefLogicalIndex> logicalIndexes;
+    int pageCount = 0;
+};
+
+// Returns the bytes of one page (exactly pageSize of them), or an empty
+// vector when the page does not exist (beyond the end of the file).
+using PageSource = std::function<std::vector<uint8_t>(uint32_t page)>;
+
+// Reads the definition starting at firstPage. tableName is only used in
+// error messages. A definition may span at most maxPages pages.
+TableDefinition readTableDefinition(uint32_t firstPage, bool jet3, int pageSize, const PageSource& pages,
+                                    const std::string& tableName, int maxPages = 256);
+
+// DbError 3343 "the file is damaged: <what> in table '<table>'".
+DbError damagedTable(const std::string& what, const std::string& table);
+
+}  // namespace dex::jetfile

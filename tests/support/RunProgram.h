@@ -1,0 +1,73 @@
+#pragma once
+// Runs a program as a user would from a shell: arguments, standard input,
+// its exit status and both output streams, with optional "ulimit -f" style
+// file-size limit. Each call uses files in a private temporary folder.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace dex::test {
+
+struct ProgramResult {
+    int status = -1;  // exit status; -1 when killed by a signal
+    std::string out, err;
+};
+
+inline std::string readWhole(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+// fileSizeLimit > 0: writes past that many bytes fail (EFBIG), as on a full disk.
+inline ProgramResult runProgram(const std::string& exe, const std::vector<std::string>& args,
+                                const std::string& input = "", long fileSizeLimit = 0) {
+    char tmpl[] = "/tmp/dex_run_XXXXXX";
+    if (!::mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
+    const std::filesystem::path dir(tmpl);
+    const std::filesystem::path in = dir / "in", out = dir / "out", err = dir / "err";
+    std::ofstream(in, std::ios::binary) << input;
+    ProgramResult r;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int fi = ::open(in.c_str(), O_RDONLY), fo = ::open(out.c_str(), O_WRONLY | O_TRUNC),
+                  fe = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(fi, 0);
+        ::dup2(fo < 0 ? ::open(out.c_str(), O_WRONLY | O_CREAT, 0600) : fo, 1);
+        ::dup2(fe, 2);
+        if (fileSizeLimit > 0) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            struct rlimit lim {static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+            ::setrlimit(RLIMIT_FSIZE, &lim);
+        }
+        std::vector<char*> argv{const_cast<char*>(exe.c_str())};
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execve(exe.c_str(), argv.data(), environ);
+        ::_exit(127);
+    }
+    int status = 0;
+    if (pid > 0) ::waitpid(pid, &status, 0);
+    r.status = pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = readWhole(out);
+    r.err = readWhole(err);
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+    return r;
+}
+
+}  // namespace dex::test
