@@ -2,7 +2,7 @@
 # Installs the Debian packages Dexmira builds and tests with, when missing.
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config ccache
-  qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev libcurl4-openssl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev libcurl4-openssl-dev libsodium-dev openssl
   mdbtools-dev mdbtools libgtest-dev xvfb xauth fonts-nanum sqlite3 sqlite3-tools bc)
 missing=()
 for p in "${packages[@]}"; do

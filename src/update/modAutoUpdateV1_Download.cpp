@@ -40,7 +40,7 @@ struct Request {
     HeaderList headers;
 };
 
-Request MakeRequest(const std::string& url, const char* agent) {
+Request MakeRequest(const std::string& url, const char* agent, Redirects redirects) {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     Request r{CurlHandle(curl_easy_init()), nullptr};
@@ -54,7 +54,7 @@ Request MakeRequest(const std::string& url, const char* agent) {
     curl_easy_setopt(c, CURLOPT_HTTPHEADER, r.headers.get());
     curl_easy_setopt(c, CURLOPT_USERAGENT, agent);
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, redirects == Redirects::HttpsOnly ? "https" : "http,https");
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(c, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
@@ -70,6 +70,23 @@ size_t KeepFirstBytes(char* data, size_t size, size_t count, void* user) {
     const size_t n = size * count;
     text.append(data, std::min(n, kReadLimit - text.size()));
     return text.size() < kReadLimit ? n : 0;  // 0 ends the transfer: the read is done
+}
+
+struct Bounded {
+    std::string text;
+    size_t limit;
+    bool over = false;
+};
+
+size_t KeepUpToLimit(char* data, size_t size, size_t count, void* user) {
+    auto& body = *static_cast<Bounded*>(user);
+    const size_t n = size * count;
+    if (n > body.limit - body.text.size()) {
+        body.over = true;
+        return 0;  // ends the transfer: too long to be what was asked for
+    }
+    body.text.append(data, n);
+    return n;
 }
 
 struct Sink {
@@ -107,10 +124,19 @@ public:
 
     std::FILE* file() const { return file_.get(); }
 
-    // Flushes, marks executable, closes and renames over the target.
-    bool commit(const std::filesystem::path& target) {
+    const std::string& name() const { return name_; }
+
+    // Flushes the content to disk, so that a check reads what will be
+    // renamed.
+    bool flush() {
         std::FILE* f = file_.get();
-        bool ok = std::fflush(f) == 0 && fsync(fileno(f)) == 0 && fchmod(fileno(f), 0755) == 0;
+        return std::fflush(f) == 0 && fsync(fileno(f)) == 0;
+    }
+
+    // Marks executable, closes and renames over the target. The mark comes
+    // only now, after any check: an unchecked download is never executable.
+    bool commit(const std::filesystem::path& target) {
+        bool ok = fchmod(fileno(file_.get()), 0755) == 0;
         ok = (std::fclose(file_.release()) == 0) && ok;
         if (!ok || std::rename(name_.c_str(), target.c_str()) != 0) return false;
         name_.clear();
@@ -139,8 +165,8 @@ std::string EncodeUrl(const std::string& url) {
     return out;
 }
 
-std::string OpenUrl(const std::string& url) {
-    Request r = MakeRequest(url, kOpenUrlAgent);
+std::string OpenUrl(const std::string& url, Redirects redirects) {
+    Request r = MakeRequest(url, kOpenUrlAgent, redirects);
     if (!r.curl || !r.headers) return "";
     std::string text;
     curl_easy_setopt(r.curl.get(), CURLOPT_WRITEFUNCTION, &KeepFirstBytes);
@@ -150,19 +176,38 @@ std::string OpenUrl(const std::string& url) {
     return read ? text : "";
 }
 
-bool DownloadFile(const std::string& url, const std::string& path) {
-    Request r = MakeRequest(url, kDownloadAgent);
-    if (!r.curl || !r.headers) return false;
+std::optional<std::string> ReadUrl(const std::string& url, size_t limit, Redirects redirects) {
+    Request r = MakeRequest(url, kDownloadAgent, redirects);
+    if (!r.curl || !r.headers) return std::nullopt;
+    Bounded body{"", limit};
+    curl_easy_setopt(r.curl.get(), CURLOPT_WRITEFUNCTION, &KeepUpToLimit);
+    curl_easy_setopt(r.curl.get(), CURLOPT_WRITEDATA, &body);
+    const CURLcode rc = curl_easy_perform(r.curl.get());
+    long status = 0;
+    curl_easy_getinfo(r.curl.get(), CURLINFO_RESPONSE_CODE, &status);
+    if (rc != CURLE_OK || status != 200 || body.over) return std::nullopt;
+    return std::move(body.text);
+}
+
+DownloadResult DownloadChecked(const std::string& url, const std::string& path, const DownloadCheck& check,
+                               Redirects redirects) {
+    Request r = MakeRequest(url, kDownloadAgent, redirects);
+    if (!r.curl || !r.headers) return DownloadResult::Failed;
     TempFile temp{std::filesystem::path(path)};
-    if (!temp.file()) return false;
+    if (!temp.file()) return DownloadResult::Failed;
     Sink sink{temp.file()};
     curl_easy_setopt(r.curl.get(), CURLOPT_WRITEFUNCTION, &WriteToFile);
     curl_easy_setopt(r.curl.get(), CURLOPT_WRITEDATA, &sink);
     const CURLcode rc = curl_easy_perform(r.curl.get());
     long status = 0;
     curl_easy_getinfo(r.curl.get(), CURLINFO_RESPONSE_CODE, &status);
-    if (rc != CURLE_OK || status != 200 || sink.written == 0) return false;
-    return temp.commit(std::filesystem::path(path));
+    if (rc != CURLE_OK || status != 200 || sink.written == 0 || !temp.flush()) return DownloadResult::Failed;
+    if (check && !check(temp.name())) return DownloadResult::Rejected;
+    return temp.commit(std::filesystem::path(path)) ? DownloadResult::Replaced : DownloadResult::Failed;
+}
+
+bool DownloadFile(const std::string& url, const std::string& path) {
+    return DownloadChecked(url, path, nullptr) == DownloadResult::Replaced;
 }
 
 }  // namespace dex::modAutoUpdateV1_Download

@@ -11,6 +11,7 @@
 #include "DbError.h"
 #include "ErrorReport.h"
 #include "Process.h"
+#include "UpdateTrust.h"
 #include "Version.h"
 #include "modAutoUpdateV1_Download.h"
 #include "modFile.h"
@@ -23,6 +24,33 @@ namespace {
 
 const char* const kModule = "modAutoUpdateV1_Launcher";
 const char* const kNewPrefix = "New_";
+constexpr size_t kManifestLimit = 64 * 1024;
+constexpr size_t kSignatureLimit = 1024;
+
+using modAutoUpdateV1_Download::DownloadResult;
+using modAutoUpdateV1_Download::Redirects;
+
+// Where redirects may lead: with a key, what arrives is checked anyway;
+// without one, only https vouches for it.
+Redirects RedirectsFor(const UpdateTrust& trust) {
+    return trust.publicKey ? Redirects::HttpOrHttps : Redirects::HttpsOnly;
+}
+
+std::string Trimmed(const std::string& text) {
+    const size_t from = text.find_first_not_of(" \t\r\n");
+    if (from == std::string::npos) return "";
+    return text.substr(from, text.find_last_not_of(" \t\r\n") - from + 1);
+}
+
+std::string SignatureFailureText(const std::string& name, const std::string& reason) {
+    return name + "의 서명 확인에 실패했습니다: " + reason +
+           ".\r\n\r\n업데이트하지 않고 이전 버전을 그대로 사용합니다.";
+}
+
+std::string HashFailureText(const std::string& name) {
+    return name + "의 해시 확인에 실패했습니다: 받은 파일의 SHA-256 값이 서명된 업데이트 목록(" +
+           kManifestFile + ")과 다릅니다.\r\n\r\n받은 파일은 버리고 이전 버전을 그대로 사용합니다.";
+}
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -121,9 +149,9 @@ std::string ConfiguredUpdateServer() {
 }
 
 modAutoUpdateV1_Launcher::modAutoUpdateV1_Launcher(UpdateProgram program, const std::string& server,
-                                                   Dialogs& dialogs, UpdateActions actions)
-    : program_(std::move(program)), baseUrl_(UpdateBaseUrl(server)), dialogs_(dialogs),
-      actions_(std::move(actions)) {
+                                                   UpdateTrust trust, Dialogs& dialogs, UpdateActions actions)
+    : program_(std::move(program)), baseUrl_(UpdateBaseUrl(server)), trust_(std::move(trust)),
+      dialogs_(dialogs), actions_(std::move(actions)) {
     if (!actions_.endProgram) actions_.endProgram = &EndProcess;
     if (!actions_.openFolder) actions_.openFolder = &OpenFolderWithDesktop;
     if (!actions_.startDetached) actions_.startDetached = &StartInOwnSession;
@@ -134,7 +162,7 @@ modAutoUpdateV1_Launcher::modAutoUpdateV1_Launcher(UpdateProgram program, const 
 }
 
 modAutoUpdateV1_Launcher modAutoUpdateV1_Launcher::ForRunningProgram(Dialogs& dialogs) {
-    return modAutoUpdateV1_Launcher(RunningProgram(), ConfiguredUpdateServer(), dialogs);
+    return modAutoUpdateV1_Launcher(RunningProgram(), ConfiguredUpdateServer(), ConfiguredUpdateTrust(), dialogs);
 }
 
 std::string modAutoUpdateV1_Launcher::Path(const std::string& name) const {
@@ -145,7 +173,66 @@ bool modAutoUpdateV1_Launcher::Step(const char* procedure, const std::function<v
     return RunReported(dialogs_, procedure, kModule, step);
 }
 
-bool modAutoUpdateV1_Launcher::AutoUpdaterSelfUpdate() {
+bool modAutoUpdateV1_Launcher::ServerAllowed() {
+    if (trust_.keyUnreadable) {
+        dialogs_.message("업데이트 서명 확인용 공개 키가 올바르지 않아 업데이트를 확인하지 않습니다.", kUpdateTitle,
+                         Icon::Warning);
+        return false;
+    }
+    // With a key, what arrives is checked whatever the transport.
+    if (trust_.publicKey || AcceptableWithoutKey(baseUrl_)) return true;
+    dialogs_.message("업데이트 서버 주소가 안전하지 않아 업데이트를 확인하지 않습니다: " + baseUrl_ +
+                         "\r\n\r\n서명 확인용 공개 키가 설정되지 않은 프로그램은 https 주소에서만 업데이트를 받습니다.",
+                     kUpdateTitle, Icon::Warning);
+    return false;
+}
+
+std::optional<UpdateManifest> modAutoUpdateV1_Launcher::SignedManifest(const std::string& remoteVersion) {
+    const char* const proc = "AutoUpdaterSelfUpdate";
+    const auto refuse = [this](const std::string& name, const std::string& reason) {
+        dialogs_.message(SignatureFailureText(name, reason), kUpdateTitle, Icon::Critical);
+        return std::optional<UpdateManifest>();
+    };
+    const std::string manifestFile = kManifestFile, signatureFile = kSignatureFile;
+    const Redirects redirects = RedirectsFor(trust_);
+    std::optional<std::string> text, signature;
+    Step(proc, [&] { text = modAutoUpdateV1_Download::ReadUrl(baseUrl_ + manifestFile, kManifestLimit, redirects); });
+    if (!text) return refuse(kChecker, "서명된 업데이트 목록(" + manifestFile + ")을 받을 수 없습니다");
+    Step(proc, [&] {
+        signature = modAutoUpdateV1_Download::ReadUrl(baseUrl_ + signatureFile, kSignatureLimit, redirects);
+    });
+    if (!signature) return refuse(kChecker, "업데이트 목록의 서명(" + signatureFile + ")을 받을 수 없습니다");
+    if (!ManifestSignatureValid(*text, *signature, *trust_.publicKey))
+        return refuse(kChecker, "업데이트 목록(" + manifestFile + ")의 서명이 올바르지 않습니다");
+    std::optional<UpdateManifest> manifest = ParseManifest(*text);
+    if (!manifest) return refuse(kChecker, "업데이트 목록(" + manifestFile + ")의 형식이 올바르지 않습니다");
+    // The signed version must be the one announced, so that an older signed
+    // release cannot be replayed as an update over a newer checker.
+    if (Val(manifest->version) != Val(remoteVersion))
+        return refuse(kChecker, "업데이트 목록의 버전(" + Trimmed(manifest->version) + ")이 최신버전 정보(" +
+                                    Trimmed(remoteVersion) + ")와 다릅니다");
+    for (const std::string name : {kChecker, kChanger})
+        if (!manifest->sha256.count(name)) return refuse(name, "업데이트 목록에 " + name + "의 해시가 없습니다");
+    return manifest;
+}
+
+bool modAutoUpdateV1_Launcher::Fetch(const std::string& name, const std::optional<UpdateManifest>& manifest) {
+    modAutoUpdateV1_Download::DownloadCheck check;
+    if (manifest) {
+        check = [expected = manifest->sha256.at(name)](const std::string& file) {
+            const std::optional<std::string> actual = FileSha256Hex(file);
+            return actual && *actual == expected;
+        };
+    }
+    const DownloadResult result = modAutoUpdateV1_Download::DownloadChecked(
+        baseUrl_ + name, Path(name), check, RedirectsFor(trust_));
+    if (result == DownloadResult::Rejected) dialogs_.message(HashFailureText(name), kUpdateTitle, Icon::Critical);
+    return result == DownloadResult::Replaced;
+}
+
+bool modAutoUpdateV1_Launcher::AutoUpdaterSelfUpdate() { return ServerAllowed() && Refresh(); }
+
+bool modAutoUpdateV1_Launcher::Refresh() {
     // Each step that fails is reported and the next one runs with what the
     // earlier ones left.
     const char* const proc = "AutoUpdaterSelfUpdate";
@@ -158,7 +245,10 @@ bool modAutoUpdateV1_Launcher::AutoUpdaterSelfUpdate() {
         localVersion = version.substr(dot == std::string::npos ? 0 : dot + 1);
     });
     std::string remote;
-    Step(proc, [&] { remote = modAutoUpdateV1_Download::OpenUrl(baseUrl_ + VersionFileName(name)); });
+    Step(proc, [&] {
+        remote = modAutoUpdateV1_Download::OpenUrl(baseUrl_ + VersionFileName(name),
+                                                   RedirectsFor(trust_));
+    });
     if (IsBlankText(remote)) {
         dialogs_.message(name + "의 최신버전 정보를 읽어올 수 없습니다!", kUpdateTitle, Icon::Critical);
         return false;
@@ -166,18 +256,22 @@ bool modAutoUpdateV1_Launcher::AutoUpdaterSelfUpdate() {
     bool current = false;
     Step(proc, [&] { current = Val(localVersion) >= RoundToLong(Val(remote)); });
     if (current) return true;
+    // With a key, nothing is downloaded until the manifest has verified.
+    std::optional<UpdateManifest> manifest;
+    if (trust_.publicKey && !(manifest = SignedManifest(remote))) return false;
     bool downloaded = false;
-    Step(proc, [&] { downloaded = modAutoUpdateV1_Download::DownloadFile(baseUrl_ + name, Path(name)); });
+    Step(proc, [&] { downloaded = Fetch(name, manifest); });
     if (!downloaded) return false;
     name = kChanger;
-    Step(proc, [&] { downloaded = modAutoUpdateV1_Download::DownloadFile(baseUrl_ + name, Path(name)); });
+    Step(proc, [&] { downloaded = Fetch(name, manifest); });
     return downloaded;
 }
 
 void modAutoUpdateV1_Launcher::RunAutoUpdate(bool skipRefresh) {
     const char* const proc = "RunAutoUpdate";
     if (baseUrl_.empty()) return;  // no update server configured
-    if (!skipRefresh && !AutoUpdaterSelfUpdate()) return;
+    if (!ServerAllowed()) return;
+    if (!skipRefresh && !Refresh()) return;
     const std::string checker = Path(kChecker);
     std::string programFile;
     Step(proc, [&] { programFile = IsFile(Path(program_.fileName)) ? program_.fileName : ""; });

@@ -3,11 +3,18 @@
 // update programs in the program folder current, runs the version checker
 // and waits for it, and hands over to the file changer when the checker has
 // left a newer build ("New_" + program file) beside the program.
+//
+// With a public key, the two programs are taken only when the signed
+// manifest beside the version file verifies and lists their SHA-256; a
+// download that does not match is discarded before it replaces anything.
+// Without a key, only https servers (or loopback ones, for tests) are used.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "Dialogs.h"
+#include "UpdateTrust.h"
 
 namespace dex {
 
@@ -40,15 +47,20 @@ public:
     // `server` is the update server's address ("http://host[:port]"), to
     // which the fixed path is added; an address that already carries a path
     // is taken as the base URL itself. Empty: no update server, and
-    // RunAutoUpdate does nothing. Missing actions get the real ones.
-    modAutoUpdateV1_Launcher(UpdateProgram program, const std::string& server, Dialogs& dialogs,
-                             UpdateActions actions = {});
+    // RunAutoUpdate does nothing. `trust` holds the key downloads are
+    // checked against. Missing actions get the real ones.
+    modAutoUpdateV1_Launcher(UpdateProgram program, const std::string& server, UpdateTrust trust,
+                             Dialogs& dialogs, UpdateActions actions = {});
 
     // The launcher for this process: its executable, the project version,
     // the configured server (DEXMIRA_UPDATE_URL in the environment, when
-    // set, else the build's default); ends the program with _Exit(0).
+    // set, else the build's default), the key compiled in; ends the program
+    // with _Exit(0).
     static modAutoUpdateV1_Launcher ForRunningProgram(Dialogs& dialogs);
 
+    // A server that is neither trusted by a key nor https/loopback is
+    // refused with a message before any connection: nothing is downloaded
+    // or run, and the program starts as usual.
     void RunAutoUpdate(bool skipRefresh);
     bool AutoUpdaterSelfUpdate();
 
@@ -57,9 +69,14 @@ public:
 private:
     std::string Path(const std::string& name) const;
     bool Step(const char* procedure, const std::function<void()>& step);
+    bool ServerAllowed();
+    bool Refresh();
+    std::optional<UpdateManifest> SignedManifest(const std::string& remoteVersion);
+    bool Fetch(const std::string& name, const std::optional<UpdateManifest>& manifest);
 
     UpdateProgram program_;
     std::string baseUrl_;
+    UpdateTrust trust_;
     Dialogs& dialogs_;
     UpdateActions actions_;
 };

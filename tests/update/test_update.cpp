@@ -94,7 +94,7 @@ protected:
                 return modFile(dialogs).GetFileVer(log("twin.exe"), true, true);
             };
         }
-        return modAutoUpdateV1_Launcher({folder().string(), "tool.exe", 15}, server, dialogs, actions);
+        return modAutoUpdateV1_Launcher({folder().string(), "tool.exe", 15}, server, UpdateTrust{}, dialogs, actions);
     }
     void run(bool skipRefresh = false) { launcher(server.url()).RunAutoUpdate(skipRefresh); }
 
