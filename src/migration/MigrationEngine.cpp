@@ -93,6 +93,17 @@ int16_t ReadStoredVersion(DbSession& session) {
     return ToInt16(LeadingNumber(text));
 }
 
+std::optional<int16_t> ReadStoredVersionRow(DbSession& session) {
+    std::unique_ptr<Recordset> rs = session.query(kVersionQuery);
+    if (rs->eof()) {
+        modDBsub::DBCloseRS(rs);
+        return std::nullopt;
+    }
+    Value v = rs->field(0);
+    modDBsub::DBCloseRS(rs);
+    return ToInt16(LeadingNumber(modDBsub::FieldText(isNull(v) ? Value{std::string()} : v)));
+}
+
 std::string ErrorMessage(const DbError& e, const std::string& procedure, const std::string& module) {
     return errorFrame(e.number(), e.description(), procedure, "Module " + module);
 }
@@ -138,7 +149,15 @@ bool ChkDBpatch_SUB(MigrationContext& ctx, const Catalogue& catalogue, int16_t s
 
 bool ChkDBpatch(MigrationContext& ctx, const Catalogue& catalogue) {
     try {
-        int16_t stored = ReadStoredVersion(ctx.session);
+        // Without the version row the stored version is unknown: every step
+        // would run and none would be recorded, so nothing is started.
+        const std::optional<int16_t> read = ReadStoredVersionRow(ctx.session);
+        if (!read) {
+            ctx.session.showMessage("The table dbversion holds no row (dbid 'main'), so the database's schema "
+                                    "version is unknown; no migration step was run.");
+            return false;
+        }
+        const int16_t stored = *read;
         if (stored == catalogue.target) return true;
         if (!ChkDBpatch_SUB(ctx, catalogue, stored)) return false;
         std::string update = VersionUpdate(catalogue.target);

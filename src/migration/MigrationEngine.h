@@ -3,6 +3,7 @@
 // the ladder of steps against the one stored version, the entry that writes
 // the target once, and the failure reports.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ std::string VersionUpdate(int16_t target);
 // numeric: 0), rounded half to even into 16 bits. Throws DbError (Overflow
 // above 32767, or the engine's error).
 int16_t ReadStoredVersion(DbSession& session);
+// The same read, telling a missing row (nullopt) from a stored version.
+std::optional<int16_t> ReadStoredVersionRow(DbSession& session);
 
 // "Error N (D) in procedure P of Module M"
 std::string ErrorMessage(const DbError& e, const std::string& procedure, const std::string& module);

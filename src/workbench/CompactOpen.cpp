@@ -87,6 +87,21 @@ void swapIn(FileOps& files, const std::string& path, const std::string& temp) {
     }
 }
 
+// The file a symbolic link finally points to ("" stays ""); the path itself
+// when it is no link.
+std::string linkTarget(const std::string& path) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::u8path(path), ec)) return path;
+    const fs::path real = fs::canonical(fs::u8path(path), ec);
+    return ec ? path : real.string();
+}
+
+// The compacted copy's name beside a link's target.
+std::string siblingTemp(const std::string& target) {
+    const std::string temp = CompactTempPath(target);
+    return temp != target ? temp : target + "_compactTemp.mdb";
+}
+
 }  // namespace
 
 std::string CompactTempPath(const std::string& path) {
@@ -123,12 +138,27 @@ bool cmdCompact_Click(Workbench& wb, const std::string& path, int16_t index, Fil
         return false;
     }
     bool success = false;
+    // A link is compacted where it points: the target is replaced and the
+    // link stays a link.
+    const std::string target = linkTarget(path);
+    const std::string work = target == path ? temp : siblingTemp(target);
+    // Whatever happens, no half-made compacted copy stays behind.
+    struct RemoveLeftover {
+        FileOps& files;
+        const std::string& file;
+        ~RemoveLeftover() {
+            try {
+                if (files.exists(file)) files.remove(file);
+            } catch (...) {
+            }
+        }
+    } leftover{files, work};
     try {
-        if (files.exists(temp)) files.remove(temp);
+        if (files.exists(work)) files.remove(work);
         wb.window.setBusy(true);
-        wb.engine.compactDatabase(path, temp, ";pwd=" + kProductPassword);
-        if (files.exists(temp) && files.size(temp) > 0) {
-            swapIn(files, path, temp);
+        wb.engine.compactDatabase(target, work, ";pwd=" + kProductPassword);
+        if (files.exists(work) && files.size(work) > 0) {
+            swapIn(files, target, work);
             success = true;
         }
         wb.window.setBusy(false);

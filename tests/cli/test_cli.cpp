@@ -1,5 +1,6 @@
 // The dexmira executable's headless commands, run as a user would run them,
 // with their exact output compared.
+#include "UniqueFolder.h"
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -30,7 +31,15 @@ std::string slurp(const fs::path& p) {
 // Runs dexmira with the arguments, feeding input on stdin.
 Result dexmira(const std::vector<std::string>& args, const std::string& input = "") {
     static int serial = 0;
-    const fs::path dir = fs::temp_directory_path() / ("dexmira_cli_io_" + std::to_string(::getpid()));
+    struct IoFolder {
+        fs::path dir = dex::test::makeUniqueFolder("dexmira_cli_io");
+        ~IoFolder() {
+            std::error_code ec;
+            fs::remove_all(dir, ec);
+        }
+    };
+    static const IoFolder io;
+    const fs::path& dir = io.dir;
     fs::create_directories(dir);
     const std::string tag = std::to_string(++serial);
     const fs::path in = dir / ("in" + tag), out = dir / ("out" + tag), err = dir / ("err" + tag);
@@ -59,7 +68,7 @@ Result dexmira(const std::vector<std::string>& args, const std::string& input = 
 class Cli : public ::testing::Test {
 protected:
     Cli() {
-        dir = fs::temp_directory_path() / ("dexmira_cli_" + std::to_string(::getpid()));
+        dir = dex::test::makeUniqueFolder("dexmira_cli");
         fs::remove_all(dir);
         fs::create_directories(dir);
         a = (dir / "a.mdb").string();

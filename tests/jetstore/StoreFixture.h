@@ -8,17 +8,15 @@
 #include <string>
 
 #include "JetStore.h"
+#include "UniqueFolder.h"
 
 namespace dex::test {
 
 class StoreFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("dex_jetstore_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
+        dir = makeUniqueFolder(std::string("dex_jetstore_") +
+                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
         path = (dir / "store.mdb").string();
         createStore(path, "kt5316");
         JetStoreOptions options;

@@ -2,6 +2,7 @@
 // A fixture that runs a product's catalogue on a real store built from the
 // product's sample base schema, tracing every statement, and tells from the
 // trace which steps ran.
+#include "UniqueFolder.h"
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -30,10 +31,8 @@ protected:
 
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = std::filesystem::temp_directory_path() /
-              ("dexmira-product-ladder-" + std::string(info->test_suite_name()) + "-" + info->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
+        dir = dex::test::makeUniqueFolder("dexmira-product-ladder-" + std::string(info->test_suite_name()) + "-" +
+                                          info->name());
         log = std::make_unique<migration::MigrationLog>(dir / "log");
         session.setTrace([this](const std::string& s) {
             if (tracing) trace.push_back(s);

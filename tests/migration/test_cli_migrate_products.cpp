@@ -1,4 +1,5 @@
 // dexmira migrate --trace-sql on each product's sample.
+#include "UniqueFolder.h"
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -24,7 +25,7 @@ std::vector<std::string> lines(const std::string& text) {
 class CliMigrateProductsTest : public ::testing::Test {
 protected:
     std::unique_ptr<DbEngine> engine = makeJetStoreEngine();
-    fs::path dir = fs::temp_directory_path() / ("dexmira-cli-migrate-products-" + std::to_string(::getpid()));
+    fs::path dir = dex::test::makeUniqueFolder("dexmira-cli-migrate-products");
 
     void SetUp() override {
         fs::remove_all(dir);

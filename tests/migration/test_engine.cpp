@@ -1,3 +1,4 @@
+#include "UniqueFolder.h"
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -19,7 +20,7 @@ protected:
     FakeEngine engine;
     RecordingDialogs dialogs;
     DbSession session{engine, dialogs};
-    MigrationLog log{std::filesystem::temp_directory_path() / ("dexmira-engine-test-" + std::to_string(::getpid()))};
+    MigrationLog log{dex::test::makeUniqueFolder("dexmira-engine-test")};
     MigrationContext ctx{session, log};
     Catalogue cat;
 

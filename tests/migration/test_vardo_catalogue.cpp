@@ -1,5 +1,6 @@
 // The vardoII catalogue's shape and the statements of its sub-procedures
 // with their own code, on the recording engine.
+#include "UniqueFolder.h"
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -61,7 +62,7 @@ protected:
     FakeEngine engine;
     RecordingDialogs dialogs;
     DbSession session{engine, dialogs};
-    std::filesystem::path folder = std::filesystem::temp_directory_path() / ("dexmira-vardo-fake-" + std::to_string(::getpid()));
+    std::filesystem::path folder = dex::test::makeUniqueFolder("dexmira-vardo-fake");
     MigrationLog log{folder};
     MigrationContext ctx{session, log};
 
@@ -179,7 +180,7 @@ TEST(MigrationLogFormat, AmPmTime) {
 }
 
 TEST(MigrationLogFormat, SectionWithoutFinishHasNoClosingLine) {
-    auto folder = std::filesystem::temp_directory_path() / ("dexmira-log-test-" + std::to_string(::getpid()));
+    auto folder = dex::test::makeUniqueFolder("dexmira-log-test");
     std::filesystem::remove_all(folder);
     MigrationLog log(folder / "sub");  // created on first use
     std::tm fixed{};

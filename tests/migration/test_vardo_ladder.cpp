@@ -1,4 +1,5 @@
 // The vardoII ladder on real stores built from the sample base schema.
+#include "UniqueFolder.h"
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -30,10 +31,8 @@ protected:
     bool tracing = false;
 
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("dexmira-ladder-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = dex::test::makeUniqueFolder("dexmira-ladder-" +
+                                          std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         db = dir / "vardo.mdb";
         log = std::make_unique<MigrationLog>(dir / "log");
         session.setTrace([this](const std::string& s) {

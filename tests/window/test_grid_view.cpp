@@ -135,7 +135,7 @@ TEST_F(WindowTest, CompareShowsDifferencesInTheGrid) {
         f.size = 4;
         return f;
     };
-    dex::TableDef customerA{"customer", {field("code"), field("name")}, {{"PrimaryKey", true, false, true, {"code"}}}};
+    dex::TableDef customerA{"customer", {field("code"), field("name")}, {{"PrimaryKey", true, false, true, {"code"}, {}, {}}}};
     dex::TableDef customerB{"customer", {field("code"), field("name")}, {}};
     engine.databases[a] = {customerA};
     engine.databases[b] = {customerB};

@@ -1,5 +1,6 @@
 // Compact and repair, and open, over an engine whose compaction writes a
 // chosen content: the path checks, the swap and its failures.
+#include "UniqueFolder.h"
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -49,7 +50,7 @@ std::string readFile(const std::string& path) {
 class CompactTest : public ::testing::Test {
 protected:
     CompactTest() : wb{grid, engine, dialogs, bar0, bar1, window} {
-        dir = fs::temp_directory_path() / ("dexmira_compact_" + std::to_string(::getpid()));
+        dir = dex::test::makeUniqueFolder("dexmira_compact");
         fs::remove_all(dir);
         fs::create_directories(dir);
         db = (dir / "dbMain.mdb").string();

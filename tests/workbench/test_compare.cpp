@@ -1,5 +1,6 @@
 // Structure loading, the three comparison passes, navigation and the run's
 // validation, over an in-memory engine.
+#include "UniqueFolder.h"
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -256,7 +257,7 @@ TEST_F(CompareTest, RunValidatesBoxAFirst) {
 }
 
 TEST_F(CompareTest, RunWithoutProductLoadsTheFilesThemselves) {
-    const auto dir = std::filesystem::temp_directory_path() / ("dexmira_run_test-" + std::to_string(::getpid()));
+    const auto dir = dex::test::makeUniqueFolder("dexmira_run_test");
     std::filesystem::create_directories(dir);
     const std::string a = (dir / "a.mdb").string(), b = (dir / "b.mdb").string();
     std::ofstream(a) << "x";

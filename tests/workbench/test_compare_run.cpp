@@ -1,5 +1,6 @@
 // The comparison run with a product: copies beside A, migration order and
 // its failures, refused paths, and the user's files left untouched.
+#include "UniqueFolder.h"
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -47,7 +48,7 @@ class RunTest : public ::testing::Test {
 protected:
     RunTest() : wb{grid, engine, dialogs, bar0, bar1, window} {
         grid.setColumnCount(23);
-        root = fs::temp_directory_path() / ("dexmira_run_" + std::to_string(::getpid()));
+        root = dex::test::makeUniqueFolder("dexmira_run");
         fs::remove_all(root);
         fs::create_directories(root / "DBS");
         fs::create_directories(root / "backup");

@@ -245,26 +245,37 @@ private:
 
 class StoreDatabase : public DaoDatabase {
 public:
-    explicit StoreDatabase(DbHandle db) : db_(std::move(db)) {}
+    StoreDatabase(DbHandle db, std::string path) : db_(std::move(db)), path_(std::move(path)) {}
     std::vector<TableDef> tableDefs() override {
         if (!db_) throw DbError(storeerr::ObjectInvalid, "Object invalid or no longer set.");
-        SchemaCatalog catalog(db_.get());
-        return readTableDefs(catalog);
+        try {
+            SchemaCatalog catalog(db_.get());
+            return readTableDefs(catalog);
+        } catch (const DbError& e) {
+            // Damage found past the first page names the file it is in.
+            if (e.number() == dberr::UnrecognizedFormat && e.description().find(path_) == std::string::npos)
+                throw DbError(e.number(), "The file '" + path_ + "' is damaged: " + e.description());
+            throw;
+        }
     }
     void close() override { db_.reset(); }
 
 private:
     DbHandle db_;
+    std::string path_;
 };
 
 class StoreEngine : public DbEngine {
 public:
     explicit StoreEngine(const JetStoreOptions& options) : options_(options) {}
 
-    std::unique_ptr<DaoDatabase> openDatabase(const std::string& path, int, bool readOnly,
+    // The DAO side only reads structures: the file is always opened
+    // read-only, so that nothing (a hot journal's rollback included) can
+    // change a user's database while its structure is read.
+    std::unique_ptr<DaoDatabase> openDatabase(const std::string& path, int, bool,
                                               const std::string& connect) override {
-        OpenRequest request{path, daoPassword(connect), readOnly, dberr::FileNotFound};
-        return std::make_unique<StoreDatabase>(openStore(request, options_));
+        OpenRequest request{path, daoPassword(connect), true, dberr::FileNotFound};
+        return std::make_unique<StoreDatabase>(openStore(request, options_), path);
     }
 
     void compactDatabase(const std::string& source, const std::string& destination,

@@ -42,6 +42,8 @@ DbError translateSqliteMessage(int rc, const std::string& msg) {
     int primary = rc & 0xff;
     if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) return fileLocked("the database");
     if (primary == SQLITE_CONSTRAINT) return constraintError(rc, msg);
+    if (rc == SQLITE_READONLY_ROLLBACK)
+        return DbError(storeerr::CannotOpen, "a change to the database was left unfinished (hot journal)");
     if (primary == SQLITE_READONLY)
         return DbError(storeerr::ReadOnly, "Cannot update.  Database or object is read-only.");
     if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT)

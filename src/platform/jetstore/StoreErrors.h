@@ -11,6 +11,7 @@ namespace dex::jet {
 
 namespace storeerr {
 constexpr int32_t ReadOnly = 3027;
+constexpr int32_t CannotOpen = 3051;
 constexpr int32_t DatabaseExists = 3204;
 constexpr int32_t ObjectInvalid = 3420;
 constexpr int32_t NoCurrentRecord = 3021;

@@ -74,6 +74,12 @@ void checkStore(sqlite3* db, const OpenRequest& request) {
         if (!probe.step()) throw unrecognizedFormat(request.path);
         mark = storeValue(db, "format");
     } catch (const DbError& e) {
+        if (e.number() == storeerr::CannotOpen)
+            throw DbError(storeerr::CannotOpen,
+                          "Cannot open the file '" + request.path + "': a change to it was left unfinished (the "
+                          "rollback journal '" + request.path + "-journal' beside it). The file was left as it is; "
+                          "open it once with the program that wrote it, or compare it with a product, which "
+                          "works on a copy.");
         if (e.number() == dberr::TableLocked) throw fileLocked("file '" + request.path + "'");
         if (e.number() == dberr::UnrecognizedFormat) throw unrecognizedFormat(request.path);
         throw;
@@ -92,6 +98,12 @@ DbHandle openStore(const OpenRequest& request, const JetStoreOptions& options) {
     FileKind kind = sniff(request.path);
     if (kind == FileKind::Jet) throw realJetFile(request.path);
     if (kind != FileKind::Sqlite) throw unrecognizedFormat(request.path);
+    // SQLite opens paths of at most 512 bytes (its journal's name included).
+    if (request.path.size() > 500)
+        throw DbError(dberr::FileNotFound, "Could not open '" + request.path + "': its path is " +
+                                               std::to_string(request.path.size()) +
+                                               " bytes long, more than the 500 a database path may have here. "
+                                               "Move the file to a shorter path.");
     sqlite3* raw = nullptr;
     int flags = (request.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
     int rc = sqlite3_open_v2(request.path.c_str(), &raw, flags, nullptr);

@@ -1,0 +1,177 @@
+// Bad luck and bad intent around the user's files: a migration that fails or
+// runs out of disk midway, a database without a version row, a hot journal
+// beside A, a planted link in the temporary folder, two runs on one A. The
+// user's files must stay byte for byte as they were unless a command was
+// asked to change them and succeeded, and nothing temporary may be left.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/file.h>
+
+#include "RunProgram.h"
+
+namespace fs = std::filesystem;
+
+namespace dex::test {
+namespace {
+
+class Hardening : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/dex_hardening_XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    ProgramResult dexmira(const std::vector<std::string>& args, long fileSizeLimit = 0) {
+        return runProgram(DEXMIRA_BIN, args, "", fileSizeLimit);
+    }
+    // The main job's pair at version 1: reference.mdb and customer.mdb.
+    void makePair() {
+        auto r = runProgram("/bin/bash", {std::string(DEX_SAMPLES_DIR) + "/make-pair.sh", DEXMIRA_BIN, dir.string()});
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+    std::vector<std::string> leftovers() const {
+        std::vector<std::string> out;
+        for (const auto& e : fs::recursive_directory_iterator(dir)) {
+            const std::string name = e.path().filename().string();
+            if (name.find(".migrating-") != std::string::npos || name.find(".part") != std::string::npos ||
+                name.find(".staging") != std::string::npos)
+                out.push_back(e.path().string());
+        }
+        return out;
+    }
+    static void sql(const std::string& file, const std::string& text) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+        char* err = nullptr;
+        EXPECT_EQ(sqlite3_exec(db, text.c_str(), nullptr, nullptr, &err), SQLITE_OK) << (err ? err : "");
+        sqlite3_free(err);
+        sqlite3_close(db);
+    }
+
+    fs::path dir;
+};
+
+TEST_F(Hardening, MigrateIsAllOrNothing) {
+    makePair();
+    const std::string file = (dir / "reference.mdb").string();
+    // A table that a later step creates is there already: the ladder stops midway.
+    ASSERT_EQ(dexmira({"exec", file, "--password", "kt5316", "CREATE TABLE invn_move (x LONG)"}).status, 0);
+    const std::string before = readWhole(file);
+    auto failed = dexmira({"migrate", file, "--product", "VelmoraII"});
+    EXPECT_EQ(failed.status, 2);
+    EXPECT_NE(failed.err.find("invn_move"), std::string::npos) << failed.err;
+    EXPECT_NE(failed.err.find("the file was left unchanged"), std::string::npos) << failed.err;
+    EXPECT_TRUE(readWhole(file) == before) << "the failed ladder changed the user's file";
+    EXPECT_EQ(leftovers(), std::vector<std::string>{});
+
+    // A disk that fills up midway: the copy fits, the migrated copy does not.
+    const std::string other = (dir / "customer.mdb").string();
+    const std::string otherBefore = readWhole(other);
+    auto full = dexmira({"migrate", other, "--product", "VelmoraII"}, static_cast<long>(fs::file_size(other)) + 4096);
+    EXPECT_EQ(full.status, 2) << full.err;
+    EXPECT_NE(full.err.find("left unchanged"), std::string::npos) << full.err;
+    EXPECT_TRUE(readWhole(other) == otherBefore);
+    EXPECT_EQ(leftovers(), std::vector<std::string>{});
+
+    // With room, the same file is brought to the last version in one step.
+    auto done = dexmira({"migrate", other, "--product", "VelmoraII"});
+    EXPECT_EQ(done.status, 0) << done.err;
+    EXPECT_EQ(dexmira({"exec", other, "--password", "kt5316",
+                       "UPDATE dbversion SET ver = ver WHERE dbid = 'main' AND ver = 141"})
+                  .out,
+              "1\n");
+    EXPECT_EQ(leftovers(), std::vector<std::string>{});
+}
+
+TEST_F(Hardening, AnEmptyVersionTableIsRefusedBeforeTheFirstStep) {
+    makePair();
+    const std::string file = (dir / "reference.mdb").string();
+    ASSERT_EQ(dexmira({"exec", file, "--password", "kt5316", "DELETE FROM dbversion"}).status, 0);
+    const std::string before = readWhole(file);
+    auto r = dexmira({"migrate", file, "--product", "VelmoraII", "--trace-sql"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("The table dbversion holds no row (dbid 'main')"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("ALTER"), std::string::npos) << "a step ran: " << r.out;
+    EXPECT_TRUE(readWhole(file) == before);
+}
+
+TEST_F(Hardening, AHotJournalBesideANeverChangesIt) {
+    makePair();
+    const std::string a = (dir / "reference.mdb").string(), b = (dir / "customer.mdb").string();
+    // A writer that dies in the middle of a large change leaves a hot journal
+    // and a file whose pages it had already overwritten.
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        sqlite3* db = nullptr;
+        sqlite3_open(a.c_str(), &db);
+        sqlite3_exec(db,
+                     "PRAGMA cache_size=1; BEGIN; CREATE TABLE junk (x BLOB);"
+                     "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
+                     "INSERT INTO junk SELECT randomblob(1000) FROM n; UPDATE customer SET compname = 'x'",
+                     nullptr, nullptr, nullptr);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(fs::exists(a + "-journal"));
+    const std::string aBytes = readWhole(a), journal = readWhole(a + "-journal");
+
+    auto structure = dexmira({"structure", a, "--password", "kt5316"});
+    EXPECT_EQ(structure.status, 2);
+    EXPECT_NE(structure.err.find(a + "-journal"), std::string::npos) << structure.err;
+    auto plain = dexmira({"compare", a, b});
+    EXPECT_EQ(plain.status, 2);
+    EXPECT_TRUE(readWhole(a) == aBytes) << "reading A rolled it back";
+    EXPECT_TRUE(readWhole(a + "-journal") == journal);
+
+    // With a product, the copy takes the journal along and is recovered.
+    auto product = dexmira({"compare", a, b, "--product", "VelmoraII"});
+    EXPECT_EQ(product.status, 1) << product.err;
+    EXPECT_EQ(product.err, "4건의 다른곳이 발견 되었습니다.\n");
+    EXPECT_TRUE(readWhole(a) == aBytes);
+}
+
+TEST_F(Hardening, PlantedLinksAndASecondRunNeverReachOtherFiles) {
+    makePair();
+    const std::string a = (dir / "reference.mdb").string(), b = (dir / "customer.mdb").string();
+    const fs::path elsewhere = dir / "elsewhere";
+    fs::create_directory(elsewhere);
+    const fs::path victim = dir / "victim.txt";
+    std::ofstream(victim) << "precious";
+
+    // The temporary folder's name is a link to another folder: refused.
+    fs::create_directory_symlink(elsewhere, dir / "referencetemp");
+    auto linked = dexmira({"compare", a, b, "--product", "VelmoraII"});
+    EXPECT_EQ(linked.status, 2);
+    EXPECT_NE(linked.err.find("symbolic link"), std::string::npos) << linked.err;
+    EXPECT_TRUE(fs::is_empty(elsewhere));
+    fs::remove(dir / "referencetemp");
+
+    // Links planted under the copies' names and the old staging name are
+    // replaced, never followed.
+    fs::create_directory(dir / "referencetemp");
+    for (const char* name : {"temp(A).mdb", "temp(A).mdb.part", "temp(B).mdb-journal"})
+        fs::create_symlink(victim, dir / "referencetemp" / name);
+    auto run = dexmira({"compare", a, b, "--product", "VelmoraII"});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(readWhole(victim), "precious");
+    EXPECT_FALSE(fs::is_symlink(dir / "referencetemp" / "temp(A).mdb"));
+
+    // A second run while the first holds the folder is refused clearly.
+    const int fd = ::open((dir / "referencetemp" / ".lock").c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    const std::string copyBytes = readWhole(dir / "referencetemp" / "temp(A).mdb");
+    auto second = dexmira({"compare", a, b, "--product", "VelmoraII"});
+    ::close(fd);
+    EXPECT_EQ(second.status, 2);
+    EXPECT_NE(second.err.find("Another comparison is using the temporary folder"), std::string::npos) << second.err;
+    EXPECT_TRUE(readWhole(dir / "referencetemp" / "temp(A).mdb") == copyBytes) << "the first run's copy was touched";
+    fs::remove(dir / "referencetemp" / "temp(A).mdb.part");  // the planted link, left alone
+    EXPECT_EQ(leftovers(), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace dex::test
