@@ -44,8 +44,11 @@ import_mdbtools() {
 compare_run() { "$dexmira" compare "$1" "$2" --product VelmoraII > /dev/null 2>&1 || true; }
 # What each route keeps: indexes, foreign keys, defaults and NOT NULL in the result.
 kept_dexmira() {
-    "$dexmira" structure "$work/dx.mdb" --password kt5316 | awk '
-        /\[P|\[\.F|\[\.\.I/ {k++} END {printf "%d keyed rows", k}'
+    "$dexmira" structure "$work/dx.mdb" --password kt5316 | awk -F'\t' '
+        NR > 1 && ($2 == "v" || $3 == "v" || $4 == "v") {k++}
+        NR > 1 && $8 != "" {d++}
+        NR > 1 && $9 == "X" {r++}
+        END {printf "%d fields in keys or indexes, %d with a default, %d required", k, d, r}'
 }
 kept_mdbtools() {
     idx=$(sqlite3 "$work/mt.db" "SELECT count(*) FROM sqlite_master WHERE type = 'index'")

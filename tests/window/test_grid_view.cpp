@@ -63,6 +63,12 @@ TEST_F(WindowTest, ColumnWidthsFollowCharacterUnits) {
     EXPECT_EQ(view->columnWidth(12), view->columnWidth(0));
     EXPECT_LT(view->columnWidth(1), view->columnWidth(5));
     EXPECT_LT(view->columnWidth(0), view->columnWidth(4));
+    // The type names and three-digit sizes the loads write fit their cells.
+    const QFontMetrics fm = view->fontMetrics();
+    for (const char* type : {"Integer", "Double", "Boolean"})
+        EXPECT_GE(view->columnWidth(5), fm.horizontalAdvance(QString::fromLatin1(type)) + 2) << type;
+    EXPECT_GE(view->columnWidth(6), fm.horizontalAdvance(QStringLiteral("255")) + 2);
+    EXPECT_GE(view->columnWidth(6), fm.horizontalAdvance(QStringLiteral("Size")) + 2);
 }
 
 TEST_F(WindowTest, CellsAreColouredAndLocked) {

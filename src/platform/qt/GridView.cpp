@@ -66,9 +66,15 @@ GridView::GridView(Grid& grid, QWidget* parent)
 Grid& GridView::grid() const { return model_->grid(); }
 
 int GridView::charUnitsToPixels(double units) const {
-    // One unit is the average character of the grid's font, plus the
+    // One unit is a character of the grid's font as the grid's texts use
+    // them: no narrower than a digit, nor than the average letter or digit
+    // (a font's average character counts narrow punctuation too, and then
+    // "Integer", "Double", "Size" and three-digit sizes are cut); plus the
     // margins on both sides of a cell.
-    const int unit = fontMetrics().averageCharWidth();
+    static const QString sample = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
+    const QFontMetrics fm = fontMetrics();
+    const int letters = (fm.horizontalAdvance(sample) + static_cast<int>(sample.size()) - 1) / static_cast<int>(sample.size());
+    const int unit = std::max({fm.averageCharWidth(), fm.horizontalAdvance(QLatin1Char('0')), letters});
     const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
     return static_cast<int>(std::lround(units * unit)) + margin;
 }

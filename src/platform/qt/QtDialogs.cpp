@@ -46,7 +46,8 @@ void QtDialogs::message(const std::string& text, const std::string& title, Icon 
 }
 
 bool QtDialogs::askYesNo(const std::string& text, const std::string& title, bool defaultNo) {
-    QMessageBox box(QMessageBox::Question, caption(title), boxText(text), QMessageBox::Yes | QMessageBox::No,
+    // The questions carry no icon of their own, so none is shown.
+    QMessageBox box(QMessageBox::NoIcon, caption(title), boxText(text), QMessageBox::Yes | QMessageBox::No,
                     parent_.data());
     box.setDefaultButton(defaultNo ? QMessageBox::No : QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
