@@ -91,7 +91,11 @@ StoreBuilder::StoreBuilder(const std::string& path, const std::string& password)
         sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DDL, 0, &off);
         // A new file that is removed on any failure: no journal on disk, one
         // sync at the commit; foreign keys are checked once at the end.
-        execSql(raw, "PRAGMA foreign_keys=OFF; PRAGMA journal_mode=MEMORY; PRAGMA synchronous=NORMAL; BEGIN");
+        // A large page cache keeps the pages of the tables being filled in
+        // memory until the commit writes them once.
+        execSql(raw,
+                "PRAGMA foreign_keys=OFF; PRAGMA journal_mode=MEMORY; PRAGMA synchronous=NORMAL; "
+                "PRAGMA cache_size=-262144; PRAGMA locking_mode=EXCLUSIVE; BEGIN");
     } catch (...) {
         impl_->db.reset();
         std::error_code ec;
@@ -157,11 +161,12 @@ void StoreBuilder::RowWriter::write(const std::vector<Value>& row) {
         else {
             const auto& text = std::get<std::string>(v);
             rc = state_->binary[static_cast<size_t>(i)]
-                     ? sqlite3_bind_blob64(st, i + 1, text.data(), text.size(), SQLITE_TRANSIENT)
-                     : sqlite3_bind_text64(st, i + 1, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+                     ? sqlite3_bind_blob64(st, i + 1, text.data(), text.size(), SQLITE_STATIC)
+                     : sqlite3_bind_text64(st, i + 1, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8);
         }
         if (rc != SQLITE_OK) throw inTable(state_->table, sqliteError(state_->db, rc));
     }
+    // The values are bound without a copy: the row outlives the step.
     const int rc = sqlite3_step(st);
     sqlite3_reset(st);
     if (rc != SQLITE_DONE) {
