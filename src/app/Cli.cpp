@@ -78,7 +78,7 @@ int cmdExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, st
             return kFailure;
         }
     }
-    return kOk;
+    return dialogs.messages().empty() ? kOk : kFailure;
 }
 
 int cmdImport(Args args, std::ostream& err) {

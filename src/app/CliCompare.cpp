@@ -130,6 +130,9 @@ int cmdCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err
     else if (ran)
         printCompareText(out, h, count);
     if (!ran) return kFailure;
+    // A finished run shows one message, its result; any other message (a
+    // migration step's error the catalogue went on after) makes it a failure.
+    if (dialogs.messages().size() > 1) return kFailure;
     return count > 0 ? kDifferences : kOk;
 }
 
@@ -164,7 +167,7 @@ int cmdStructure(DbEngine& engine, Args args, std::ostream& out, std::ostream& e
             out << "\n";
         }
     }
-    return ok ? kOk : kFailure;
+    return ok && dialogs.messages().empty() ? kOk : kFailure;
 }
 
 }  // namespace dex::cli
