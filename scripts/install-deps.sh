@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Dexmira builds and tests with, when missing.
+# With "fuzz": also clang, its libFuzzer/sanitizer runtimes and the symbolizer
+# that scripts/ci-extra.sh needs.
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev libcurl4-openssl-dev libsodium-dev openssl
   mdbtools-dev mdbtools libgtest-dev xvfb xauth fonts-nanum sqlite3 sqlite3-tools bc)
+if [ "${1:-}" = "fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev llvm)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -37,6 +37,7 @@ public:
         ::close(fd);
     }
     ~SiblingCopy() {
+        if (in_ >= 0) ::close(in_);
         if (path_.empty()) return;
         std::error_code ec;
         for (const char* side : {"", "-journal", "-wal", "-shm"}) std::filesystem::remove(path_ + side, ec);
@@ -65,8 +66,11 @@ public:
     }
 
 private:
+    // The original stays open until the copy is dropped: closing a
+    // descriptor of a file ends every POSIX lock this process holds on it,
+    // the caller's SQLite write lock included.
     bool copyInto(int out) {
-        const int in = ::open(original_.c_str(), O_RDONLY | O_CLOEXEC);
+        const int in = in_ = ::open(original_.c_str(), O_RDONLY | O_CLOEXEC);
         if (in < 0) {
             error_ = std::strerror(errno);
             return false;
@@ -85,11 +89,11 @@ private:
             }
         }
         if (!good) error_ = std::strerror(errno);
-        ::close(in);
         return good;
     }
 
     std::string original_, path_, error_;
+    int in_ = -1;
     bool ok_ = false;
 };
 
@@ -140,6 +144,24 @@ int cliMigrate(DbEngine& engine, const std::vector<std::string>& words, std::ost
             return cli::kFailure;
         }
 
+    // A write lock on the file itself for the whole run: another program in
+    // the middle of a change to it is waited for and then refused, and no
+    // change can start before the migrated copy has replaced the file (a
+    // change made then would go to the replaced file and be lost).
+    std::unique_ptr<Connection> guard;
+    try {
+        guard = engine.openConnection(modDBsub::ConnectionString(file, kProductPassword));
+        guard->execute("BEGIN IMMEDIATE");
+    } catch (const DbError& e) {
+        if (e.number() == dberr::TableLocked) {
+            err << "'" << file << "' is in use by another program (Error " << e.number() << ": " << e.description()
+                << "); the file was left unchanged\n";
+        } else {
+            err << errorFrame(e.number(), e.description(), "DBOpen", "Module modDBsub") << "\n";
+        }
+        return cli::kFailure;
+    }
+
     // The ladder runs on a sibling copy; the file is replaced by it only when
     // every step ran without a message, so that a failure, a full disk or an
     // interruption leaves the file exactly as it was.
@@ -153,15 +175,30 @@ int cliMigrate(DbEngine& engine, const std::vector<std::string>& words, std::ost
     bool migrated = false;
     {
         DbSession session(engine, dialogs);
-        if (trace) session.setTrace([&out](const std::string& sql) { out << sql << "\n"; });
+        const auto naming = [&](const DbError& e) {
+            std::string text = e.description();
+            for (size_t at; (at = text.find(copy.path())) != std::string::npos;) text.replace(at, copy.path().size(), file);
+            return text;
+        };
+        std::string check;
         try {
             modDBsub::DBOpen(session, copy.path(), kProductPassword);
         } catch (const DbError& e) {
-            std::string text = e.description();
-            for (size_t at; (at = text.find(copy.path())) != std::string::npos;) text.replace(at, copy.path().size(), file);
-            err << errorFrame(e.number(), text, "DBOpen", "Module modDBsub") << "\n";
+            err << errorFrame(e.number(), naming(e), "DBOpen", "Module modDBsub") << "\n";
             return cli::kFailure;
         }
+        // Damage in pages the steps never read would otherwise be carried
+        // into the file that replaces the user's.
+        try {
+            check = modDBsub::FieldText(modDBsub::DBQuery(session, "PRAGMA quick_check"));
+        } catch (const DbError& e) {
+            check = naming(e);
+        }
+        if (check != "ok") {
+            err << "'" << file << "' is damaged (" << check << "); it was not migrated and was left unchanged\n";
+            return cli::kFailure;
+        }
+        if (trace) session.setTrace([&out](const std::string& sql) { out << sql << "\n"; });
         migration::MigrationLog log(migration::DefaultLogFolder());
         migration::MigrationContext ctx{session, log};
         migrated = migration::ChkDBpatchFor(code, ctx) && dialogs.messages().empty();

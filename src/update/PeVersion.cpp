@@ -1,6 +1,7 @@
 #include "PeVersion.h"
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <optional>
 
@@ -15,24 +16,16 @@ constexpr uint32_t kHighBit = 0x80000000u;
 // A version block is a few kilobytes; anything near this is a damaged file.
 constexpr uint32_t kMaxBlockSize = 16u * 1024u * 1024u;
 
-// Little-endian reads at absolute offsets of an open file.
-class FileReader {
+// Little-endian reads at absolute offsets of the image: a file on disk or
+// bytes already in memory.
+class ByteReader {
 public:
-    explicit FileReader(const std::string& path) : in_(path, std::ios::binary) {
-        if (in_) {
-            in_.seekg(0, std::ios::end);
-            size_ = static_cast<uint64_t>(in_.tellg());
-        }
-    }
-    bool ok() const { return static_cast<bool>(in_); }
+    virtual ~ByteReader() = default;
     uint64_t size() const { return size_; }
 
     bool bytes(uint64_t offset, void* out, uint64_t count) {
         if (offset > size_ || count > size_ - offset) return false;
-        in_.clear();
-        in_.seekg(static_cast<std::streamoff>(offset));
-        in_.read(static_cast<char*>(out), static_cast<std::streamsize>(count));
-        return static_cast<uint64_t>(in_.gcount()) == count;
+        return read(offset, out, count);
     }
     std::optional<uint16_t> u16(uint64_t offset) {
         uint8_t b[2];
@@ -46,9 +39,46 @@ public:
                (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
     }
 
+protected:
+    // `count` bytes at `offset`, both within size().
+    virtual bool read(uint64_t offset, void* out, uint64_t count) = 0;
+    uint64_t size_ = 0;
+};
+
+class FileReader : public ByteReader {
+public:
+    explicit FileReader(const std::string& path) : in_(path, std::ios::binary) {
+        if (in_) {
+            in_.seekg(0, std::ios::end);
+            size_ = static_cast<uint64_t>(in_.tellg());
+        }
+    }
+    bool ok() const { return static_cast<bool>(in_); }
+
+protected:
+    bool read(uint64_t offset, void* out, uint64_t count) override {
+        in_.clear();
+        in_.seekg(static_cast<std::streamoff>(offset));
+        in_.read(static_cast<char*>(out), static_cast<std::streamsize>(count));
+        return static_cast<uint64_t>(in_.gcount()) == count;
+    }
+
 private:
     std::ifstream in_;
-    uint64_t size_ = 0;
+};
+
+class MemoryReader : public ByteReader {
+public:
+    MemoryReader(const uint8_t* data, size_t size) : data_(data) { size_ = size; }
+
+protected:
+    bool read(uint64_t offset, void* out, uint64_t count) override {
+        if (count > 0) std::memcpy(out, data_ + offset, static_cast<size_t>(count));
+        return true;
+    }
+
+private:
+    const uint8_t* data_;
 };
 
 struct Section {
@@ -63,7 +93,7 @@ struct PeLayout {
 
 // Headers: DOS stub, "PE\0\0", file header, optional header (PE32 or PE32+),
 // the resource entry of the data directory, and the section table.
-std::optional<PeLayout> ReadLayout(FileReader& file) {
+std::optional<PeLayout> ReadLayout(ByteReader& file) {
     if (file.u16(0) != uint16_t{0x5A4D}) return std::nullopt;  // "MZ"
     auto peOffset = file.u32(0x3C);
     if (!peOffset || file.u32(*peOffset) != uint32_t{0x00004550}) return std::nullopt;
@@ -115,7 +145,7 @@ std::optional<uint64_t> RvaToOffset(const PeLayout& layout, uint32_t rva, uint32
 
 class ResourceTree {
 public:
-    ResourceTree(FileReader& file, uint64_t base, uint32_t size) : file_(file), base_(base), size_(size) {}
+    ResourceTree(ByteReader& file, uint64_t base, uint32_t size) : file_(file), base_(base), size_(size) {}
 
     // The entry of directory `dir` (offset within the tree) with the given
     // ID, or with no ID the directory's first entry. Returns the entry's
@@ -143,7 +173,7 @@ public:
     }
 
 private:
-    FileReader& file_;
+    ByteReader& file_;
     uint64_t base_;
     uint32_t size_;
 };
@@ -162,11 +192,8 @@ std::optional<std::pair<uint32_t, uint32_t>> FindVersionData(ResourceTree& tree)
     return std::make_pair(*rva, *size);
 }
 
-}  // namespace
-
-std::vector<uint8_t> ReadVersionBlock(const std::string& path) {
-    FileReader file(path);
-    if (!file.ok()) return {};
+// The version block of the image behind `file`.
+std::vector<uint8_t> ReadBlock(ByteReader& file) {
     auto layout = ReadLayout(file);
     if (!layout || layout->resourceRva == 0 || layout->resourceSize == 0) return {};
     auto treeOffset = RvaToOffset(*layout, layout->resourceRva, 16);
@@ -181,6 +208,20 @@ std::vector<uint8_t> ReadVersionBlock(const std::string& path) {
     std::vector<uint8_t> block(data->second);
     if (!file.bytes(*dataOffset, block.data(), block.size())) return {};
     return block;
+}
+
+}  // namespace
+
+std::vector<uint8_t> ReadVersionBlock(const std::string& path) {
+    FileReader file(path);
+    if (!file.ok()) return {};
+    return ReadBlock(file);
+}
+
+std::vector<uint8_t> ReadVersionBlockFromMemory(const uint8_t* data, size_t size) {
+    if (data == nullptr) return {};
+    MemoryReader image(data, size);
+    return ReadBlock(image);
 }
 
 }  // namespace dex

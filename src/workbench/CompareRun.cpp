@@ -72,6 +72,50 @@ private:
     fs::path path_;
 };
 
+// Copies one file byte for byte into a new file. Unlike fs::copy_file, a
+// write that fails part way reports the system's reason (a full disk, a file
+// size limit) instead of a bare input/output error.
+void copyBytes(const fs::path& from, const fs::path& to) {
+    const auto fail = [&](const char* what) {
+        throw fs::filesystem_error(what, from, to, std::error_code(errno, std::generic_category()));
+    };
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) fail("cannot read");
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (out < 0) {
+        const int saved = errno;
+        ::close(in);
+        errno = saved;
+        fail("cannot create");
+    }
+    char buf[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(in, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const int saved = errno;
+            ::close(in);
+            if (::close(out) != 0 || n < 0) {
+                if (n < 0) errno = saved;
+                fail("cannot copy");
+            }
+            return;
+        }
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(out, buf + done, static_cast<size_t>(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w < 0) {
+                const int saved = errno;
+                ::close(in);
+                ::close(out);
+                errno = saved;
+                fail("cannot copy");
+            }
+            done += w;
+        }
+    }
+}
+
 // Makes target a copy of source: staged in the run's own folder, then renamed
 // into place, so a failed copy never leaves half a database under the
 // target's name, and a link planted under the target's name is replaced, not
@@ -84,11 +128,11 @@ void replaceCopy(const std::string& source, const std::string& target, const Sta
     if (detectFileKind(source) == FileKind::Jet) {
         ImportJetFile(source, part.string(), kProductPassword);
     } else {
-        fs::copy_file(fs::u8path(source), part);
+        copyBytes(fs::u8path(source), part);
         for (const char* suffix : {"-journal", "-wal"}) {
             const fs::path side = fs::u8path(source + suffix);
             std::error_code ec;
-            if (fs::is_regular_file(side, ec)) fs::copy_file(side, fs::path(part.string() + suffix));
+            if (fs::is_regular_file(side, ec)) copyBytes(side, fs::path(part.string() + suffix));
         }
     }
     for (const char* suffix : {"-wal", "-shm", "-journal"}) fs::remove(fs::u8path(target + suffix));
@@ -223,6 +267,15 @@ void reportRunError(Workbench& wb, const DbError& e) {
     wb.dialogs.message(errorFrame(e.number(), e.description(), kProcedure, kForm), kAppTitle, Icon::None);
 }
 
+// A failure while migrating a copy names the user's file, not the copy the
+// user never chose ("temp(A).mdb" in a folder of the run's own).
+DbError namingTheOriginals(const DbError& e, const CompareRequest& request, const CopyPaths& paths) {
+    std::string text = e.description();
+    if (!paths.copyA.empty()) text = replaceAll(text, paths.copyA, request.pathA);
+    if (!paths.copyB.empty()) text = replaceAll(text, paths.copyB, request.pathB);
+    return DbError(e.number(), text);
+}
+
 // Copies both files and migrates both copies. False: the run stops (a
 // message has been shown and the notice hidden).
 bool prepareCopies(Workbench& wb, const CompareRequest& request, Migrator& migrator, CopyPaths& paths) {
@@ -237,7 +290,7 @@ bool prepareCopies(Workbench& wb, const CompareRequest& request, Migrator& migra
         }
     } catch (const DbError& e) {
         wb.window.showNotice(false);
-        reportRunError(wb, e);
+        reportRunError(wb, namingTheOriginals(e, request, paths));
         return false;
     } catch (const fs::filesystem_error& e) {
         wb.window.showNotice(false);

@@ -154,6 +154,16 @@ TEST_F(Cli, IdenticalStoresExitZero) {
     EXPECT_EQ(r.err, "두 DB의 구조가 일치 합니다.\n");
 }
 
+TEST_F(Cli, OneDifferenceExitsOne) {
+    makeStore(a, std::string(kBase) + "CREATE INDEX idx_name ON customer(name)\n");
+    makeStore(b, kBase);
+    Result r = dexmira({"compare", a, b});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.err, "1건의 다른곳이 발견 되었습니다.\n");
+    EXPECT_NE(r.out.find("    4  customer.name [..I]  !  customer.name [...]\ncount: 1\n"), std::string::npos) << r.out;
+    EXPECT_EQ(dexmira({"compare", a, b, "--json"}).status, 1);
+}
+
 TEST_F(Cli, FailuresExitTwoWithTheMessageOnStderr) {
     Result missing = dexmira({"compare", a, b});
     EXPECT_EQ(missing.status, 2);
@@ -162,7 +172,7 @@ TEST_F(Cli, FailuresExitTwoWithTheMessageOnStderr) {
     makeStore(a, kBase);
     Result wrong = dexmira({"structure", a, "--password", "nope"});
     EXPECT_EQ(wrong.status, 2);
-    EXPECT_EQ(wrong.err, "Error 3031 (Not a valid password.) in procedure MyOpenDB of Module modCmpDB\n");
+    EXPECT_EQ(wrong.err, "Error 3031 (Not a valid password for '" + a + "'.) in procedure MyOpenDB of Module modCmpDB\n");
 
     Result bad = dexmira({"exec", a, "--password", "kt5316", "CREATE TABLE customer (x LONG)"});
     EXPECT_EQ(bad.status, 2);

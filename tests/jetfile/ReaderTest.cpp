@@ -721,4 +721,49 @@ TEST(JetFileWritten, DefinitionSpanningSeveralPages) {
     EXPECT_EQ(rowsOf(*f, "Wide").at(0).at(199), Value{int64_t{597}});
 }
 
+
+// The error numbers of the reader and its engine, on a written file, so that
+// they are checked where the Access fixtures are absent too.
+TEST(JetFileWritten, WritesAreRefusedWith3027AndForeignOrCutFilesWith3343) {
+    TempFolder dir;
+    testjet::WDatabase db;
+    testjet::WTable t{"Users", {col("ID", coltype::Long), col("UserName", coltype::Text, 20)}, {}, {}};
+    t.indexes = {{"PrimaryKey", true, true, {"ID"}, {}}};
+    t.rows = {{Value{int64_t{1}}, Value{std::string("kim")}}};
+    db.tables = {t};
+    const std::string path = dir.file("users.mdb").string();
+    testjet::writeJetFile(path, db);
+
+    auto engine = makeJetFileEngine();
+    auto conn = engine->openConnection("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path);
+    for (const std::string sql : {"INSERT INTO Users (ID, UserName) VALUES (2, 'lee')", "UPDATE Users SET UserName = ''",
+                                  "DELETE FROM Users", "CREATE TABLE t (a LONG)", "DROP TABLE Users"}) {
+        for (const bool asQuery : {false, true}) {
+            try {
+                asQuery ? static_cast<void>(conn->query(sql)) : static_cast<void>(conn->execute(sql));
+                ADD_FAILURE() << "written: " << sql;
+            } catch (const DbError& e) {
+                EXPECT_EQ(e.number(), 3027) << sql;
+                EXPECT_EQ(e.description(), "Cannot update.  Database or object is read-only.") << sql;
+            }
+        }
+    }
+    try {
+        engine->compactDatabase(path, dir.file("compacted.mdb").string(), "");
+        ADD_FAILURE() << "compacted";
+    } catch (const DbError& e) {
+        EXPECT_EQ(e.number(), 3027);
+    }
+
+    const std::string text = dir.file("notes.mdb").string();
+    std::ofstream(text) << "a shopping list, long enough to be taken for anything but a database\n";
+    EXPECT_EQ(openError(text).number(), 3343);
+    EXPECT_EQ(openError(text).description(), "Unrecognized database format '" + text + "'.");
+    fs::resize_file(path, fs::file_size(path) - 100);
+    const DbError cut = openError(path);
+    EXPECT_EQ(cut.number(), 3343);
+    EXPECT_EQ(cut.description().rfind("Unrecognized database format '" + path + "': the file is damaged: it ends inside page ", 0), 0u)
+        << cut.description();
+}
+
 }  // namespace

@@ -120,6 +120,44 @@ TEST_F(Alter, AlterColumnToNotNullWithNullsFailsAndChangesNothing) {
     EXPECT_FALSE(field(table("customer"), "note").required);
 }
 
+// Jet refuses Required over existing Nulls whichever way the column got
+// them; without Nulls the change is made.
+TEST_F(Alter, AlterColumnToNotNullOverNullsIsRefusedWithJetsMessage) {
+    const std::string kRequired = "' cannot contain a Null value because the Required property for this field is "
+                                  "set to True.  Enter a value in this field.";
+    // Only Nulls: the column was added without a value for the rows there.
+    exec("ALTER TABLE `customer`  ADD COLUMN `gcode` LONG DEFAULT NULL NOT NULL");
+    EXPECT_EQ(failure("ALTER TABLE `customer`  ALTER COLUMN `gcode` LONG DEFAULT 0 NOT NULL",
+                      dberr::ConstraintViolation),
+              "Field 'customer.gcode" + kRequired);
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM customer WHERE gcode IS NULL"), "3");
+    EXPECT_EQ(field(table("customer"), "gcode").defaultValue, "NULL");
+
+    // One Null among values, in a change SQLite makes in place and in one
+    // that rebuilds the table.
+    exec("UPDATE customer SET note = 'n' WHERE code <> 'c2'");
+    EXPECT_EQ(failure("ALTER TABLE `customer`  ALTER COLUMN `note` VARCHAR(50) DEFAULT \"\" NOT NULL",
+                      dberr::ConstraintViolation),
+              "Field 'customer.note" + kRequired);
+    EXPECT_EQ(failure("ALTER TABLE `customer`  ALTER COLUMN `note` TEXT DEFAULT \"\" NOT NULL", dberr::ConstraintViolation),
+              "Field 'customer.note" + kRequired);
+    exec("ALTER TABLE `customer`  ADD COLUMN `rate` LONG");
+    exec("UPDATE customer SET rate = 1 WHERE code <> 'c3'");
+    const std::string root = rootPage("customer");
+    EXPECT_EQ(failure("ALTER TABLE `customer`  ALTER COLUMN `rate` DOUBLE DEFAULT 0 NOT NULL", dberr::ConstraintViolation),
+              "Field 'customer.rate" + kRequired);
+    EXPECT_EQ(field(table("customer"), "rate").type, daotype::Long);
+    EXPECT_EQ(rootPage("customer"), root);
+    EXPECT_FALSE(field(table("customer"), "note").required);
+    EXPECT_EQ(field(table("customer"), "note").type, daotype::Text);
+
+    // No Null left: accepted.
+    exec("UPDATE customer SET note = 'n' WHERE note IS NULL");
+    exec("ALTER TABLE `customer`  ALTER COLUMN `note` VARCHAR(50) DEFAULT \"\" NOT NULL");
+    EXPECT_TRUE(field(table("customer"), "note").required);
+    EXPECT_EQ(integrity(), "ok");
+}
+
 TEST_F(Alter, AlterColumnChangingStorageRebuildsAndKeepsEverything) {
     exec("CREATE TABLE sale (seq AUTOINCREMENT, ccode VARCHAR(6) DEFAULT \"\" NOT NULL, qnt LONG DEFAULT 0, "
          "PRIMARY KEY (seq))");
@@ -200,6 +238,23 @@ TEST_F(ForeignKeys, BackquotedWithUpdateBeforeDelete) {
     exec("UPDATE product_m SET code = 'p1x' WHERE code = 'p1'");
     EXPECT_EQ(scalar("SELECT pcode FROM custprodmatch"), "p1x");
     failure("DELETE FROM customer WHERE code = 'c1'", dberr::ConstraintViolation);  // no cascade
+}
+
+TEST_F(ForeignKeys, NoActionIsTheRuleWithoutCascade) {
+    exec("ALTER TABLE product_m ADD CONSTRAINT fk_pd_qlty FOREIGN KEY (qcode) REFERENCES qlty (code) "
+         "ON DELETE NO ACTION ON UPDATE CASCADE");
+    ASSERT_NE(index(table("product_m"), "fk_pd_qlty"), nullptr);
+    failure("DELETE FROM qlty WHERE code = 1", dberr::ConstraintViolation);
+    exec("UPDATE qlty SET code = 10 WHERE code = 1");
+    EXPECT_EQ(scalar("SELECT qcode FROM product_m WHERE code = 'p1'"), "10") << "the rule after NO ACTION holds";
+
+    exec("CREATE TABLE pick (code LONG, qcode LONG, PRIMARY KEY (code), CONSTRAINT fk_pick_qlty FOREIGN KEY (qcode) "
+         "REFERENCES qlty (code) ON UPDATE NO ACTION ON DELETE NO ACTION)");
+    ASSERT_NE(index(table("pick"), "fk_pick_qlty"), nullptr);
+    exec("INSERT INTO pick (code, qcode) VALUES (1, 2)");
+    failure("UPDATE qlty SET code = 20 WHERE code = 2", dberr::ConstraintViolation);
+    failure("DELETE FROM qlty WHERE code = 2", dberr::ConstraintViolation);
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM qlty"), "2");
 }
 
 TEST_F(ForeignKeys, JetRulesCheckedFirst) {

@@ -134,6 +134,42 @@ TEST_F(ModFileTest, FilesWithoutVersionInformationHaveNone) {
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
+uint32_t Get32(const Bytes& b, size_t at) {
+    return static_cast<uint32_t>(b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24));
+}
+void Put32(Bytes& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// The version data is the last thing in the resource section. Its section's
+// stored size is cut to end exactly where the block ends, and the file with
+// it: the block is read whole. One byte shorter, and it is not stored at all.
+TEST_F(ModFileTest, BlockEndingExactlyAtTheEndOfItsSectionAndFile) {
+    const Bytes block = test::BuildVersionBlock(WithFileVersion("040904E4", u"2.0.0001"));
+    Bytes pe = test::BuildPe(PeKind::Pe32, {{kRtVersion, 1, 0x0409, block}});
+    const uint32_t peAt = Get32(pe, 0x3C);
+    const size_t rsrc = peAt + 24 + (pe[peAt + 20] | (pe[peAt + 21] << 8)) + 40;  // the second section header
+    const uint32_t virtualSize = Get32(pe, rsrc + 8), rawOffset = Get32(pe, rsrc + 20);
+    ASSERT_EQ(std::vector<uint8_t>(pe.begin() + rawOffset + virtualSize - block.size(), pe.begin() + rawOffset + virtualSize),
+              block);
+
+    Put32(pe, rsrc + 16, virtualSize);
+    pe.resize(rawOffset + virtualSize);
+    const std::string exact = dir.file("exact.exe");
+    test::WriteFile(exact, pe);
+    EXPECT_EQ(ReadVersionBlock(exact), block);
+    const auto items = files.GetFileVerInfo(exact);
+    ASSERT_TRUE(items);
+    EXPECT_EQ((*items)[2], "FileVersion: 2.0.0001");
+
+    Put32(pe, rsrc + 16, virtualSize - 1);
+    pe.resize(rawOffset + virtualSize - 1);
+    const std::string short1 = dir.file("short.exe");
+    test::WriteFile(short1, pe);
+    EXPECT_TRUE(ReadVersionBlock(short1).empty());
+    EXPECT_FALSE(files.GetFileVerInfo(short1));
+}
+
 struct VersionCase {
     std::u16string fileVersion;
     std::string keepLast, withoutLast;

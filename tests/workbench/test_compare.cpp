@@ -39,6 +39,15 @@ protected:
         return modCmpDB::CompareStruct(wb);
     }
     std::string lastMessage() const { return dialogs.shown.empty() ? "" : dialogs.shown.back().text; }
+    // Every coloured cell of the grid as "column,row=colour", row by row.
+    std::vector<std::string> colouredCells() const {
+        std::vector<std::string> out;
+        for (int r = 1; r <= grid.rowCount(); ++r)
+            for (int c = 1; c <= 23; ++c)
+                if (auto colour = grid.backColor(c, r))
+                    out.push_back(std::to_string(c) + "," + std::to_string(r) + "=" + std::to_string(*colour));
+        return out;
+    }
 
     Grid grid;
     FakeEngine engine;
@@ -175,6 +184,51 @@ TEST_F(CompareTest, ShiftOfSideBColoursAsFieldNames) {
     EXPECT_EQ(grid.backColor(5, 1).value_or(0), modCmpDB::kPaleBlue);
     EXPECT_EQ(cell(17, 2), "y");
     EXPECT_EQ(cell(17, 3), "z");
+}
+
+// The pale blue of a shift covers exactly the rows that were opened up (the
+// examined row to the one before the match), in the column of the side that
+// faces them; nothing else is coloured.
+TEST_F(CompareTest, AShiftOfTwoRowsColoursTwoCellsOnEitherSide) {
+    const std::string blue = std::to_string(0xFFC0C0);
+    // A's a is found two rows down in B: A's block moves down two rows.
+    engine.files["A.mdb"].tables = {TableDef{"T", {longField("a"), longField("b"), longField("c")}, {}}};
+    engine.files["B.mdb"].tables = {TableDef{"T", {longField("c"), longField("b"), longField("a")}, {}}};
+    EXPECT_EQ(loadAndCompare(), 2);
+    EXPECT_EQ(markedRows(), (std::vector<int>{1, 2}));
+    EXPECT_EQ(colouredCells(), (std::vector<std::string>{"17,1=" + blue, "17,2=" + blue}));
+    EXPECT_EQ(cell(5, 3), "a");
+    EXPECT_EQ(cell(17, 3), "a");
+
+    // B's c is found two rows down in A: B's block moves down two rows.
+    grid.setRowCount(0);
+    engine.files["A.mdb"].tables = {TableDef{"T", {longField("a"), longField("b"), longField("c"), longField("d")}, {}}};
+    engine.files["B.mdb"].tables = {TableDef{"T", {longField("c"), longField("d"), longField("b"), longField("a")}, {}}};
+    EXPECT_EQ(loadAndCompare(), 2);
+    EXPECT_EQ(markedRows(), (std::vector<int>{1, 2}));
+    EXPECT_EQ(colouredCells(), (std::vector<std::string>{"5,1=" + blue, "5,2=" + blue}));
+    EXPECT_EQ(cell(5, 3), "c");
+    EXPECT_EQ(cell(17, 3), "c");
+}
+
+// Names that differ only in letter case are the same field, so the row is
+// marked for its differing index mark; but its keys are not equal as text,
+// and only rows whose keys are equal as text get red cells: no cell of the
+// row, nor of any other, is coloured.
+TEST_F(CompareTest, NamesInAnotherCaseWithADifferingMarkAreMarkedButNotColoured) {
+    TableDef a = customer(), b = customer();
+    a.indexes.push_back(plainIndex("idx_name", {"name"}));
+    b.name = "CUSTOMER";
+    for (auto& f : b.fields) f.name = f.name == "name" ? "Name" : f.name;
+    engine.files["A.mdb"].tables = {a};
+    engine.files["B.mdb"].tables = {b};
+    EXPECT_EQ(loadAndCompare(), 1);
+    ASSERT_EQ(markedRows(), std::vector<int>{2});
+    EXPECT_EQ(cell(4, 2), "v");
+    EXPECT_EQ(cell(16, 2), "");
+    EXPECT_EQ(cell(17, 2), "Name");
+    EXPECT_EQ(colouredCells(), std::vector<std::string>{});
+    EXPECT_EQ(grid.rowCount(), 3) << "no shift";
 }
 
 TEST_F(CompareTest, NoSharedFieldsGivesNoDifferenceAndValidBars) {

@@ -11,9 +11,11 @@ namespace dex::jet {
 namespace {
 
 // The leading word of a type text, upper case: "VARCHAR(10)" -> "VARCHAR".
+// The word ends where the tokenizer ends it ("COUNTER$" is not COUNTER).
 std::string typeWord(const std::string& type) {
+    auto wordChar = [](unsigned char ch) { return std::isalnum(ch) || ch == '_' || ch == '$' || ch >= 0x80; };
     size_t end = 0;
-    while (end < type.size() && (std::isalnum(static_cast<unsigned char>(type[end])) || type[end] == '_')) ++end;
+    while (end < type.size() && wordChar(static_cast<unsigned char>(type[end]))) ++end;
     return upper(type.substr(0, end));
 }
 
@@ -35,7 +37,10 @@ std::string annotation(const TableModel& t, const ColumnDef& c) {
     bool rowid = rowidAutoNumber(t) == &c;
     if (isAutoNumber(c)) parts += "type=" + c.type + ";";
     if (c.notNull && (c.storedNullable || (isAutoNumber(c) && !rowid))) parts += "required=1;";
-    if (c.defaultText && c.defaultKeptAside) parts += "dflt=" + escapeAnnotation(*c.defaultText) + ";";
+    // An autonumber column is rendered without SQLite's DEFAULT: its default
+    // text is kept aside like one SQLite cannot evaluate.
+    if (c.defaultText && (c.defaultKeptAside || isAutoNumber(c)))
+        parts += "dflt=" + escapeAnnotation(*c.defaultText) + ";";
     else if (c.defaultText && !defaultExpression(*c.defaultText).empty()) parts += "default=" + *c.defaultText + ";";
     if (c.allowZeroLength) parts += std::string("azl=") + (*c.allowZeroLength ? "1" : "0") + ";";
     return parts.empty() ? "" : " /*jet:" + parts + "*/";

@@ -12,6 +12,9 @@ const Token& endToken() {
     return end;
 }
 
+// A table may have one primary key; the text rendered for it holds one.
+DbError primaryKeyExists() { return syntaxError("Primary key already exists."); }
+
 bool isConstraintWord(const Token& t) {
     for (auto kw : {"NOT", "NULL", "DEFAULT", "PRIMARY", "UNIQUE", "CONSTRAINT", "REFERENCES", "CHECK",
                     "COLLATE", "AUTOINCREMENT"})
@@ -110,6 +113,7 @@ void parseTableElement(Cursor& cur, TableModel& t, bool jetInput) {
     if (cur.acceptWord("CONSTRAINT")) constraintName = cur.name();
     if (cur.acceptWord("PRIMARY")) {
         cur.expectWord("KEY");
+        if (!t.primaryKey.empty()) throw primaryKeyExists();
         t.primaryKey = cur.nameList();
         t.primaryKeyName = constraintName;
     } else if (cur.acceptWord("FOREIGN")) {
@@ -125,6 +129,7 @@ void parseTableElement(Cursor& cur, TableModel& t, bool jetInput) {
         if (t.findColumn(c.name))
             throw syntaxError("Field '" + c.name + "' already exists in table '" + t.name + "'.");
         if (c.primaryKey) {
+            if (!t.primaryKey.empty()) throw primaryKeyExists();
             t.primaryKey = {c.name};
             t.primaryKeyName = c.keyName;
         }
@@ -212,8 +217,10 @@ std::vector<std::string> Cursor::nameList() {
 std::string Cursor::sourceSince(size_t from) const {
     if (from >= pos_) return {};
     std::string out;
-    for (size_t i = sig_[from]; i <= sig_[pos_ - 1]; ++i)
-        if (all_[i].kind != TokKind::Comment) out += all_[i].text;
+    // A comment becomes a blank: dropped outright, it could join its
+    // neighbours into another token ("-/**/-" into a "--" comment, "/" "*"
+    // into one that swallows the rest of the stored text).
+    for (size_t i = sig_[from]; i <= sig_[pos_ - 1]; ++i) out += all_[i].kind == TokKind::Comment ? " " : all_[i].text;
     return out;
 }
 
@@ -260,6 +267,10 @@ ColumnDef parseColumn(Cursor& cur, bool jetInput) {
         }
     }
     applyAnnotations(c, cur.takeAnnotations());
+    // The store keeps an autonumber's type word in an annotation, which takes
+    // only AUTOINCREMENT / COUNTER, alone or with (seed, step): any other
+    // text there could end the comment early and forge the stored text.
+    if (isAutoNumber(c) && !isAutoNumberType(c.type)) throw fieldDefinitionError();
     return c;
 }
 
@@ -299,6 +310,14 @@ AlterStatement parseAlterTable(const std::vector<Token>& tokens) {
         if (cur.acceptWord("CONSTRAINT")) {
             a.kind = AlterStatement::AddForeignKey;
             a.foreignKey.name = cur.name();
+            if (cur.acceptWord("PRIMARY")) {
+                cur.expectWord("KEY");
+                a.kind = AlterStatement::AddPrimaryKey;
+                a.name = a.foreignKey.name;
+                a.keyColumns = cur.nameList();
+                cur.expectEnd();
+                return a;
+            }
             cur.expectWord("FOREIGN");
             cur.expectWord("KEY");
             std::string name = a.foreignKey.name;

@@ -47,11 +47,12 @@ ColumnDef parseColumn(Cursor& cur, bool jetInput);
 ForeignKeyDef parseForeignKeyBody(Cursor& cur);  // after FOREIGN KEY
 
 struct AlterStatement {
-    enum Kind { AddColumn, AlterColumn, AddForeignKey, DropColumn, DropConstraint } kind = AddColumn;
+    enum Kind { AddColumn, AlterColumn, AddForeignKey, AddPrimaryKey, DropColumn, DropConstraint } kind = AddColumn;
     std::string table;
     ColumnDef column;  // AddColumn / AlterColumn
     ForeignKeyDef foreignKey;
-    std::string name;  // DropColumn / DropConstraint
+    std::vector<std::string> keyColumns;  // AddPrimaryKey
+    std::string name;  // AddPrimaryKey / DropColumn / DropConstraint
 };
 AlterStatement parseAlterTable(const std::vector<Token>& tokens);
 

@@ -81,6 +81,7 @@ void SchemaEditor::alterTable(const std::vector<Token>& tokens) {
         case AlterStatement::AddColumn: return addColumn(a);
         case AlterStatement::AlterColumn: return alterColumn(a);
         case AlterStatement::AddForeignKey: return addForeignKey(a);
+        case AlterStatement::AddPrimaryKey: return addPrimaryKey(a);
         case AlterStatement::DropConstraint: return dropConstraint(a);
         case AlterStatement::DropColumn: return dropColumn(a);
     }
@@ -230,13 +231,69 @@ void SchemaEditor::addForeignKey(const AlterStatement& a) {
     }, [] {}, nullptr, false);
 }
 
+// A primary key changes the table's key index (and may make an autonumber
+// column the row id), so it is added by a rebuild, once Jet's rules hold: one
+// key per table, a name no index or constraint of the table has, no key
+// field Null, no key value twice.
+void SchemaEditor::addPrimaryKey(const AlterStatement& a) {
+    TableModel t = catalog_.require(a.table);
+    if (!t.primaryKey.empty()) throw syntaxError("Primary key already exists.");
+    if (t.findForeignKey(a.name)) throw indexExists(a.name);
+    for (const auto& ix : catalog_.indexes(t.name))
+        if (ix.createdByStatement && equalsNoCase(ix.reportedName(), a.name)) throw indexExists(a.name);
+    TableModel newT = t;
+    newT.primaryKey = declaredNames(t, a.keyColumns);
+    newT.primaryKeyName = a.name;
+    catalog_.refreshIfStale(t.name);  // the checks read the key columns
+    std::string anyNull, columns;
+    for (const auto& c : newT.primaryKey) {
+        anyNull += (anyNull.empty() ? "" : " OR ") + quoteIdent(c) + " IS NULL";
+        columns += (columns.empty() ? "" : ", ") + quoteIdent(c);
+    }
+    if (Statement(db_, "SELECT 1 FROM " + quoteIdent(t.name) + " WHERE " + anyNull + " LIMIT 1").step())
+        throw DbError(dberr::ConstraintViolation, "Index or primary key cannot contain a Null value.");
+    if (Statement(db_, "SELECT 1 FROM " + quoteIdent(t.name) + " GROUP BY " + columns + " HAVING COUNT(*) > 1 LIMIT 1").step())
+        throw DbError(dberr::ConstraintViolation,
+                      "The changes you requested to the table were not successful because they would create "
+                      "duplicate values in the index, primary key, or relationship.");
+    rebuild(t, newT);
+}
+
 void SchemaEditor::dropConstraint(const AlterStatement& a) {
     TableModel t = catalog_.require(a.table);
     auto it = std::find_if(t.foreignKeys.begin(), t.foreignKeys.end(),
                            [&](const ForeignKeyDef& f) { return equalsNoCase(f.name, a.name); });
-    if (it == t.foreignKeys.end()) throw syntaxError("CONSTRAINT '" + a.name + "' does not exist.");
+    if (it == t.foreignKeys.end()) {
+        // The primary key answers to its name, "PrimaryKey" when it has none.
+        const std::string keyName = t.primaryKeyName.empty() ? "PrimaryKey" : t.primaryKeyName;
+        if (!t.primaryKey.empty() && equalsNoCase(keyName, a.name)) return dropPrimaryKey(t);
+        throw syntaxError("CONSTRAINT '" + a.name + "' does not exist.");
+    }
     t.foreignKeys.erase(it);
     replaceSchema(t, [] {}, [] {}, nullptr, false);
+}
+
+// Jet keeps a primary key that a relationship refers to (unless a unique
+// index of the same fields can serve it); otherwise the table is rebuilt
+// without it.
+void SchemaEditor::dropPrimaryKey(const TableModel& t) {
+    bool otherKey = false;
+    for (const auto& u : t.uniques) otherKey = otherKey || sameColumnSet(u, t.primaryKey);
+    for (const auto& ix : catalog_.indexes(t.name))
+        otherKey = otherKey || (ix.createdByStatement && ix.unique && sameColumnSet(ix.columns, t.primaryKey));
+    for (const auto& other : catalog_.tables())
+        for (const auto& fk : other.foreignKeys)
+            if (equalsNoCase(fk.refTable, t.name) && (fk.refColumns.empty() || (sameColumnSet(fk.refColumns, t.primaryKey) && !otherKey)))
+                throw syntaxError("Cannot delete this index or table.  It is either the current index or is used in "
+                                  "a relationship (" + (fk.name.empty() ? other.name : fk.name) + ").");
+    TableModel newT = t;
+    newT.primaryKey.clear();
+    newT.primaryKeyName.clear();
+    for (auto& c : newT.columns) {
+        c.primaryKey = false;
+        c.keyName.clear();
+    }
+    rebuild(t, newT);
 }
 
 void SchemaEditor::dropColumn(const AlterStatement& a) {

@@ -1,6 +1,7 @@
 #pragma once
 // Runs the DDL statements of the Jet dialect on a store: CREATE TABLE,
-// ALTER TABLE (ADD/ALTER/DROP COLUMN, ADD/DROP CONSTRAINT), CREATE INDEX,
+// ALTER TABLE (ADD/ALTER/DROP COLUMN, ADD/DROP CONSTRAINT of a foreign or
+// primary key), CREATE INDEX,
 // DROP TABLE and DROP INDEX. Jet's rules are checked first; a change that
 // leaves every stored row valid edits the schema text only, anything else
 // rebuilds the table the way SQLite documents it.
@@ -32,7 +33,9 @@ private:
     void addColumn(const AlterStatement& a);
     void alterColumn(const AlterStatement& a);
     void addForeignKey(const AlterStatement& a);
+    void addPrimaryKey(const AlterStatement& a);
     void dropConstraint(const AlterStatement& a);
+    void dropPrimaryKey(const TableModel& t);
     void dropColumn(const AlterStatement& a);
 
     // Jet's rules for a new foreign key; completes names and referenced columns.

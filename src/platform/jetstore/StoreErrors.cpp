@@ -118,7 +118,9 @@ DbError realJetFile(const std::string& path) {
                        "open real Jet files, only Dexmira stores.");
 }
 
-DbError wrongPassword() { return DbError(dberr::NotValidPassword, "Not a valid password."); }
+DbError wrongPassword(const std::string& path) {
+    return DbError(dberr::NotValidPassword, "Not a valid password for '" + path + "'.");
+}
 
 DbError fileLocked(const std::string& what) {
     return DbError(dberr::TableLocked, "Could not lock " + what +

@@ -36,7 +36,8 @@ DbError constraintExists(const std::string& name);
 DbError fileNotFound(int32_t number, const std::string& path);
 DbError unrecognizedFormat(const std::string& path);
 DbError realJetFile(const std::string& path);
-DbError wrongPassword();
+// Jet's 3031, naming the file whose password did not match.
+DbError wrongPassword(const std::string& path);
 DbError fileLocked(const std::string& what);
 DbError noConnection();
 

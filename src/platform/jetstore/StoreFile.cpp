@@ -1,5 +1,10 @@
 #include "StoreFile.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -86,7 +91,7 @@ void checkStore(sqlite3* db, const OpenRequest& request) {
     }
     if (mark != FormatMark) throw unrecognizedFormat(request.path);
     std::string hash = storeValue(db, "password");
-    if (!hash.empty() && passwordHash(storeValue(db, "salt"), request.password) != hash) throw wrongPassword();
+    if (!hash.empty() && passwordHash(storeValue(db, "salt"), request.password) != hash) throw wrongPassword(request.path);
 }
 
 }  // namespace
@@ -109,7 +114,15 @@ DbHandle openStore(const OpenRequest& request, const JetStoreOptions& options) {
     int rc = sqlite3_open_v2(request.path.c_str(), &raw, flags, nullptr);
     DbHandle db(raw);
     if (rc != SQLITE_OK) throw sqliteError(db.get(), rc);
-    configure(db.get(), options);
+    try {
+        configure(db.get(), options);
+    } catch (const DbError& e) {
+        // The connection's first pragmas already read the file: a damaged or
+        // locked file is named here as checkStore names it.
+        if (e.number() == dberr::UnrecognizedFormat) throw unrecognizedFormat(request.path);
+        if (e.number() == dberr::TableLocked) throw fileLocked("file '" + request.path + "'");
+        throw;
+    }
     checkStore(db.get(), request);
     return db;
 }
@@ -152,6 +165,18 @@ bool compactedCopyIsSound(const std::string& path) {
         return false;
     }
 }
+// A failed compaction names the file it was compacting; a failed write also
+// names the copy and the system's reason (a full disk, a folder without
+// write permission), which SQLite's own text leaves out.
+DbError compactError(sqlite3* db, const DbError& e, const std::string& source, const std::string& destination) {
+    if (e.description().find(source) != std::string::npos) return e;
+    if (e.number() == dberr::UnrecognizedFormat)
+        return DbError(e.number(), "The file '" + source + "' is damaged: " + e.description());
+    if (e.number() == dberr::TableLocked) return fileLocked("file '" + source + "'");
+    std::string text = "Cannot compact '" + source + "' into '" + destination + "': " + e.description();
+    if (const int sys = sqlite3_system_errno(db); sys != 0) text += " (" + std::string(std::strerror(sys)) + ")";
+    return DbError(e.number(), text);
+}
 }  // namespace
 
 void compactStore(const OpenRequest& source, const std::string& destination, const JetStoreOptions& options) {
@@ -159,12 +184,25 @@ void compactStore(const OpenRequest& source, const std::string& destination, con
     if (fs::exists(destination, ec))
         throw DbError(storeerr::DatabaseExists, "Database '" + destination + "' already exists.");
     DbHandle db = openStore(source, options);
+    // The copy's file is made here, empty (which VACUUM INTO accepts), so that
+    // a folder without write permission is reported with the system's reason:
+    // SQLite's own open failure names neither the cause nor the source.
+    const int fd = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0)
+        throw DbError(storeerr::CannotOpen, "Cannot compact '" + source.path + "': cannot create '" + destination +
+                                                "' (" + std::strerror(errno) + ").");
+    ::close(fd);
     // VACUUM INTO attaches its destination: the authorizer steps aside for
     // this one statement of the store's own, whose only parameter is the path.
     sqlite3_set_authorizer(db.get(), nullptr, nullptr);
-    Statement st(db.get(), "VACUUM INTO ?1");
-    st.bind(1, destination);
-    st.step();
+    try {
+        Statement st(db.get(), "VACUUM INTO ?1");
+        st.bind(1, destination);
+        st.step();
+    } catch (const DbError& e) {
+        fs::remove(destination, ec);
+        throw compactError(db.get(), e, source.path, destination);
+    }
     if (!compactedCopyIsSound(destination)) {
         // A copy that fails the check never reaches the caller: without a
         // destination file the compaction counts as failed and the source

@@ -1,0 +1,1 @@
+CREATE TABLE t (a COUNTER('*/ , evil INT /*'), b INT)

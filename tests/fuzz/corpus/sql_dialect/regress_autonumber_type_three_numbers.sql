@@ -1,0 +1,1 @@
+CREATE TABLE t (a COUNTER(1,2,3), b INT)

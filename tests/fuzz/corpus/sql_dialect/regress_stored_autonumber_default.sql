@@ -1,0 +1,1 @@
+CREATE TABLE `sale` (`seq` /*jet:type=AUTOINCREMENT; `ccode` VARCHAR(6), `qnt` LONG NOT NULL DEFAULT 0, `dealdate` /*jat:default=Now();*/ DATE DEFAULT (datetime('now','localtime')))

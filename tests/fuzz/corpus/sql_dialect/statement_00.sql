@@ -1,0 +1,1 @@
+CREATE TABLE customer (code VARCHAR(6) DEFAULT "" NOT NULL, compname VARCHAR(50), bigo TEXT, sale_dc DOUBLE DEFAULT 0, CONSTRAINT pk_customer PRIMARY KEY (code))

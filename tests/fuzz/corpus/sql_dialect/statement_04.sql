@@ -1,0 +1,1 @@
+CREATE TABLE `priv_menu`(  `menuid` LONG DEFAULT 0 NOT NULL, `name` VARCHAR(30) DEFAULT "", CONSTRAINT `PrimaryKey` PRIMARY KEY (`menuid`))

@@ -1,0 +1,1 @@
+CREATE TABLE [order details] ([order id] LONG NOT NULL, [qty] SMALLINT DEFAULT -1, note VARCHAR(20) DEFAULT 'it''s', stamp DATETIME DEFAULT Date())

@@ -1,0 +1,1 @@
+CREATE INDEX idx_sale_ccode ON sale(ccode)

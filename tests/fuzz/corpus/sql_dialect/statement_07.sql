@@ -1,0 +1,1 @@
+CREATE UNIQUE INDEX idx_u ON customer (compname DESC, code) WITH DISALLOW NULL

@@ -1,0 +1,1 @@
+INSERT INTO customer (code, compname) VALUES ("c1", 'A' & "B")

@@ -1,0 +1,1 @@
+INSERT INTO sale (ccode, qnt) VALUES ('c1', 5)

@@ -1,0 +1,1 @@
+ALTER TABLE `customer`  ADD COLUMN `plevel` LONG DEFAULT 2 NOT NULL

@@ -1,0 +1,1 @@
+ALTER TABLE `customer`  ADD COLUMN `lastmodify` DATE DEFAULT Now() NOT NULL

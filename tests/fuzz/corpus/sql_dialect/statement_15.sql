@@ -1,0 +1,1 @@
+ALTER TABLE customer DROP COLUMN sale_dc

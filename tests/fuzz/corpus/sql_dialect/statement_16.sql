@@ -1,0 +1,1 @@
+ALTER TABLE sale DROP CONSTRAINT fk_sale_cust

@@ -1,0 +1,1 @@
+UPDATE `customer` SET `gcode` = 1 WHERE `gcode` IS NULL

@@ -1,0 +1,1 @@
+SELECT LEFT(compname, 2), RIGHT(code, 1), code & '-' & compname AS x FROM customer WHERE code LIKE "c*"

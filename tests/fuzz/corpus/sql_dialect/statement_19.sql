@@ -1,0 +1,1 @@
+SELECT s.seq, c.compname FROM sale AS s LEFT JOIN customer AS c ON s.ccode = c.code ORDER BY 1

@@ -1,0 +1,1 @@
+DELETE * FROM sale WHERE seq = 5

@@ -1,0 +1,1 @@
+DROP INDEX idx_sale_ccode ON sale

@@ -1,0 +1,1 @@
+CREATE TABLE `dbversion` (`dbid` VARCHAR(10) DEFAULT "" NOT NULL, `ver` LONG DEFAULT 0 NOT NULL, PRIMARY KEY (`dbid`))

@@ -1,0 +1,1 @@
+CREATE TABLE `product_d` (`pcode` VARCHAR(6) DEFAULT "" NOT NULL, `ocode` SMALLINT DEFAULT 1 NOT NULL, `buyprice` DOUBLE DEFAULT 0 NOT NULL, `saleprice` DOUBLE DEFAULT 0 NOT NULL, PRIMARY KEY (`pcode`, `ocode`))

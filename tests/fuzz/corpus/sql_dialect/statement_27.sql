@@ -1,0 +1,1 @@
+INSERT INTO dbversion (dbid, ver) VALUES ('main', 1)

@@ -1,0 +1,1 @@
+INSERT INTO local_user (code, name, loginid, loginpwd) VALUES ('01', '영업', '', '')

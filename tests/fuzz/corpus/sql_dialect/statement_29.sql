@@ -1,0 +1,1 @@
+CREATE INDEX idx_customer_compname ON customer(compname)

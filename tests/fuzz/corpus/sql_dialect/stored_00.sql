@@ -1,0 +1,1 @@
+CREATE TABLE `customer` (`code` VARCHAR(6) NOT NULL DEFAULT "", `compname` VARCHAR(50), `bigo` VARCHAR(150), `plevel` LONG NOT NULL DEFAULT 2, `lastmodify` /*jet:default=Now();*/ DATE NOT NULL DEFAULT (datetime('now','localtime')), `gcode` /*jet:required=1;*/ LONG DEFAULT NULL, CONSTRAINT `pk_customer` PRIMARY KEY (`code`))

@@ -1,0 +1,1 @@
+CREATE TABLE `sale` (`seq` /*jet:type=AUTOINCREMENT;*/ INTEGER PRIMARY KEY AUTOINCREMENT, `ccode` VARCHAR(6), `qnt` LONG NOT NULL DEFAULT 0, `dealdate` /*jet:default=Now();*/ DATE DEFAULT (datetime('now','localtime')))

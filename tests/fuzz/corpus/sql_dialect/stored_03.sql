@@ -1,0 +1,1 @@
+CREATE TABLE `types` (`a` INT, `b` TINYINT, `c` BYTE, `d` TEXT(50), `e` MEMO, `f` CURRENCY, `g` BIT, `h` SINGLE, `i` /*jet:type=COUNTER(1, 1);*/ INTEGER, `j` LONGBINARY, `k` GUID, `l` DECIMAL)

@@ -1,0 +1,1 @@
+CREATE TRIGGER `jet_autonumber_types_i` AFTER INSERT ON `types` FOR EACH ROW WHEN NEW.`i` IS NULL BEGIN UPDATE `types` SET `i` = (SELECT IFNULL(MAX(`i`), 0) + 1 FROM `types`) WHERE rowid = NEW.rowid; END

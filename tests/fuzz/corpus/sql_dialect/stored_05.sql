@@ -1,0 +1,1 @@
+CREATE TABLE `priv_menu` (`menuid` LONG NOT NULL DEFAULT 0, `name` VARCHAR(30) DEFAULT "", CONSTRAINT `PrimaryKey` PRIMARY KEY (`menuid`))

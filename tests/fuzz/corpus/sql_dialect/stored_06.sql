@@ -1,0 +1,1 @@
+CREATE TABLE `order details` (`order id` LONG NOT NULL, `qty` SMALLINT DEFAULT -1, `note` VARCHAR(20) DEFAULT 'it''s', `stamp` /*jet:default=Date();*/ DATETIME DEFAULT (date('now','localtime')))
