@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
 # Takes a screenshot of the window after it compared two small stores whose
-# indexes differ. Usage: scripts/screenshot.sh [OUT.png]   (default out/screenshot.png)
-# BUILD_DIR chooses the build folder (default build). The image is a build
-# product: out/ is ignored by git.
+# indexes differ, and one of the details box of the customer table (what a
+# double click on its row opens) beside it as OUT-details.png.
+# Usage: scripts/screenshot.sh [OUT.png]   (default out/screenshot.png)
+# BUILD_DIR chooses the build folder (default build). The images are build
+# products: out/ is ignored by git.
+#
+# DEXMIRA_SCREENSHOT_DETAILS_ROW=N is read only with --screenshot: after the
+# window's image, the program opens the details box of grid row N and saves
+# it too. Row 3 is customer.office, the second marked row.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BIN=${BUILD_DIR:-build}/src/app/dexmira
@@ -34,16 +40,17 @@ make_store "$B" \
   "CREATE INDEX idx_sale_log_date ON sale_log (s_date)"
 
 # The customer's copy: drifted (a key, a foreign key and an index missing,
-# an index too many, a field of its own).
+# an index too many, a field of its own, a shorter name).
 make_store "$A" \
   "CREATE TABLE office (code SMALLINT NOT NULL, name VARCHAR(30) DEFAULT \"\")" \
-  "CREATE TABLE customer (code VARCHAR(6) NOT NULL, name VARCHAR(50) DEFAULT \"\", office SMALLINT DEFAULT 0, memo TEXT, extra VARCHAR(10), CONSTRAINT pk_customer PRIMARY KEY (code))" \
+  "CREATE TABLE customer (code VARCHAR(6) NOT NULL, name VARCHAR(40) DEFAULT \"\", office SMALLINT DEFAULT 0, memo TEXT, extra VARCHAR(10), CONSTRAINT pk_customer PRIMARY KEY (code))" \
   "CREATE INDEX idx_customer_office ON customer (office)" \
   "CREATE TABLE sale_log (id AUTOINCREMENT, customer VARCHAR(6), amount DOUBLE DEFAULT 0, s_date DATETIME, CONSTRAINT pk_sale_log PRIMARY KEY (id))" \
   "CREATE INDEX idx_sale_log_amount ON sale_log (amount)"
 
 mkdir -p "$(dirname "$OUT")"
 # Settings of this run stay in the temporary folder.
-XDG_CONFIG_HOME=$work/config xvfb-run -a -s "-screen 0 1400x1000x24" \
+XDG_CONFIG_HOME=$work/config DEXMIRA_SCREENSHOT_DETAILS_ROW=3 xvfb-run -a -s "-screen 0 1400x1000x24" \
   "$BIN" --path-a "$A" --path-b "$B" --compare --screenshot "$OUT" --dialogs-log
 echo "$OUT"
+echo "${OUT%.png}-details.png"

@@ -6,8 +6,10 @@
 #include "Cli.h"
 #include "CliSupport.h"
 #include "CompareRun.h"
+#include "FixScript.h"
 #include "ProductCatalogues.h"
 #include "ProductMigrator.h"
+#include "Report.h"
 #include "modCmpDB.h"
 
 namespace dex::cli {
@@ -38,35 +40,17 @@ void printMessagesJson(std::ostream& out, const ConsoleDialogs& dialogs) {
     out << "]";
 }
 
-void printRowJson(std::ostream& out, const Grid& g, int row, int firstCol, int lastCol, bool withColours) {
+void printRowJson(std::ostream& out, const Grid& g, int row, int firstCol, int lastCol) {
     out << "{\"row\":" << row << ",\"hidden\":" << (g.rowHidden(row) ? "true" : "false") << ",\"cells\":[";
     for (int c = firstCol; c <= lastCol; ++c) out << (c > firstCol ? "," : "") << jsonString(cellText(g, c, row));
-    out << "]";
-    if (withColours) {
-        out << ",\"colors\":{";
-        bool first = true;
-        for (int c = firstCol; c <= lastCol; ++c)
-            if (auto color = g.backColor(c, row)) {
-                out << (first ? "" : ",") << "\"" << c << "\":" << jsonString(colorText(*color));
-                first = false;
-            }
-        out << "}";
-    }
-    out << "}";
+    out << "]}";
 }
 
-void printCompareJson(std::ostream& out, const Headless& h, int64_t count, const ConsoleDialogs& dialogs) {
-    const Grid& g = h.grid;
-    out << "{\"paths\":{\"A\":" << jsonString(g.headerText(1, true)) << ",\"B\":" << jsonString(g.headerText(13, true))
-        << "},\"rows\":[";
-    for (int r = 1; r <= g.rowCount(); ++r) {
-        if (r > 1) out << ",";
-        printRowJson(out, g, r, 1, modCmpDB::kColumns, true);
-    }
-    out << "],\"count\":" << count << ",\"active\":{\"column\":" << g.activeColumn() << ",\"row\":" << g.activeRow()
-        << "},";
-    printMessagesJson(out, dialogs);
-    out << "}\n";
+// The run as a report snapshot: the grid, the kept structures, the messages.
+report::ReportData reportData(const Headless& h, const ConsoleDialogs& dialogs, const LoadedStructures* structures) {
+    std::vector<report::Message> messages;
+    for (const auto& m : dialogs.messages()) messages.push_back({m.title, m.text, m.icon});
+    return report::MakeReportData(h.grid, structures, std::move(messages));
 }
 
 // One side of a row: table.field with its P F I marks.
@@ -96,21 +80,62 @@ void printCompareText(std::ostream& out, const Headless& h, int64_t count) {
     out << "count: " << count << "\n";
 }
 
+// --report FILE: the run as an HTML, CSV or JSON file.
+bool writeReport(const std::string& path, report::ReportData data, const CompareRequest& request,
+                 const std::string& product, std::ostream& err) {
+    data.requestedA = request.pathA;
+    data.requestedB = request.pathB;
+    data.product = product;
+    try {
+        report::WriteReport(path, data);
+        return true;
+    } catch (const std::exception& e) {
+        err << e.what() << "\n";
+        return false;
+    }
+}
+
+// --fix-sql FILE: the statements that make the target's keys the other side's.
+bool writeFixScript(DbEngine& engine, const std::string& path, const LoadedStructures& loaded,
+                    fixscript::Target target, std::ostream& err) {
+    fixscript::EngineOrphanCheck orphans(engine, target == fixscript::Target::B ? loaded.pathB : loaded.pathA,
+                                         kProductPassword);
+    try {
+        report::WriteWholeFile(path, fixscript::MakeFixScript(loaded, target, &orphans), "The fix script");
+        return true;
+    } catch (const std::exception& e) {
+        err << e.what() << "\n";
+        return false;
+    }
+}
+
 }  // namespace
 
 int cmdCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err) {
     const bool json = args.flag("--json");
+    const bool oneSided = args.flag("--one-sided");
     const std::string product = args.option("--product").value_or("");
+    const auto reportPath = args.option("--report");
+    const auto fixPath = args.option("--fix-sql");
+    const std::string fixTarget = upperText(args.option("--fix-target").value_or("B"));
     if (auto bad = args.unknownOption()) {
         err << "unknown option " << *bad << "\n";
         return kFailure;
     }
-    if (args.rest().size() != 2) {
-        err << "usage: dexmira compare A B [--product NAME] [--json]\n";
+    if (reportPath && !report::IsReportPath(*reportPath)) {
+        err << "the report '" << *reportPath << "' must end in .html, .csv or .json\n";
+        return kFailure;
+    }
+    if (args.rest().size() != 2 || (fixTarget != "A" && fixTarget != "B")) {
+        err << "usage: dexmira compare A B [--product NAME] [--json] [--one-sided] [--report FILE.html|.csv|.json]\n"
+               "                          [--fix-sql FILE [--fix-target B|A]]\n";
         return kFailure;
     }
     ConsoleDialogs dialogs(err, json, false);
     Headless h(engine, dialogs);
+    LoadedStructures loaded;
+    h.wb.structures = &loaded;
+    h.wb.keepOneSidedFields = oneSided;
     CompareRequest request{args.rest()[0], args.rest()[1], ""};
     if (!product.empty()) {
         request.productCode = migration::ProductCodeFor(product);
@@ -125,11 +150,17 @@ int cmdCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err
     int64_t count = 0;
     for (int r = 1; r <= h.grid.rowCount(); ++r)
         if (cellText(h.grid, 12, r) == "!") ++count;
-    if (json)
-        printCompareJson(out, h, count, dialogs);
-    else if (ran)
+    if (json) {
+        report::WriteCompareJson(out, reportData(h, dialogs, nullptr), false);
+        out << "\n";
+    } else if (ran) {
         printCompareText(out, h, count);
+    }
     if (!ran) return kFailure;
+    if (reportPath && !writeReport(*reportPath, reportData(h, dialogs, &loaded), request, product, err))
+        return kFailure;
+    if (fixPath && !writeFixScript(engine, *fixPath, loaded, fixTarget == "A" ? fixscript::Target::A : fixscript::Target::B, err))
+        return kFailure;
     // A finished run shows one message, its result; any other message (a
     // migration step's error the catalogue went on after) makes it a failure.
     if (dialogs.messages().size() > 1) return kFailure;
@@ -155,7 +186,7 @@ int cmdStructure(DbEngine& engine, Args args, std::ostream& out, std::ostream& e
         out << "{\"path\":" << jsonString(args.rest()[0]) << ",\"rows\":[";
         for (int r = 1; r <= g.rowCount(); ++r) {
             if (r > 1) out << ",";
-            printRowJson(out, g, r, 1, 11, false);
+            printRowJson(out, g, r, 1, 11);
         }
         out << "],";
         printMessagesJson(out, dialogs);

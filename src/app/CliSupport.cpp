@@ -1,7 +1,8 @@
 #include "CliSupport.h"
 
 #include <algorithm>
-#include <cstdio>
+
+#include "Report.h"
 
 namespace dex::cli {
 
@@ -50,43 +51,8 @@ bool ConsoleDialogs::askYesNo(const std::string& text, const std::string& title,
     return answerYes_;
 }
 
-std::string jsonString(const std::string& s) {
-    std::string r = "\"";
-    for (unsigned char c : s) {
-        switch (c) {
-            case '"': r += "\\\""; break;
-            case '\\': r += "\\\\"; break;
-            case '\n': r += "\\n"; break;
-            case '\r': r += "\\r"; break;
-            case '\t': r += "\\t"; break;
-            default:
-                if (c < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    r += buf;
-                } else {
-                    r += static_cast<char>(c);
-                }
-        }
-    }
-    return r + "\"";
-}
+std::string jsonString(const std::string& s) { return report::JsonString(s); }
 
-std::string iconName(Icon icon) {
-    switch (icon) {
-        case Icon::Information: return "information";
-        case Icon::Warning: return "warning";
-        case Icon::Critical: return "critical";
-        case Icon::Question: return "question";
-        case Icon::None: break;
-    }
-    return "none";
-}
-
-std::string colorText(uint32_t color) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "&H%08X", color);
-    return buf;
-}
+std::string iconName(Icon icon) { return report::IconName(icon); }
 
 }  // namespace dex::cli

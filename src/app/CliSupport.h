@@ -38,6 +38,8 @@ public:
     void message(const std::string& text, const std::string& title, Icon icon) override;
     bool askYesNo(const std::string& text, const std::string& title, bool defaultNo) override;
     OpenFileResult openFile(const OpenFileRequest&) override { return {true, false, {}}; }
+    // No file is ever chosen: the commands take their files as arguments.
+    OpenFileResult saveFile(const OpenFileRequest&) override { return {true, false, {}}; }
 
     struct Entry {
         std::string title, text;
@@ -54,7 +56,5 @@ private:
 
 std::string jsonString(const std::string& s);
 std::string iconName(Icon icon);
-// "&H00BBGGRR"
-std::string colorText(uint32_t color);
 
 }  // namespace dex::cli

@@ -29,6 +29,10 @@ public:
     // A Yes/No question; returns true for Yes.
     virtual bool askYesNo(const std::string& text, const std::string& title, bool defaultNo) = 0;
     virtual OpenFileResult openFile(const OpenFileRequest& request) = 0;
+    // The save-file dialog, with the same request and answer: fileName is
+    // the name offered, the pattern's first extension is added to a name
+    // typed without one, and replacing an existing file is confirmed there.
+    virtual OpenFileResult saveFile(const OpenFileRequest& request) = 0;
 };
 
 // Remembers every message and answers questions from a script; used by the
@@ -43,6 +47,8 @@ public:
     bool answerYes = false;
     OpenFileResult nextFile{true, false, {}};
     std::vector<OpenFileRequest> fileRequests;
+    OpenFileResult nextSaveFile{true, false, {}};
+    std::vector<OpenFileRequest> saveRequests;
 
     void message(const std::string& text, const std::string& title, Icon icon) override {
         shown.push_back({text, title, icon});
@@ -54,6 +60,10 @@ public:
     OpenFileResult openFile(const OpenFileRequest& request) override {
         fileRequests.push_back(request);
         return nextFile;
+    }
+    OpenFileResult saveFile(const OpenFileRequest& request) override {
+        saveRequests.push_back(request);
+        return nextSaveFile;
     }
 };
 

@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -19,8 +20,11 @@
 #include <iostream>
 
 #include "CompareRun.h"
+#include "FixScript.h"
+#include "Form1Details.h"
 #include "GridTableModel.h"
 #include "GridView.h"
+#include "TableDetails.h"
 #include "Version.h"
 #include "modCmpDB.h"
 
@@ -58,6 +62,27 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text) 
     b->setObjectName(QString::fromLatin1(name));
     return b;
 }
+
+// Passes everything on to the window's dialogs and keeps the messages (and
+// questions) shown, so that a report can tell what the run said.
+class KeptMessages : public Dialogs {
+public:
+    KeptMessages(Dialogs& shown, std::vector<report::Message>& kept) : shown_(shown), kept_(kept) {}
+    void message(const std::string& text, const std::string& title, Icon icon) override {
+        kept_.push_back({title, text, icon});
+        shown_.message(text, title, icon);
+    }
+    bool askYesNo(const std::string& text, const std::string& title, bool defaultNo) override {
+        kept_.push_back({title, text, Icon::Question});
+        return shown_.askYesNo(text, title, defaultNo);
+    }
+    OpenFileResult openFile(const OpenFileRequest& request) override { return shown_.openFile(request); }
+    OpenFileResult saveFile(const OpenFileRequest& request) override { return shown_.saveFile(request); }
+
+private:
+    Dialogs& shown_;
+    std::vector<report::Message>& kept_;
+};
 
 }  // namespace
 
@@ -171,6 +196,16 @@ void Form1::createControls() {
     spList = new GridView(grid_, this);
     spList->setObjectName(QStringLiteral("spList"));
     place(spList, design::spList);
+    // A double click (or Enter, see gridKeyFilter) opens the row's details
+    // box; the cells are never edited.
+    QAbstractItemView::EditTriggers triggers = spList->editTriggers();
+    triggers.setFlag(QAbstractItemView::DoubleClicked, false);
+    spList->setEditTriggers(triggers);
+    connect(spList, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid()) spList_DblClick(index.row() + 1);
+    });
+    spList->gridModel()->setToolTipSource([this](int column, int row) { return markToolTip(column, row); });
+    createGridMenu();
 
     static const char* const barNames[2] = {"ProgressBar1_0", "ProgressBar1_1"};
     for (int i = 0; i < 2; ++i) {
@@ -192,6 +227,42 @@ void Form1::createControls() {
     maketb->setVisible(false);
 }
 
+void Form1::createGridMenu() {
+    auto add = [this](QAction*& member, const char* name, const QString& text, const QKeySequence& keys) {
+        member = new QAction(text, spList);
+        member->setObjectName(QString::fromLatin1(name));
+        if (!keys.isEmpty()) member->setShortcut(keys);
+        member->setShortcutContext(Qt::WindowShortcut);
+        spList->addAction(member);
+    };
+    auto separator = [this] {
+        auto* line = new QAction(spList);
+        line->setSeparator(true);
+        spList->addAction(line);
+    };
+    add(mnuDetails, "mnuDetails", QStringLiteral("테이블 상세 정보...\tEnter"), {});
+    separator();
+    add(mnuSaveReport, "mnuSaveReport", QStringLiteral("비교 보고서 저장..."), QKeySequence(Qt::CTRL | Qt::Key_S));
+    add(mnuFixB, "mnuFixB", QStringLiteral("수정 스크립트 저장: B를 A와 같게..."),
+        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B));
+    add(mnuFixA, "mnuFixA", QStringLiteral("수정 스크립트 저장: A를 B와 같게..."),
+        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
+    separator();
+    add(mnuOneSided, "mnuOneSided", qs(modCmpDB::OneSidedModeLabel(true)),
+        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    mnuOneSided->setCheckable(true);
+    spList->setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    connect(mnuDetails, &QAction::triggered, this, [this] {
+        const QModelIndex current = spList->currentIndex();
+        if (current.isValid()) spList_DblClick(current.row() + 1);
+    });
+    connect(mnuSaveReport, &QAction::triggered, this, &Form1::mnuSaveReport_Click);
+    connect(mnuFixB, &QAction::triggered, this, [this] { mnuFixScript_Click(1); });
+    connect(mnuFixA, &QAction::triggered, this, [this] { mnuFixScript_Click(0); });
+    connect(mnuOneSided, &QAction::toggled, this, &Form1::mnuOneSided_Click);
+}
+
 void Form1::applyTabOrder() {
     const std::array<QWidget*, 16> order{cmdMove[1],    cmdMove[0],    cmdComp,        cmdDB[0],
                                          cmdDB[1],      txtDBPath[0],  txtDBPath[1],   spList,
@@ -211,7 +282,11 @@ void Form1::bindProgressBar(ProgressBar& bar, QProgressBar* widget) {
 
 std::string Form1::pathText(int index) const { return txtDBPath[index & 1]->text().toStdString(); }
 
-Workbench Form1::workbench() { return Workbench{grid_, engine_, dialogs_, itemBar_, overallBar_, *this}; }
+Workbench Form1::workbench() { return workbench(dialogs_); }
+
+Workbench Form1::workbench(Dialogs& dialogs) {
+    return Workbench{grid_, engine_, dialogs, itemBar_, overallBar_, *this, &structures_, keepOneSidedFields_};
+}
 
 template <class F>
 void Form1::guarded(const char* procedure, F&& body) noexcept {
@@ -329,9 +404,17 @@ std::string Form1::OpenMdbDialog(const std::string& initialPath) {
 
 void Form1::cmdComp_Click() {
     guarded("cmdComp_Click", [this] {
-        Workbench wb = workbench();
+        runFinished_ = false;
+        runMessages_.clear();
+        // A details box open from the last run would no longer match the grid.
+        if (details_) details_->close();
+        runPathA_ = pathText(0);
+        runPathB_ = pathText(1);
+        runProduct_ = ProductCode.empty() ? std::string() : cmbApp->currentText().toStdString();
+        KeptMessages kept(dialogs_, runMessages_);
+        Workbench wb = workbench(kept);
         try {
-            RunComparison(wb, CompareRequest{pathText(0), pathText(1), ProductCode}, migrator_);
+            runFinished_ = RunComparison(wb, CompareRequest{pathText(0), pathText(1), ProductCode}, migrator_);
         } catch (...) {
             recoverAfterFailedRun();
             throw;
@@ -366,6 +449,105 @@ void Form1::cmdCompact_Click(int index) {
         Workbench wb = workbench();
         dex::cmdCompact_Click(wb, pathText(index), static_cast<int16_t>(index & 1), fileOps_);
     });
+}
+
+// ---------------------------------------------------------------- details, report, fix script
+
+void Form1::spList_DblClick(int row) {
+    guarded("spList_DblClick", [this, row] { showDetails(row); });
+}
+
+QDialog* Form1::showDetails(int row) {
+    std::string table = modCmpDB::GetCellText(grid_, modCmpDB::kBaseA + 1, row);
+    if (table.empty()) table = modCmpDB::GetCellText(grid_, modCmpDB::kBaseB + 1, row);
+    if (table.empty()) return nullptr;
+    const details::TableDetails found = details::MakeTableDetails(structures_, table);
+    if (!found.found()) return nullptr;
+    if (details_) details_->close();
+    auto* box = new frmDetails(found, structures_.pathA, structures_.pathB, this);
+    details_ = box;
+    box->show();
+    box->raise();
+    box->activateWindow();
+    return box;
+}
+
+std::string Form1::markToolTip(int column, int row) const {
+    const int base = column < modCmpDB::kMarkColumn ? modCmpDB::kBaseA : modCmpDB::kBaseB;
+    if (column - base < 2 || column - base > 4) return {};
+    if (modCmpDB::GetCellText(grid_, column, row) != "v") return {};
+    return details::MarkTip(structures_, column, modCmpDB::GetCellText(grid_, base + 1, row),
+                            modCmpDB::GetCellText(grid_, base + 5, row));
+}
+
+bool Form1::haveFinishedRun() {
+    if (runFinished_ && structures_.complete()) return true;
+    dialogs_.message("저장할 비교 결과가 없습니다. 먼저 비교하세요.", kAppTitle, Icon::None);
+    return false;
+}
+
+std::string Form1::askSavePath(const std::string& name, const std::string& label, const std::string& pattern) {
+    std::string folder = FolderOf(TrimBlanks(runPathA_));
+    if (folder.empty()) folder = LastDir;
+    const OpenFileResult chosen = dialogs_.saveFile({name, folder, label, pattern});
+    if (chosen.cancelled || chosen.failed) return {};
+    return chosen.fileName;
+}
+
+void Form1::mnuSaveReport_Click() {
+    guarded("mnuSaveReport_Click", [this] {
+        if (!haveFinishedRun()) return;
+        const std::string path =
+            askSavePath("compare-report.html", "Report (html, csv, json)", "*.html *.csv *.json");
+        if (path.empty()) return;
+        if (!report::IsReportPath(path)) {
+            dialogs_.message("보고서 파일 이름은 .html, .csv 또는 .json으로 끝나야 합니다.\r\n\r\n" + path, kAppTitle,
+                             Icon::Warning);
+            return;
+        }
+        report::ReportData data = report::MakeReportData(grid_, &structures_, runMessages_);
+        data.requestedA = runPathA_;
+        data.requestedB = runPathB_;
+        data.product = runProduct_;
+        try {
+            report::WriteReport(path, data);
+        } catch (const std::exception& e) {
+            dialogs_.message(e.what(), kAppTitle, Icon::Critical);
+            return;
+        }
+        dialogs_.message("보고서를 저장했습니다.\r\n\r\n" + path, kAppTitle, Icon::Information);
+    });
+}
+
+void Form1::mnuFixScript_Click(int target) {
+    guarded("mnuFixScript_Click", [this, target] {
+        if (!haveFinishedRun()) return;
+        const bool fixB = target != 0;
+        const std::string path = askSavePath(fixB ? "fix-B.sql" : "fix-A.sql", "SQL File (sql)", "*.sql");
+        if (path.empty()) return;
+        // Rows that would keep a foreign key from being created are counted
+        // in the file the script is for (the migrated copy after a product's run).
+        fixscript::EngineOrphanCheck orphans(engine_, fixB ? structures_.pathB : structures_.pathA, kProductPassword);
+        const std::string script =
+            fixscript::MakeFixScript(structures_, fixB ? fixscript::Target::B : fixscript::Target::A, &orphans);
+        try {
+            report::WriteWholeFile(path, script, "The fix script");
+        } catch (const std::exception& e) {
+            dialogs_.message(e.what(), kAppTitle, Icon::Critical);
+            return;
+        }
+        const std::string what = script.empty() ? "두 DB의 키와 인덱스가 같아 빈 스크립트를 저장했습니다."
+                                 : fixB         ? "B의 키와 인덱스를 A와 같게 만드는 스크립트를 저장했습니다."
+                                                : "A의 키와 인덱스를 B와 같게 만드는 스크립트를 저장했습니다.";
+        dialogs_.message(what + "\r\n\r\n" + path, kAppTitle, Icon::Information);
+    });
+}
+
+void Form1::mnuOneSided_Click(bool checked) {
+    keepOneSidedFields_ = checked;
+    if (mnuOneSided->isChecked() != checked) mnuOneSided->setChecked(checked);
+    // The label under the boxes tells which fields the next run compares.
+    Label1->setText(checked ? qs(modCmpDB::OneSidedModeLabel(true)) : qs(kLabelText));
 }
 
 // ---------------------------------------------------------------- window services
@@ -403,7 +585,10 @@ void Form1::Form_KeyDown(int keyCode, int shift) {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) return keyPressFilter(watched, event);
+    if (event->type() == QEvent::KeyPress) {
+        if (watched == spList && gridKeyFilter(event)) return true;
+        return keyPressFilter(watched, event);
+    }
     for (int i = 0; i < 2; ++i)
         if (watched == txtDBPath[i]) return pathBoxFilter(i, event);
     return false;
@@ -421,6 +606,20 @@ bool Form1::keyPressFilter(QObject* watched, QEvent* event) {
     const int code = keyCodeOf(key->key());
     if (code != 0) Form_KeyDown(code, shiftStateOf(key->modifiers()));
     return false;  // the control receives the key afterwards
+}
+
+bool Form1::gridKeyFilter(QEvent* event) {
+    // Enter on a cell opens its row's details; the grid itself would only
+    // pass the key on.
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
+    Qt::KeyboardModifiers mods = key->modifiers();
+    mods.setFlag(Qt::KeypadModifier, false);
+    if (mods != Qt::KeyboardModifiers()) return false;
+    const QModelIndex current = spList->currentIndex();
+    if (!current.isValid()) return false;
+    spList_DblClick(current.row() + 1);
+    return true;
 }
 
 bool Form1::pathBoxFilter(int index, QEvent* event) {

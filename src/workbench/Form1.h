@@ -4,6 +4,14 @@
 // Handlers keep the names of the window's events and call the Qt-free logic
 // (Form1Logic, modCmpDB, RunComparison). No exception leaves a handler: it
 // is reported as "Error N (D) in procedure P of Form Form1".
+//
+// Below the grid's marks: a double click or Enter on a row opens the details
+// box of its table (frmDetails); a P/F/I mark's tool tip names the indexes
+// behind it; the grid's context menu (with its shortcuts, window-wide) saves
+// a report or a fix script and switches the mode that keeps one-sided
+// fields. These work on the structures the last run loaded.
+#include <QDialog>
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -16,9 +24,11 @@
 #include "Form1Logic.h"
 #include "Grid.h"
 #include "ProgressBar.h"
+#include "Report.h"
 #include "Settings.h"
 #include "Workbench.h"
 
+class QAction;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -63,6 +73,14 @@ public:
     int pixelsToTwipsX(int pixels) const;
     int pixelsToTwipsY(int pixels) const;
 
+    // The structures the last run loaded.
+    const dex::LoadedStructures& loadedStructures() const { return structures_; }
+    bool keepsOneSidedFields() const { return keepOneSidedFields_; }
+    // Opens the details box of the table on grid row row (from 1) and returns
+    // it; nullptr when the row holds no table. One box at a time.
+    QDialog* showDetails(int row);
+    QDialog* detailsBox() const { return details_.data(); }
+
     // WindowServices
     void focusPathBox(int index) override;
     void showNotice(bool shown) override;
@@ -81,6 +99,11 @@ public slots:
     void cmdMove_Click(int16_t index);
     void cmdAccess_Click(int index);
     void cmdCompact_Click(int index);
+    void spList_DblClick(int row);
+    void mnuSaveReport_Click();
+    // Target 1: the script makes B like A; 0: A like B.
+    void mnuFixScript_Click(int target);
+    void mnuOneSided_Click(bool checked);
 
 public:
     // Whether the dragged data may be dropped on box index (it carries files).
@@ -98,6 +121,7 @@ protected:
 private:
     void createControls();
     void createTopBand();
+    void createGridMenu();
     void applyTabOrder();
     void bindProgressBar(dex::ProgressBar& bar, QProgressBar* widget);
     void place(QWidget* widget, const dex::form1::TwipRect& rect);
@@ -106,7 +130,14 @@ private:
     void recoverAfterFailedRun();
     bool keyPressFilter(QObject* watched, QEvent* event);
     bool pathBoxFilter(int index, QEvent* event);
+    bool gridKeyFilter(QEvent* event);
+    std::string markToolTip(int column, int row) const;
+    // False (with a message) when no run has finished since start-up.
+    bool haveFinishedRun();
+    // The chosen file's path, or "" when the dialog was cancelled.
+    std::string askSavePath(const std::string& name, const std::string& label, const std::string& pattern);
     dex::Workbench workbench();
+    dex::Workbench workbench(dex::Dialogs& dialogs);
     // Runs a handler body; any exception is reported instead of escaping.
     template <class F>
     void guarded(const char* procedure, F&& body) noexcept;
@@ -128,6 +159,14 @@ private:
     bool loaded_ = false;
     bool busy_ = false;
 
+    // What the last run loaded and showed, for its details, report and fix script.
+    dex::LoadedStructures structures_;
+    std::vector<dex::report::Message> runMessages_;
+    std::string runPathA_, runPathB_, runProduct_;
+    bool runFinished_ = false;
+    bool keepOneSidedFields_ = false;
+    QPointer<QDialog> details_;
+
     // Controls (objectName = the member's name, with _0/_1 for the index).
     QFrame* Frame1 = nullptr;
     QPushButton* cmdComp = nullptr;
@@ -141,4 +180,10 @@ private:
     dex::GridView* spList = nullptr;
     std::array<QProgressBar*, 2> ProgressBar1{};
     QLineEdit* maketb = nullptr;
+    // The grid's context menu (objectName = the member's name).
+    QAction* mnuDetails = nullptr;
+    QAction* mnuSaveReport = nullptr;
+    QAction* mnuFixB = nullptr;
+    QAction* mnuFixA = nullptr;
+    QAction* mnuOneSided = nullptr;
 };

@@ -2,7 +2,10 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTimer>
 #include <iostream>
 #include <optional>
@@ -69,6 +72,10 @@ public:
         std::cerr << "[open file] " << request.fileName << " -> cancelled" << std::endl;
         return OpenFileResult{true, false, {}};
     }
+    OpenFileResult saveFile(const OpenFileRequest& request) override {
+        std::cerr << "[save file] " << request.fileName << " -> cancelled" << std::endl;
+        return OpenFileResult{true, false, {}};
+    }
 
 private:
     static std::string flatten(std::string s) {
@@ -96,6 +103,20 @@ bool applyOptions(Form1& form, const GuiOptions& options) {
         form.cmbApp_Click();
     }
     return true;
+}
+
+// out/screenshot.png -> out/screenshot-details.png
+QString detailsShotName(const QString& file) {
+    const QFileInfo info(file);
+    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+    return file.left(file.size() - suffix.size()) + QStringLiteral("-details") + suffix;
+}
+
+// Saves widget as PNG; false (with a message on stderr) when it cannot.
+bool savePng(QWidget& widget, const QString& file) {
+    if (widget.grab().save(file, "PNG")) return true;
+    std::cerr << "dexmira: cannot write the screenshot " << file.toStdString() << '\n';
+    return false;
 }
 
 }  // namespace
@@ -134,11 +155,23 @@ int runGui(int argc, char** argv, DbEngine& engine, const GuiServices& services)
         // Let the grid and its header lay themselves out before the grab.
         QTimer::singleShot(200, &form, [&] {
             const QString file = QString::fromStdString(*options.screenshot);
-            if (!form.grab().save(file, "PNG")) {
-                std::cerr << "dexmira: cannot write the screenshot " << *options.screenshot << '\n';
+            if (!savePng(form, file)) status = 2;
+            // For scripts/screenshot.sh: DEXMIRA_SCREENSHOT_DETAILS_ROW=N
+            // also saves the details box of grid row N as NAME-details.png.
+            const int row = qEnvironmentVariableIntValue("DEXMIRA_SCREENSHOT_DETAILS_ROW");
+            QDialog* box = row > 0 ? form.showDetails(row) : nullptr;
+            if (row > 0 && !box) {
+                std::cerr << "dexmira: grid row " << row << " holds no table to show\n";
                 status = 2;
             }
-            QApplication::quit();
+            if (!box) {
+                QApplication::quit();
+                return;
+            }
+            QTimer::singleShot(200, &form, [&, shown = QPointer<QDialog>(box), file] {
+                if (!shown || !savePng(*shown, detailsShotName(file))) status = 2;
+                QApplication::quit();
+            });
         });
     });
     const int loop = QApplication::exec();

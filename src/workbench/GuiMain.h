@@ -13,7 +13,10 @@ namespace dex {
 //   --path-a P, --path-b P  fill box A / box B once the window is shown
 //   --product NAME        choose the list entry with that text
 //   --compare             run the comparison once the window is shown
-//   --screenshot FILE     after the comparison, save the window as PNG and quit
+//   --screenshot FILE     after the comparison, save the window as PNG and quit;
+//                         with DEXMIRA_SCREENSHOT_DETAILS_ROW=N in the
+//                         environment, also the details box of grid row N
+//                         as FILE's name + "-details" (scripts/screenshot.sh)
 //   --dialogs-log         messages go to stderr instead of blocking boxes;
 //                         questions are answered No, file dialogs cancelled
 // Returns the process exit status (2 for bad options or a failed screenshot).

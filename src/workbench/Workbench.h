@@ -3,6 +3,7 @@
 // progress bars, the database engine, the dialogs, and the few window
 // services (focus, notice box, hourglass) that the window provides.
 #include <string>
+#include <vector>
 
 #include "DbEngine.h"
 #include "Dialogs.h"
@@ -39,6 +40,18 @@ public:
     void setBusy(bool b) override { busy = b; }
 };
 
+// The two sides' structures as the last load read them: the tables whose
+// fields went into the grid (system tables and filtered-out tables left out),
+// kept so that the comparison can be explained and remedied without reading
+// the files again. Loading side A starts a new pair.
+struct LoadedStructures {
+    std::string pathA, pathB;  // the files read (the migrated copies after a product's run)
+    std::vector<TableDef> tablesA, tablesB;
+    bool loadedA = false, loadedB = false;
+
+    bool complete() const { return loadedA && loadedB; }
+};
+
 struct Workbench {
     Grid& grid;
     DbEngine& engine;
@@ -46,6 +59,11 @@ struct Workbench {
     ProgressBar& itemBar;     // ProgressBar1(0)
     ProgressBar& overallBar;  // ProgressBar1(1)
     WindowServices& window;
+    // Where the loads keep what they read; none: nothing is kept.
+    LoadedStructures* structures = nullptr;
+    // Fields present on one side only stay in the grid, facing empty cells,
+    // marked and counted, instead of being left out of the comparison.
+    bool keepOneSidedFields = false;
 };
 
 }  // namespace dex

@@ -46,13 +46,15 @@ bool takesTable(const std::string& name, const std::string& filter) {
     return filter.empty() || equalsNoCase(filter, name);
 }
 
-void writeTables(Workbench& wb, DaoDatabase& db, int base, const std::string& filter) {
+// Writes the side's tables into the grid; returns the tables it wrote.
+std::vector<TableDef> writeTables(Workbench& wb, DaoDatabase& db, int base, const std::string& filter) {
     Grid& grid = wb.grid;
-    const std::vector<TableDef> tables = db.tableDefs();
+    std::vector<TableDef> tables = db.tableDefs();
     wb.itemBar.setMaximum(static_cast<int>(tables.size()));
     wb.itemBar.setValue(0);
+    std::vector<TableDef> written;
     int i = 0;
-    for (const auto& t : tables) {
+    for (auto& t : tables) {
         if (takesTable(t.name, filter)) {
             const int start = i;
             for (const auto& f : t.fields) {
@@ -61,9 +63,20 @@ void writeTables(Workbench& wb, DaoDatabase& db, int base, const std::string& fi
                 writeFieldRow(grid, base, i, t.name, f);
             }
             markIndexes(grid, base, start, t);
+            written.push_back(std::move(t));
         }
         wb.itemBar.step();
     }
+    return written;
+}
+
+// Keeps what one side's load read, when the workbench asks for it.
+void keepStructure(Workbench& wb, bool sideA, const std::string& path, std::vector<TableDef> tables) {
+    if (!wb.structures) return;
+    LoadedStructures& s = *wb.structures;
+    (sideA ? s.pathA : s.pathB) = path;
+    (sideA ? s.tablesA : s.tablesB) = std::move(tables);
+    (sideA ? s.loadedA : s.loadedB) = true;
 }
 
 // Removes the rows of one side whose key the other side lacks.
@@ -128,7 +141,46 @@ void alignRows(Grid& grid, int i, int n, const std::string& keyA, const std::str
     }
 }
 
+// The keys (table.field, upper case) of both sides, for the mode that keeps
+// one-sided fields.
+class SideKeys {
+public:
+    SideKeys(const Grid& grid, int n) {
+        for (int r = 1; r <= n; ++r) {
+            a_.insert(upperText(GetCellText(grid, kKeyA, r)));
+            b_.insert(upperText(GetCellText(grid, kKeyB, r)));
+        }
+    }
+    bool onlyInA(const std::string& key) const { return !key.empty() && b_.count(upperText(key)) == 0; }
+    bool onlyInB(const std::string& key) const { return !key.empty() && a_.count(upperText(key)) == 0; }
+
+private:
+    std::unordered_set<std::string> a_, b_;
+};
+
+// A one-sided field at row i that faces a field of the other side gets an
+// empty row facing it instead: the other side's block moves down one row.
+void openGapFacingOneSided(Grid& grid, int i, const SideKeys& keys) {
+    const std::string keyA = GetCellText(grid, kKeyA, i), keyB = GetCellText(grid, kKeyB, i);
+    int first = 0;
+    if (keys.onlyInA(keyA) && !keyB.empty()) first = kBaseB + 1;
+    else if (keys.onlyInB(keyB) && !keyA.empty()) first = kBaseA + 1;
+    if (first == 0) return;
+    const int last = grid.rowCount();
+    grid.setRowCount(last + 1);
+    grid.moveBlock(first, i, first + 10, last, i + 1);
+}
+
+void colourOneSided(Grid& grid, int i, const SideKeys& keys) {
+    if (keys.onlyInA(GetCellText(grid, kKeyA, i))) grid.setBackColor(kBaseA + 1, i, kBaseA + 10, i, kPaleYellow);
+    if (keys.onlyInB(GetCellText(grid, kKeyB, i))) grid.setBackColor(kBaseB + 1, i, kBaseB + 10, i, kPaleYellow);
+}
+
 }  // namespace
+
+std::string OneSidedModeLabel(bool keepOneSidedFields) {
+    return keepOneSidedFields ? "한쪽에만 있는 필드 표시" : "";
+}
 
 std::string TypeName(int daoType) {
     switch (daoType) {
@@ -180,12 +232,14 @@ std::string GetCellText(const Grid& grid, int column, int row) {
 bool LoadDBStruct(Workbench& wb, const std::string& path, bool sideA, const std::string& password,
                   const std::string& filter) {
     if (sideA) wb.grid.setRowCount(0);
+    if (sideA && wb.structures) *wb.structures = LoadedStructures{};
+    if (!sideA && wb.structures) wb.structures->loadedB = false;
     std::unique_ptr<DaoDatabase> db;
     if (!MyOpenDB(wb, path, 0, password, db)) return false;
     const int base = sideA ? kBaseA : kBaseB;
     try {
         wb.grid.setHeaderText(sideA ? 1 : 13, true, path);
-        writeTables(wb, *db, base, filter);
+        keepStructure(wb, sideA, path, writeTables(wb, *db, base, filter));
     } catch (const DbError& e) {
         // A database that opens but cannot be read is reported like a failed
         // open, and released.
@@ -204,16 +258,30 @@ bool LoadDBStruct(Workbench& wb, const std::string& path, bool sideA, const std:
 int64_t CompareStruct(Workbench& wb) {
     Grid& grid = wb.grid;
     const int n0 = grid.dataRowCount();
-    dropOneSided(wb, n0, kKeyA, kKeyB, 1, 11);
-    dropOneSided(wb, n0, kKeyB, kKeyA, 13, 23);
+    const bool keep = wb.keepOneSidedFields;
+    const SideKeys keys(grid, keep ? n0 : 0);
+    if (keep) {
+        wb.overallBar.step();
+        wb.overallBar.step();
+    } else {
+        dropOneSided(wb, n0, kKeyA, kKeyB, 1, 11);
+        dropOneSided(wb, n0, kKeyB, kKeyA, 13, 23);
+    }
     grid.setRowCount(grid.dataRowCount());
 
-    const int n = grid.dataRowCount();
+    // Keeping one-sided fields, the pass runs to the last row of either side
+    // (rows that an alignment pushes down are examined too), so that no
+    // one-sided field goes unmarked.
+    int n = grid.dataRowCount();
     wb.itemBar.setMaximum(n);
     wb.itemBar.setValue(0);
     int64_t count = 0;  // wide: a 16-bit counter would overflow past 32767 rows
     int first = 0;
     for (int i = 1; i <= n; ++i) {
+        if (keep) {
+            openGapFacingOneSided(grid, i, keys);
+            n = grid.dataRowCount();
+        }
         if (rowDiffers(grid, i)) {
             grid.setActiveCell(kMarkColumn, i);
             grid.setText(kMarkColumn, i, "!");
@@ -223,8 +291,10 @@ int64_t CompareStruct(Workbench& wb) {
             const std::string keyB = GetCellText(grid, kKeyB, i);
             if (keyA == keyB) colourDifferingCells(grid, i);
             if (!keyA.empty() && !keyB.empty() && keyA != keyB) alignRows(grid, i, n, keyA, keyB);
+            if (keep) colourOneSided(grid, i, keys);
         }
         wb.itemBar.step();
+        if (keep) n = grid.dataRowCount();
     }
     wb.overallBar.step();
     grid.setRowCount(grid.dataRowCount());

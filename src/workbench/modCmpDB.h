@@ -14,6 +14,8 @@ constexpr int kMarkColumn = 12;
 constexpr int kBaseA = 0, kBaseB = 12;
 constexpr Color kRed = 0x000000FF;
 constexpr Color kPaleBlue = 0x00FFC0C0;
+// Cells of a field present on one side only (when such fields are kept).
+constexpr Color kPaleYellow = 0x0080FFFF;
 
 // Opens a database through DAO; shows the MyOpenDB message and returns false
 // when the open fails.
@@ -28,8 +30,13 @@ std::string GetCellText(const Grid& grid, int column, int row);
 bool LoadDBStruct(Workbench& wb, const std::string& path, bool sideA, const std::string& password,
                   const std::string& filter);
 // Drops one-sided fields, aligns, marks, colours, hides and reports.
-// Returns the number of marked rows.
+// Returns the number of marked rows. With wb.keepOneSidedFields, fields on
+// one side only are not dropped: each faces empty cells, in kPaleYellow,
+// marked and counted like any other difference.
 int64_t CompareStruct(Workbench& wb);
+// The line that tells which mode the comparison runs in: "" for the usual
+// one, a text when one-sided fields are kept.
+std::string OneSidedModeLabel(bool keepOneSidedFields);
 void HideSameRows(Grid& grid);
 
 // F3 / Shift+F3: index 0 next difference, any other previous.

@@ -35,6 +35,12 @@ QVariant GridTableModel::data(const QModelIndex& index, int role) const {
     case Qt::ForegroundRole:
         if (auto fore = grid_.column(col).fore) return toQColor(*fore);
         return {};
+    case Qt::ToolTipRole:
+        if (toolTips_) {
+            const std::string tip = toolTips_(col, row);
+            if (!tip.empty()) return QString::fromStdString(tip);
+        }
+        return {};
     default:
         return {};
     }

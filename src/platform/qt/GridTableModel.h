@@ -5,6 +5,8 @@
 // from 0.
 #include <QAbstractTableModel>
 #include <QColor>
+#include <functional>
+#include <string>
 
 #include "Grid.h"
 
@@ -38,6 +40,11 @@ public:
     // &H00BBGGRR to a QColor.
     static QColor toQColor(Color color);
 
+    // Where cells' tool tips come from: the text for a grid column and row
+    // (from 1), "" for none. None set: no tool tips.
+    using ToolTipSource = std::function<std::string(int column, int row)>;
+    void setToolTipSource(ToolTipSource source) { toolTips_ = std::move(source); }
+
 signals:
     void rowHiddenSet(int row, bool hidden);      // model row
     void columnsChanged();                        // widths or hidden columns
@@ -54,6 +61,7 @@ private:
     void focusRequested() override;
 
     Grid& grid_;
+    ToolTipSource toolTips_;
     // Sizes as last announced to the views; while the grid's painting is
     // suspended the grid may already hold more or fewer rows.
     int rows_ = 0, columns_ = 0;

@@ -54,11 +54,10 @@ bool QtDialogs::askYesNo(const std::string& text, const std::string& title, bool
     return box.exec() == QMessageBox::Yes;
 }
 
-OpenFileResult QtDialogs::openFile(const OpenFileRequest& request) {
-    QFileDialog dialog(parent_.data());
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(nameFilter(request));
+namespace {
+
+void prepareFileDialog(QFileDialog& dialog, const OpenFileRequest& request) {
+    dialog.setNameFilter(QtDialogs::nameFilter(request));
     if (!request.initialDir.empty()) dialog.setDirectory(QString::fromStdString(request.initialDir));
     const QString name = QString::fromStdString(request.fileName);
     if (!name.isEmpty()) {
@@ -70,6 +69,33 @@ OpenFileResult QtDialogs::openFile(const OpenFileRequest& request) {
         else
             dialog.selectFile(name.section(QRegularExpression(QStringLiteral("[/\\\\]")), -1));
     }
+}
+
+}  // namespace
+
+OpenFileResult QtDialogs::openFile(const OpenFileRequest& request) {
+    QFileDialog dialog(parent_.data());
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    prepareFileDialog(dialog, request);
+    OpenFileResult result;
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        result.cancelled = true;
+        return result;
+    }
+    result.fileName = dialog.selectedFiles().first().toStdString();
+    return result;
+}
+
+OpenFileResult QtDialogs::saveFile(const OpenFileRequest& request) {
+    QFileDialog dialog(parent_.data());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // "*.html *.csv" -> "html": added to a name typed without an extension.
+    const QString first = QString::fromStdString(request.filterPattern).section(QLatin1Char(' '), 0, 0);
+    const QString suffix = first.startsWith(QStringLiteral("*.")) ? first.mid(2) : QString();
+    if (!suffix.isEmpty() && !suffix.contains(QLatin1Char('*'))) dialog.setDefaultSuffix(suffix);
+    prepareFileDialog(dialog, request);
     OpenFileResult result;
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         result.cancelled = true;

@@ -1,6 +1,7 @@
 #pragma once
 // Dialogs shown with Qt: QMessageBox for messages and questions, QFileDialog
-// for choosing a database file. Every box carries the program's title.
+// for choosing a database file and where to save a file. Every box carries
+// the program's title.
 #include <QPointer>
 #include <QWidget>
 
@@ -17,6 +18,7 @@ public:
     void message(const std::string& text, const std::string& title, Icon icon) override;
     bool askYesNo(const std::string& text, const std::string& title, bool defaultNo) override;
     OpenFileResult openFile(const OpenFileRequest& request) override;
+    OpenFileResult saveFile(const OpenFileRequest& request) override;
 
     // "Label (pattern)", the form QFileDialog expects.
     static QString nameFilter(const OpenFileRequest& request);

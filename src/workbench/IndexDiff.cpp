@@ -1,0 +1,199 @@
+#include "IndexDiff.h"
+
+#include <algorithm>
+
+#include "Grid.h"
+#include "modCmpDB.h"
+
+namespace dex::indexdiff {
+
+namespace {
+
+bool sameNames(const std::vector<std::string>& x, const std::vector<std::string>& y) {
+    return std::equal(x.begin(), x.end(), y.begin(), y.end(),
+                      [](const std::string& p, const std::string& q) { return equalsNoCase(p, q); });
+}
+
+bool sameNameSet(std::vector<std::string> x, std::vector<std::string> y) {
+    for (auto* v : {&x, &y}) {
+        for (auto& n : *v) n = upperText(n);
+        std::sort(v->begin(), v->end());
+    }
+    return x == y;
+}
+
+std::string joined(const std::vector<std::string>& names) {
+    std::string out;
+    for (const auto& n : names) out += (out.empty() ? "" : ", ") + n;
+    return out;
+}
+
+const TableDef* findTable(const std::vector<TableDef>& tables, const std::string& name) {
+    for (const auto& t : tables)
+        if (equalsNoCase(t.name, name)) return &t;
+    return nullptr;
+}
+
+// Matches the indexes of one table pair in three rounds; each index takes
+// part in at most one match.
+class IndexMatcher {
+public:
+    IndexMatcher(const TableDef& a, const TableDef& b)
+        : a_(a), b_(b), usedA_(a.indexes.size()), usedB_(b.indexes.size()) {}
+
+    std::vector<IndexDifference> run() {
+        matchRound([](const IndexDef& x, const IndexDef& y) {
+            return equalsNoCase(x.name, y.name) && SameDefinition(x, y);
+        }, std::nullopt);
+        matchRound(SameDefinition, Change::Renamed);
+        matchRound([](const IndexDef& x, const IndexDef& y) { return equalsNoCase(x.name, y.name); },
+                   Change::Redefined);
+        for (size_t i = 0; i < a_.indexes.size(); ++i)
+            if (!usedA_[i]) out_.push_back({a_.name, Change::OnlyInA, a_.indexes[i], std::nullopt, 0});
+        for (size_t j = 0; j < b_.indexes.size(); ++j)
+            if (!usedB_[j]) out_.push_back({a_.name, Change::OnlyInB, std::nullopt, b_.indexes[j], 0});
+        return std::move(out_);
+    }
+
+private:
+    template <class Match>
+    void matchRound(Match match, std::optional<Change> change) {
+        for (size_t i = 0; i < a_.indexes.size(); ++i) {
+            if (usedA_[i]) continue;
+            for (size_t j = 0; j < b_.indexes.size(); ++j) {
+                if (usedB_[j] || !match(a_.indexes[i], b_.indexes[j])) continue;
+                usedA_[i] = usedB_[j] = true;
+                if (change) {
+                    const auto& x = a_.indexes[i];
+                    const auto& y = b_.indexes[j];
+                    out_.push_back({a_.name, *change, x, y, *change == Change::Redefined ? DefinitionDifferences(x, y) : 0});
+                }
+                break;
+            }
+        }
+    }
+
+    const TableDef& a_;
+    const TableDef& b_;
+    std::vector<bool> usedA_, usedB_;
+    std::vector<IndexDifference> out_;
+};
+
+std::vector<std::string> settingsThatDiffer(const FieldDef& a, const FieldDef& b) {
+    std::vector<std::string> out;
+    const bool text = a.type == daotype::Text && b.type == daotype::Text;
+    if (a.type != b.type) out.push_back("type");
+    if (text && a.size != b.size) out.push_back("size");
+    if (a.defaultValue != b.defaultValue) out.push_back("default");
+    if (a.required != b.required) out.push_back("required");
+    if (text && a.allowZeroLength != b.allowZeroLength) out.push_back("zero-length");
+    return out;
+}
+
+void compareFields(const TableDef& a, const TableDef& b, std::vector<SettingDifference>& out) {
+    for (const auto& fa : a.fields)
+        for (const auto& fb : b.fields)
+            if (equalsNoCase(fa.name, fb.name)) {
+                auto differing = settingsThatDiffer(fa, fb);
+                if (!differing.empty()) out.push_back({a.name, fa.name, fa, fb, std::move(differing)});
+                break;
+            }
+}
+
+std::string settingText(const FieldDef& f, const std::string& setting) {
+    if (setting == "type") return modCmpDB::TypeName(f.type);
+    if (setting == "size") return std::to_string(f.size);
+    if (setting == "default") return f.defaultValue.empty() ? "(none)" : f.defaultValue;
+    if (setting == "required") return f.required ? "yes" : "no";
+    return f.allowZeroLength ? "yes" : "no";
+}
+
+}  // namespace
+
+bool SameDefinition(const IndexDef& x, const IndexDef& y) { return DefinitionDifferences(x, y) == 0; }
+
+unsigned DefinitionDifferences(const IndexDef& x, const IndexDef& y) {
+    unsigned parts = 0;
+    if (!sameNames(x.fields, y.fields)) parts |= sameNameSet(x.fields, y.fields) ? part::FieldOrder : part::Fields;
+    if (x.unique != y.unique) parts |= part::Unique;
+    if (x.primary != y.primary) parts |= part::Primary;
+    if (x.foreign != y.foreign) parts |= part::Foreign;
+    if (x.foreign && y.foreign) {
+        if (!equalsNoCase(x.referencedTable, y.referencedTable)) parts |= part::ReferencedTable;
+        if (!sameNames(x.referencedFields, y.referencedFields)) parts |= part::ReferencedFields;
+    }
+    return parts;
+}
+
+StructureDiff CompareStructures(const std::vector<TableDef>& a, const std::vector<TableDef>& b) {
+    StructureDiff diff;
+    for (const auto& ta : a) {
+        const TableDef* tb = findTable(b, ta.name);
+        if (!tb) {
+            diff.tablesOnlyInA.push_back(ta.name);
+            continue;
+        }
+        for (auto& d : IndexMatcher(ta, *tb).run()) diff.indexes.push_back(std::move(d));
+        compareFields(ta, *tb, diff.settings);
+    }
+    for (const auto& tb : b)
+        if (!findTable(a, tb.name)) diff.tablesOnlyInB.push_back(tb.name);
+    return diff;
+}
+
+std::string DescribeIndex(const IndexDef& index) {
+    std::string kind = index.primary ? "primary key" : index.foreign ? "foreign key" : "index";
+    if (index.unique && !index.primary) kind = "unique " + kind;
+    std::string out = kind + " " + index.name + " (" + joined(index.fields) + ")";
+    if (index.foreign) out += " references " + index.referencedTable + " (" + joined(index.referencedFields) + ")";
+    return out;
+}
+
+std::vector<std::string> PartNames(unsigned parts) {
+    static const std::pair<unsigned, const char*> names[] = {
+        {part::Fields, "fields"},       {part::FieldOrder, "field order"},
+        {part::Unique, "unique"},       {part::Primary, "primary"},
+        {part::Foreign, "foreign"},     {part::ReferencedTable, "referenced table"},
+        {part::ReferencedFields, "referenced fields"},
+    };
+    std::vector<std::string> out;
+    for (const auto& [bit, name] : names)
+        if (parts & bit) out.push_back(name);
+    return out;
+}
+
+std::string DescribeParts(unsigned parts) { return joined(PartNames(parts)); }
+
+std::string ChangeName(Change change) {
+    switch (change) {
+        case Change::OnlyInA: return "onlyInA";
+        case Change::OnlyInB: return "onlyInB";
+        case Change::Renamed: return "renamed";
+        case Change::Redefined: return "redefined";
+    }
+    return {};
+}
+
+std::string DescribeDifference(const IndexDifference& d) {
+    const std::string head = d.table + ": ";
+    switch (d.change) {
+        case Change::OnlyInA: return head + DescribeIndex(*d.a) + " only in A";
+        case Change::OnlyInB: return head + DescribeIndex(*d.b) + " only in B";
+        case Change::Renamed:
+            return head + DescribeIndex(*d.a) + " in A is named " + d.b->name + " in B";
+        case Change::Redefined:
+            return head + d.a->name + " differs in " + DescribeParts(d.parts) + ": A " + DescribeIndex(*d.a) +
+                   ", B " + DescribeIndex(*d.b);
+    }
+    return head;
+}
+
+std::string DescribeSettings(const SettingDifference& d) {
+    std::string out = d.table + "." + d.field + ": ";
+    for (size_t i = 0; i < d.settings.size(); ++i)
+        out += (i ? "; " : "") + d.settings[i] + " A " + settingText(d.a, d.settings[i]) + ", B " +
+               settingText(d.b, d.settings[i]);
+    return out;
+}
+
+}  // namespace dex::indexdiff

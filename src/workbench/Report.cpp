@@ -1,0 +1,476 @@
+#include "Report.h"
+
+#include <cctype>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "Version.h"
+#include "modCmpDB.h"
+
+namespace dex::report {
+
+namespace {
+
+namespace fs = std::filesystem;
+using indexdiff::StructureDiff;
+
+constexpr int kColumns = modCmpDB::kColumns;
+constexpr int kMark = modCmpDB::kMarkColumn;
+// Lower header texts of one side's eleven columns, as the window shows them.
+const char* const kSideLabels[11] = {"테이블명", "P", "F", "I", "필드명", "Type", "Size", "Def", "Null", "Zro", "RKEY"};
+const char* const kMarkLabel = "비교";
+// The mark column's own colours in the window.
+constexpr Color kMarkBack = 0x00FFFF80, kMarkFore = 0x000000FF;
+
+std::string nowText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &local);
+    return buf;
+}
+
+GridRow snapshotRow(const Grid& grid, int r) {
+    GridRow row;
+    row.row = r;
+    row.hidden = grid.rowHidden(r);
+    for (int c = 1; c <= kColumns; ++c) {
+        row.cells.push_back(modCmpDB::GetCellText(grid, c, r));
+        row.colors.push_back(grid.backColor(c, r));
+    }
+    return row;
+}
+
+bool hasField(const std::vector<TableDef>& tables, const std::string& key) {
+    for (const auto& t : tables)
+        for (const auto& f : t.fields)
+            if (equalsNoCase(t.name + "." + f.name, key)) return true;
+    return false;
+}
+
+bool involves(const std::optional<IndexDef>& index, const std::string& field) {
+    if (!index) return false;
+    for (const auto& f : index->fields)
+        if (equalsNoCase(f, field)) return true;
+    return false;
+}
+
+std::string yesNo(const std::string& mark) { return mark.empty() ? "no" : "yes"; }
+
+// A row whose one side is empty: the field is on one side only, or the other
+// side has it on another row (the two sides' fields are in another order).
+std::string describeFacingEmpty(const std::string& key, bool presentInA, const LoadedStructures* s) {
+    const char* present = presentInA ? "A" : "B";
+    const char* other = presentInA ? "B" : "A";
+    if (s && s->complete() && !hasField(presentInA ? s->tablesB : s->tablesA, key))
+        return key + " only in " + present;
+    return key + " faces no field: " + other + " has it on another row (the fields' order differs)";
+}
+
+std::string describeRow(const GridRow& row, const LoadedStructures* s, const std::optional<StructureDiff>& diff) {
+    const std::string& keyA = row.cells[10];
+    const std::string& keyB = row.cells[22];
+    if (keyA.empty() && keyB.empty()) return {};
+    if (keyA.empty() || keyB.empty()) return describeFacingEmpty(keyA.empty() ? keyB : keyA, keyB.empty(), s);
+    if (!equalsNoCase(keyA, keyB)) return "A " + keyA + " faces B " + keyB + " (the fields' order differs)";
+    std::string out;
+    static const std::pair<int, const char*> marks[] = {{2, "primary key"}, {3, "foreign key"}, {4, "index"}};
+    for (const auto& [col, name] : marks) {
+        const std::string& a = row.cells[col - 1];
+        const std::string& b = row.cells[col + 11];
+        if (upperText(a) != upperText(b)) out += (out.empty() ? "" : "; ") + std::string(name) + ": A " + yesNo(a) + ", B " + yesNo(b);
+    }
+    if (diff)
+        for (const auto& d : diff->indexes)
+            if (equalsNoCase(d.table, row.cells[0]) && (involves(d.a, row.cells[4]) || involves(d.b, row.cells[4])))
+                out += (out.empty() ? "" : "; ") + indexdiff::DescribeDifference(d);
+    return out;
+}
+
+// ---- HTML ----
+
+const char* const kStyle = R"(@page { size: A4; margin: 12mm 10mm; }
+body { font-family: "NanumGothic", "Malgun Gothic", "Noto Sans CJK KR", sans-serif; font-size: 10pt; color: #000000; }
+h1 { font-size: 15pt; margin: 0 0 6pt 0; }
+h2 { font-size: 12pt; margin: 14pt 0 4pt 0; page-break-after: avoid; }
+table { border-collapse: collapse; margin-bottom: 6pt; width: 100%; }
+th, td { border: 0.5pt solid #666666; padding: 1pt 3pt; vertical-align: top; text-align: left; }
+th { background-color: #E8E8E8; }
+table.grid { font-size: 7pt; }
+table.list { font-size: 8.5pt; }
+table.meta th { width: 18%; }
+thead { display: table-header-group; }
+tr { page-break-inside: avoid; }
+td.path { word-break: break-all; }
+p.none { font-style: italic; }
+@media print { body { -webkit-print-color-adjust: exact; print-color-adjust: exact; } }
+)";
+
+void htmlMeta(std::ostream& out, const ReportData& d) {
+    auto row = [&out](const std::string& head, const std::string& value, const char* cls = nullptr) {
+        out << "<tr><th>" << HtmlEscape(head) << "</th><td" << (cls ? std::string(" class=\"") + cls + "\"" : "") << ">"
+            << HtmlEscape(value) << "</td></tr>\n";
+    };
+    out << "<table class=\"meta\">\n";
+    row("A", d.requestedA.empty() ? d.pathA : d.requestedA, "path");
+    row("B", d.requestedB.empty() ? d.pathB : d.requestedB, "path");
+    if (!d.requestedA.empty() && d.requestedA != d.pathA) row("Compared copy of A", d.pathA, "path");
+    if (!d.requestedB.empty() && d.requestedB != d.pathB) row("Compared copy of B", d.pathB, "path");
+    row("Product", d.product.empty() ? "(none: the files were compared as they are)" : d.product);
+    row("Date", d.createdAt);
+    row("Program", "Dexmira " + d.version);
+    row("Result", d.resultMessage());
+    out << "</table>\n";
+}
+
+void htmlCell(std::ostream& out, const GridRow& row, int col) {
+    out << "<td";
+    if (col == kMark) out << " class=\"mark\"";
+    else if (const auto& c = row.colors[static_cast<size_t>(col - 1)]) out << " style=\"background-color:" << CssColor(*c) << "\"";
+    out << ">" << HtmlEscape(row.cells[static_cast<size_t>(col - 1)]) << "</td>";
+}
+
+void htmlGrid(std::ostream& out, const ReportData& d) {
+    out << "<h2>Marked rows (" << d.count << ")</h2>\n";
+    if (d.count == 0) {
+        out << "<p class=\"none\">No row is marked.</p>\n";
+        return;
+    }
+    out << "<table class=\"grid\">\n<thead>\n<tr><th rowspan=\"2\">#</th><th colspan=\"10\">A</th><th rowspan=\"2\">"
+        << kMarkLabel << "</th><th colspan=\"10\">B</th><th rowspan=\"2\">Difference</th></tr>\n<tr>";
+    for (int side = 0; side < 2; ++side)
+        for (int i = 0; i < 10; ++i) out << "<th>" << HtmlEscape(kSideLabels[i]) << "</th>";
+    out << "</tr>\n</thead>\n<tbody>\n";
+    for (const auto& row : d.rows) {
+        if (!row.marked()) continue;
+        out << "<tr><td>" << row.row << "</td>";
+        for (int c = 1; c <= 10; ++c) htmlCell(out, row, c);
+        htmlCell(out, row, kMark);
+        for (int c = 13; c <= 22; ++c) htmlCell(out, row, c);
+        out << "<td>" << HtmlEscape(row.difference) << "</td></tr>\n";
+    }
+    out << "</tbody>\n</table>\n";
+}
+
+std::string indexCell(const std::optional<IndexDef>& index) {
+    return index ? indexdiff::DescribeIndex(*index) : std::string("-");
+}
+
+std::string changeText(const indexdiff::IndexDifference& d) {
+    switch (d.change) {
+        case indexdiff::Change::OnlyInA: return "only in A";
+        case indexdiff::Change::OnlyInB: return "only in B";
+        case indexdiff::Change::Renamed: return "same definition, another name";
+        case indexdiff::Change::Redefined: return "same name, another definition: " + indexdiff::DescribeParts(d.parts);
+    }
+    return {};
+}
+
+void htmlTablesOnOneSide(std::ostream& out, const StructureDiff& s) {
+    for (const auto* side : {"A", "B"}) {
+        const auto& names = side[0] == 'A' ? s.tablesOnlyInA : s.tablesOnlyInB;
+        if (names.empty()) continue;
+        out << "<p>Tables only in " << side << ": ";
+        for (size_t i = 0; i < names.size(); ++i) out << (i ? ", " : "") << HtmlEscape(names[i]);
+        out << "</p>\n";
+    }
+}
+
+void htmlStructure(std::ostream& out, const ReportData& d) {
+    out << "<h2>Keys and indexes</h2>\n";
+    if (!d.structure) {
+        out << "<p class=\"none\">The structures were not kept for this run.</p>\n";
+        return;
+    }
+    const StructureDiff& s = *d.structure;
+    htmlTablesOnOneSide(out, s);
+    if (s.indexes.empty()) {
+        out << "<p class=\"none\">The tables on both sides have the same keys and indexes.</p>\n";
+    } else {
+        out << "<table class=\"list\">\n<thead><tr><th>Table</th><th>Difference</th><th>A</th><th>B</th></tr></thead>\n<tbody>\n";
+        for (const auto& x : s.indexes)
+            out << "<tr><td>" << HtmlEscape(x.table) << "</td><td>" << HtmlEscape(changeText(x)) << "</td><td>"
+                << HtmlEscape(indexCell(x.a)) << "</td><td>" << HtmlEscape(indexCell(x.b)) << "</td></tr>\n";
+        out << "</tbody>\n</table>\n";
+    }
+    out << "<h2>Field settings</h2>\n";
+    if (s.settings.empty()) {
+        out << "<p class=\"none\">The fields on both sides have the same settings.</p>\n";
+        return;
+    }
+    out << "<table class=\"list\">\n<thead><tr><th>Field</th><th>Differences</th></tr></thead>\n<tbody>\n";
+    for (const auto& x : s.settings) {
+        std::string text = indexdiff::DescribeSettings(x);
+        text = text.substr(text.find(": ") + 2);
+        out << "<tr><td>" << HtmlEscape(x.table + "." + x.field) << "</td><td>" << HtmlEscape(text) << "</td></tr>\n";
+    }
+    out << "</tbody>\n</table>\n";
+}
+
+// ---- JSON ----
+
+void jsonNames(std::ostream& out, const std::vector<std::string>& names) {
+    out << "[";
+    for (size_t i = 0; i < names.size(); ++i) out << (i ? "," : "") << JsonString(names[i]);
+    out << "]";
+}
+
+void jsonIndex(std::ostream& out, const std::optional<IndexDef>& ix) {
+    if (!ix) {
+        out << "null";
+        return;
+    }
+    auto flag = [](bool b) { return b ? "true" : "false"; };
+    out << "{\"name\":" << JsonString(ix->name) << ",\"primary\":" << flag(ix->primary) << ",\"foreign\":"
+        << flag(ix->foreign) << ",\"unique\":" << flag(ix->unique) << ",\"fields\":";
+    jsonNames(out, ix->fields);
+    out << ",\"referencedTable\":" << JsonString(ix->referencedTable) << ",\"referencedFields\":";
+    jsonNames(out, ix->referencedFields);
+    out << "}";
+}
+
+void jsonField(std::ostream& out, const FieldDef& f) {
+    out << "{\"type\":" << JsonString(modCmpDB::TypeName(f.type)) << ",\"size\":" << f.size
+        << ",\"default\":" << JsonString(f.defaultValue) << ",\"required\":" << (f.required ? "true" : "false")
+        << ",\"zeroLength\":" << (f.allowZeroLength ? "true" : "false") << "}";
+}
+
+void jsonStructure(std::ostream& out, const ReportData& d) {
+    out << ",\"product\":" << JsonString(d.product) << ",\"created\":" << JsonString(d.createdAt)
+        << ",\"version\":" << JsonString(d.version);
+    if (!d.structure) {
+        out << ",\"indexes\":null,\"settings\":null";
+        return;
+    }
+    const StructureDiff& s = *d.structure;
+    out << ",\"indexes\":{\"tablesOnlyInA\":";
+    jsonNames(out, s.tablesOnlyInA);
+    out << ",\"tablesOnlyInB\":";
+    jsonNames(out, s.tablesOnlyInB);
+    out << ",\"differences\":[";
+    for (size_t i = 0; i < s.indexes.size(); ++i) {
+        const auto& x = s.indexes[i];
+        out << (i ? "," : "") << "{\"table\":" << JsonString(x.table) << ",\"change\":"
+            << JsonString(indexdiff::ChangeName(x.change)) << ",\"differs\":";
+        jsonNames(out, indexdiff::PartNames(x.parts));
+        out << ",\"description\":" << JsonString(indexdiff::DescribeDifference(x)) << ",\"a\":";
+        jsonIndex(out, x.a);
+        out << ",\"b\":";
+        jsonIndex(out, x.b);
+        out << "}";
+    }
+    out << "]},\"settings\":[";
+    for (size_t i = 0; i < s.settings.size(); ++i) {
+        const auto& x = s.settings[i];
+        out << (i ? "," : "") << "{\"table\":" << JsonString(x.table) << ",\"field\":" << JsonString(x.field)
+            << ",\"differs\":";
+        jsonNames(out, x.settings);
+        out << ",\"description\":" << JsonString(indexdiff::DescribeSettings(x)) << ",\"a\":";
+        jsonField(out, x.a);
+        out << ",\"b\":";
+        jsonField(out, x.b);
+        out << "}";
+    }
+    out << "]";
+}
+
+std::string lowerExtension(const std::string& path) {
+    std::string ext = fs::u8path(path).extension().string();
+    for (auto& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return ext;
+}
+
+}  // namespace
+
+ReportData MakeReportData(const Grid& grid, const LoadedStructures* structures, std::vector<Message> messages) {
+    ReportData d;
+    d.pathA = grid.columnCount() >= 1 ? grid.headerText(1, true) : "";
+    d.pathB = grid.columnCount() >= 13 ? grid.headerText(13, true) : "";
+    d.createdAt = nowText();
+    d.version = DEXMIRA_VERSION_TEXT;
+    d.activeColumn = grid.activeColumn();
+    d.activeRow = grid.activeRow();
+    d.messages = std::move(messages);
+    if (structures && structures->complete())
+        d.structure = indexdiff::CompareStructures(structures->tablesA, structures->tablesB);
+    for (int r = 1; r <= grid.rowCount(); ++r) {
+        GridRow row = snapshotRow(grid, r);
+        if (row.marked()) {
+            ++d.count;
+            row.difference = describeRow(row, structures, d.structure);
+        }
+        d.rows.push_back(std::move(row));
+    }
+    return d;
+}
+
+std::string HtmlReport(const ReportData& d) {
+    std::ostringstream out;
+    out << "<!DOCTYPE html>\n<html lang=\"ko\">\n<head>\n<meta charset=\"utf-8\">\n<title>"
+        << HtmlEscape("Dexmira structure comparison " + d.createdAt) << "</title>\n<style>\n"
+        << kStyle << "td.mark { background-color: " << CssColor(kMarkBack) << "; color: " << CssColor(kMarkFore)
+        << "; text-align: center; font-weight: bold; }\n</style>\n</head>\n<body>\n<h1>Structure comparison</h1>\n";
+    htmlMeta(out, d);
+    htmlGrid(out, d);
+    htmlStructure(out, d);
+    out << "</body>\n</html>\n";
+    return out.str();
+}
+
+std::string CsvReport(const ReportData& d) {
+    std::string out = "\xEF\xBB\xBF";
+    for (int c = 1; c <= kColumns; ++c) {
+        const std::string label = c == kMark ? kMarkLabel
+                                  : c < kMark ? std::string("A ") + kSideLabels[c - 1]
+                                              : std::string("B ") + kSideLabels[c - kMark - 1];
+        out += CsvField(label) + ",";
+    }
+    out += "difference\r\n";
+    for (const auto& row : d.rows) {
+        if (!row.marked()) continue;
+        for (const auto& cell : row.cells) out += CsvField(cell) + ",";
+        out += CsvField(row.difference) + "\r\n";
+    }
+    return out;
+}
+
+void WriteCompareJson(std::ostream& out, const ReportData& d, bool withStructure) {
+    out << "{\"paths\":{\"A\":" << JsonString(d.pathA) << ",\"B\":" << JsonString(d.pathB) << "},\"rows\":[";
+    for (size_t i = 0; i < d.rows.size(); ++i) {
+        const GridRow& row = d.rows[i];
+        out << (i ? "," : "") << "{\"row\":" << row.row << ",\"hidden\":" << (row.hidden ? "true" : "false")
+            << ",\"cells\":";
+        jsonNames(out, row.cells);
+        out << ",\"colors\":{";
+        bool first = true;
+        for (size_t c = 0; c < row.colors.size(); ++c)
+            if (row.colors[c]) {
+                out << (first ? "" : ",") << "\"" << c + 1 << "\":" << JsonString(VbColor(*row.colors[c]));
+                first = false;
+            }
+        out << "}}";
+    }
+    out << "],\"count\":" << d.count << ",\"active\":{\"column\":" << d.activeColumn << ",\"row\":" << d.activeRow
+        << "},\"messages\":[";
+    for (size_t i = 0; i < d.messages.size(); ++i) {
+        const Message& m = d.messages[i];
+        out << (i ? "," : "") << "{\"title\":" << JsonString(m.title) << ",\"text\":" << JsonString(m.text)
+            << ",\"icon\":" << JsonString(IconName(m.icon)) << "}";
+    }
+    out << "]";
+    if (withStructure) jsonStructure(out, d);
+    out << "}";
+}
+
+bool IsReportPath(const std::string& path) {
+    const std::string ext = lowerExtension(path);
+    return ext == ".html" || ext == ".htm" || ext == ".csv" || ext == ".json";
+}
+
+void WriteReport(const std::string& path, const ReportData& data) {
+    const std::string ext = lowerExtension(path);
+    std::string text;
+    if (ext == ".html" || ext == ".htm") {
+        text = HtmlReport(data);
+    } else if (ext == ".csv") {
+        text = CsvReport(data);
+    } else if (ext == ".json") {
+        std::ostringstream out;
+        WriteCompareJson(out, data, true);
+        text = out.str() + "\n";
+    } else {
+        throw std::runtime_error("The report '" + path + "' must end in .html, .csv or .json.");
+    }
+    WriteWholeFile(path, text, "The report");
+}
+
+void WriteWholeFile(const std::string& path, const std::string& text, const std::string& what) {
+    const fs::path target = fs::u8path(path);
+    const fs::path part = fs::u8path(path + ".part");
+    std::error_code ec;
+    {
+        std::ofstream out(part, std::ios::binary | std::ios::trunc);
+        out << text;
+        out.close();
+        if (out) fs::rename(part, target, ec);
+        else ec = std::make_error_code(std::errc::io_error);
+    }
+    if (!ec) return;
+    std::error_code ignored;
+    fs::remove(part, ignored);
+    throw std::runtime_error(what + " '" + path + "' could not be written (" + ec.message() + ").");
+}
+
+std::string JsonString(const std::string& s) {
+    std::string r = "\"";
+    for (unsigned char c : s) {
+        switch (c) {
+            case '"': r += "\\\""; break;
+            case '\\': r += "\\\\"; break;
+            case '\n': r += "\\n"; break;
+            case '\r': r += "\\r"; break;
+            case '\t': r += "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                    r += buf;
+                } else {
+                    r += static_cast<char>(c);
+                }
+        }
+    }
+    return r + "\"";
+}
+
+std::string HtmlEscape(const std::string& s) {
+    std::string r;
+    for (char c : s) {
+        switch (c) {
+            case '<': r += "&lt;"; break;
+            case '>': r += "&gt;"; break;
+            case '&': r += "&amp;"; break;
+            case '"': r += "&quot;"; break;
+            case '\'': r += "&#39;"; break;
+            default: r += c;
+        }
+    }
+    return r;
+}
+
+std::string CsvField(const std::string& s) {
+    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    std::string r = "\"";
+    for (char c : s) r += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return r + "\"";
+}
+
+std::string CssColor(Color color) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "#%02X%02X%02X", color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+    return buf;
+}
+
+std::string VbColor(Color color) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "&H%08X", color);
+    return buf;
+}
+
+std::string IconName(Icon icon) {
+    switch (icon) {
+        case Icon::Information: return "information";
+        case Icon::Warning: return "warning";
+        case Icon::Critical: return "critical";
+        case Icon::Question: return "question";
+        case Icon::None: break;
+    }
+    return "none";
+}
+
+}  // namespace dex::report

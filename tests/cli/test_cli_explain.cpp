@@ -1,0 +1,221 @@
+// compare --report and --fix-sql on two stores that have drifted apart in
+// every way an index can, and the fix scripts applied with exec.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "RunProgram.h"
+#include "UniqueFolder.h"
+
+namespace fs = std::filesystem;
+using dex::test::readWhole;
+using dex::test::runProgram;
+
+namespace {
+
+const char* const kReference =
+    "CREATE TABLE custgroup (code LONG NOT NULL, name VARCHAR(20), PRIMARY KEY (code))\n"
+    "CREATE TABLE grp2 (code LONG NOT NULL, name VARCHAR(20), PRIMARY KEY (code))\n"
+    "CREATE TABLE region (id LONG NOT NULL, zone LONG NOT NULL, PRIMARY KEY (id, zone))\n"
+    "CREATE TABLE customer (code VARCHAR(6) NOT NULL, name VARCHAR(50), gcode LONG, rid LONG, rzone LONG, "
+    "PRIMARY KEY (code))\n"
+    "CREATE TABLE orders (id LONG NOT NULL, gcode LONG, PRIMARY KEY (id))\n"
+    "CREATE TABLE memo_a (id LONG)\n"
+    "CREATE TABLE 거래처 (코드 LONG NOT NULL, 이름 VARCHAR(20), PRIMARY KEY (코드))\n"
+    "CREATE INDEX idx_name ON customer (name)\n"
+    "CREATE INDEX idx_mix ON customer (name, gcode)\n"
+    "CREATE INDEX idx_rid ON customer (rid)\n"
+    "CREATE INDEX ix_grp_name ON custgroup (name)\n"
+    "CREATE INDEX ix_이름 ON 거래처 (이름)\n"
+    "ALTER TABLE customer ADD CONSTRAINT fk_cust_group FOREIGN KEY (gcode) REFERENCES custgroup (code)\n"
+    "ALTER TABLE customer ADD CONSTRAINT fk_cust_region FOREIGN KEY (rid, rzone) REFERENCES region (id, zone)\n"
+    "ALTER TABLE orders ADD CONSTRAINT fk_order_group FOREIGN KEY (gcode) REFERENCES custgroup (code)\n";
+
+// Every kind of difference: a renamed primary key that another table's
+// foreign key depends on, a renamed index, a composite key in another order,
+// an index unique on one side, a foreign key to another table, indexes that
+// mark the same fields "I" differently, an index on one side, a table on one
+// side, field settings.
+const char* const kDrifted =
+    "CREATE TABLE custgroup (code LONG NOT NULL, name VARCHAR(20), CONSTRAINT pk_group PRIMARY KEY (code))\n"
+    "CREATE TABLE grp2 (code LONG NOT NULL, name VARCHAR(20), PRIMARY KEY (code))\n"
+    "CREATE TABLE region (id LONG NOT NULL, zone LONG NOT NULL, PRIMARY KEY (zone, id))\n"
+    "CREATE TABLE customer (code VARCHAR(6) NOT NULL, name VARCHAR(40) DEFAULT \"<x>\", gcode LONG, rid LONG, "
+    "rzone LONG, PRIMARY KEY (code))\n"
+    "CREATE TABLE orders (id LONG NOT NULL, gcode LONG, PRIMARY KEY (id))\n"
+    "CREATE TABLE memo_b (id LONG)\n"
+    "CREATE TABLE 거래처 (코드 LONG NOT NULL, 이름 VARCHAR(20), PRIMARY KEY (코드))\n"
+    "CREATE UNIQUE INDEX idx_name ON customer (name)\n"
+    "CREATE INDEX idx_g ON customer (gcode)\n"
+    "CREATE INDEX ix_gname ON custgroup (name)\n"
+    "ALTER TABLE customer ADD CONSTRAINT fk_cust_group FOREIGN KEY (gcode) REFERENCES grp2 (code)\n"
+    "ALTER TABLE customer ADD CONSTRAINT fk_cust_region FOREIGN KEY (rzone, rid) REFERENCES region (zone, id)\n"
+    "ALTER TABLE orders ADD CONSTRAINT fk_order_group FOREIGN KEY (gcode) REFERENCES custgroup (code)\n"
+    "INSERT INTO custgroup (code) VALUES (1)\n"
+    "INSERT INTO grp2 (code) VALUES (1)\n"
+    "INSERT INTO region (id, zone) VALUES (1, 2)\n"
+    "INSERT INTO customer (code, name, gcode, rid, rzone) VALUES ('c1', 'n', 1, 1, 2)\n"
+    "INSERT INTO orders (id, gcode) VALUES (1, 1)\n";
+
+class Explain : public ::testing::Test {
+protected:
+    Explain() : dir(dex::test::makeUniqueFolder("dexmira_explain")) {}
+    ~Explain() override { fs::remove_all(dir); }
+
+    std::string path(const std::string& name) const { return (dir / name).string(); }
+    dex::test::ProgramResult dexmira(const std::vector<std::string>& args, const std::string& input = "") {
+        return runProgram(DEXMIRA_BIN, args, input);
+    }
+    void makeStore(const std::string& p, const std::string& script) {
+        ASSERT_EQ(dexmira({"create", p, "--password", "kt5316"}).status, 0);
+        auto r = dexmira({"exec", p, "--password", "kt5316"}, script);
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+    // The index-level comparison of a JSON report: its "indexes" member.
+    std::string indexesOf(const std::string& jsonReport) {
+        const std::string text = readWhole(jsonReport);
+        const size_t at = text.find("\"indexes\":");
+        return at == std::string::npos ? "" : text.substr(at, text.find(",\"settings\":", at) - at);
+    }
+
+    fs::path dir;
+};
+
+// Fields of an RFC 4180 text, record by record.
+std::vector<std::vector<std::string>> readCsv(const std::string& text) {
+    std::vector<std::vector<std::string>> records(1, std::vector<std::string>(1));
+    bool quoted = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted && c == '"' && i + 1 < text.size() && text[i + 1] == '"') records.back().back() += text[++i];
+        else if (c == '"') quoted = !quoted;
+        else if (!quoted && c == ',') records.back().emplace_back();
+        else if (!quoted && c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') records.emplace_back(1), ++i;
+        else records.back().back() += c;
+    }
+    if (records.back().size() == 1 && records.back()[0].empty()) records.pop_back();
+    return records;
+}
+
+}  // namespace
+
+TEST_F(Explain, ReportsInThreeFormats) {
+    const std::string a = path("a.mdb"), b = path("b.mdb");
+    makeStore(a, kReference);
+    makeStore(b, kDrifted);
+    for (const char* ext : {"html", "csv", "json"}) {
+        auto r = dexmira({"compare", a, b, "--report", path(std::string("r.") + ext)});
+        EXPECT_EQ(r.status, 1) << r.err;
+    }
+
+    const std::string html = readWhole(path("r.html"));
+    EXPECT_NE(html.find("<meta charset=\"utf-8\">"), std::string::npos);
+    EXPECT_NE(html.find("@page { size: A4"), std::string::npos);
+    EXPECT_EQ(html.find("<script"), std::string::npos);
+    EXPECT_NE(html.find("<tr><th>A</th><td class=\"path\">" + a + "</td></tr>"), std::string::npos);
+    EXPECT_NE(html.find("<tr><th>Result</th><td>2건의 다른곳이 발견 되었습니다.</td></tr>"), std::string::npos);
+    EXPECT_NE(html.find("<tr><td>15</td><td>거래처</td><td></td><td></td><td style=\"background-color:#FF0000\">v</td>"
+                        "<td>이름</td>"),
+              std::string::npos)
+        << html;
+    EXPECT_NE(html.find("<tr><td>customer</td><td>only in B</td><td>-</td><td>index idx_g (gcode)</td></tr>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<tr><td>customer.name</td><td>size A 50, B 40; default A (none), B &quot;&lt;x&gt;&quot;</td></tr>"),
+              std::string::npos);
+
+    const std::string csvText = readWhole(path("r.csv"));
+    ASSERT_EQ(csvText.substr(0, 3), "\xEF\xBB\xBF");
+    const auto csv = readCsv(csvText.substr(3));
+    ASSERT_EQ(csv.size(), 3u);
+    ASSERT_EQ(csv[0].size(), 24u);
+    EXPECT_EQ(csv[0][0], "A 테이블명");
+    EXPECT_EQ(csv[0][23], "difference");
+    EXPECT_EQ(csv[1][10], "customer.rid");
+    EXPECT_EQ(csv[1][3], "v");
+    EXPECT_EQ(csv[1][15], "");
+    EXPECT_EQ(csv[2][23], "index: A yes, B no; 거래처: index ix_이름 (이름) only in A");
+
+    const std::string json = readWhole(path("r.json"));
+    EXPECT_NE(json.find("\"count\":2,\"active\":{\"column\":12,\"row\":6}"), std::string::npos);
+    EXPECT_NE(json.find("\"indexes\":{\"tablesOnlyInA\":[\"memo_a\"],\"tablesOnlyInB\":[\"memo_b\"],\"differences\":["
+                        "{\"table\":\"custgroup\",\"change\":\"renamed\",\"differs\":[]"),
+              std::string::npos);
+    EXPECT_NE(json.find("{\"table\":\"region\",\"change\":\"redefined\",\"differs\":[\"field order\"]"), std::string::npos);
+    EXPECT_NE(json.find("\"settings\":[{\"table\":\"customer\",\"field\":\"name\",\"differs\":[\"size\",\"default\"]"),
+              std::string::npos);
+
+    auto oneSided = dexmira({"compare", a, b, "--one-sided"});
+    EXPECT_EQ(oneSided.err, "4건의 다른곳이 발견 되었습니다.\n");
+    EXPECT_NE(oneSided.out.find("   10  memo_a.id [...]         !  (none)\n"), std::string::npos) << oneSided.out;
+}
+
+TEST_F(Explain, FixScriptsOfBothDirectionsLeaveNoIndexDifference) {
+    const std::string a = path("a.mdb"), b = path("b.mdb");
+    makeStore(a, kReference);
+    makeStore(b, kDrifted);
+    for (const char* target : {"B", "A"}) {
+        SCOPED_TRACE(target);
+        const std::string script = path(std::string("fix") + target + ".sql");
+        auto r = dexmira({"compare", a, b, "--fix-sql", script, "--fix-target", target});
+        ASSERT_EQ(r.status, 1) << r.err;
+        const std::string text = readWhole(script);
+        // The foreign key that depends on the renamed key goes first and comes back last.
+        const size_t dropFk = text.find("ALTER TABLE [orders] DROP CONSTRAINT [fk_order_group]\n");
+        const size_t dropKey = text.find("ALTER TABLE [custgroup] DROP CONSTRAINT");
+        const size_t addKey = text.find("ALTER TABLE [custgroup] ADD CONSTRAINT");
+        const size_t addFk = text.find("ALTER TABLE [orders] ADD CONSTRAINT [fk_order_group] FOREIGN KEY ([gcode]) "
+                                       "REFERENCES [custgroup] ([code])\n");
+        ASSERT_NE(addFk, std::string::npos) << text;
+        EXPECT_LT(dropFk, dropKey);
+        EXPECT_LT(dropKey, addKey);
+        EXPECT_LT(addKey, addFk);
+
+        const std::string copy = path(std::string("copy") + target + ".mdb");
+        fs::copy_file(target[0] == 'B' ? b : a, copy);
+        auto applied = dexmira({"exec", copy, "--password", "kt5316"}, text);
+        ASSERT_EQ(applied.status, 0) << applied.err << text;
+
+        const std::string report = path(std::string("after") + target + ".json");
+        auto again = target[0] == 'B' ? dexmira({"compare", a, copy, "--report", report})
+                                      : dexmira({"compare", copy, b, "--report", report});
+        EXPECT_EQ(again.status, 0) << again.out;
+        EXPECT_EQ(indexesOf(report),
+                  "\"indexes\":{\"tablesOnlyInA\":[\"memo_a\"],\"tablesOnlyInB\":[\"memo_b\"],\"differences\":[]}");
+    }
+}
+
+TEST_F(Explain, FixScriptIsEmptyWithoutDifferences) {
+    const std::string a = path("a.mdb"), b = path("b.mdb");
+    makeStore(a, kReference);
+    makeStore(b, kReference);
+    auto r = dexmira({"compare", a, b, "--fix-sql", path("fix.sql")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_TRUE(fs::exists(path("fix.sql")));
+    EXPECT_EQ(readWhole(path("fix.sql")), "");
+}
+
+TEST_F(Explain, OrphanRowsAreNamedBeforeTheForeignKey) {
+    const std::string tables =
+        "CREATE TABLE custgroup (code LONG NOT NULL, PRIMARY KEY (code))\n"
+        "CREATE TABLE customer (code VARCHAR(6) NOT NULL, gcode LONG, PRIMARY KEY (code))\n";
+    const std::string a = path("a.mdb"), b = path("b.mdb");
+    makeStore(a, tables + "ALTER TABLE customer ADD CONSTRAINT fk_cust_group FOREIGN KEY (gcode) REFERENCES custgroup (code)\n");
+    makeStore(b, tables + "INSERT INTO custgroup (code) VALUES (1)\n"
+                          "INSERT INTO customer (code, gcode) VALUES ('c1', 1)\n"
+                          "INSERT INTO customer (code, gcode) VALUES ('c2', NULL)\n"
+                          "INSERT INTO customer (code, gcode) VALUES ('c3', 9)\n");
+    auto r = dexmira({"compare", a, b, "--fix-sql", path("fix.sql")});
+    EXPECT_EQ(r.status, 1) << r.err;
+    const std::string text = readWhole(path("fix.sql"));
+    EXPECT_EQ(text,
+              "-- Makes the primary keys, foreign keys and indexes of B (" + b + ") those of A (" + a + ").\n"
+              "-- customer: foreign key fk_cust_group (gcode) references custgroup (code) only in A\n"
+              "-- customer holds 1 row whose ([gcode]) match no row of custgroup: this statement fails until it is "
+              "mended\n"
+              "ALTER TABLE [customer] ADD CONSTRAINT [fk_cust_group] FOREIGN KEY ([gcode]) REFERENCES [custgroup] "
+              "([code])\n");
+    auto applied = dexmira({"exec", b, "--password", "kt5316"}, text);
+    EXPECT_EQ(applied.status, 2);
+    EXPECT_NE(applied.err.find("violates referential integrity"), std::string::npos) << applied.err;
+}

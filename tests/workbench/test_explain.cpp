@@ -1,0 +1,164 @@
+// Below the grid: the structures a run keeps, the index-level comparison, the
+// fix script's planning and the mode that keeps one-sided fields.
+#include <gtest/gtest.h>
+
+#include "FakeEngine.h"
+#include "FixScript.h"
+#include "IndexDiff.h"
+#include "modCmpDB.h"
+
+using namespace dex;
+using namespace dex::test;
+
+namespace {
+
+class ExplainTest : public ::testing::Test {
+protected:
+    ExplainTest() : wb{grid, engine, dialogs, itemBar, overallBar, window} {
+        grid.setColumnCount(23);
+        wb.structures = &loaded;
+    }
+    int64_t compare(std::vector<TableDef> a, std::vector<TableDef> b) {
+        engine.files["A.mdb"].tables = std::move(a);
+        engine.files["B.mdb"].tables = std::move(b);
+        EXPECT_TRUE(modCmpDB::LoadDBStruct(wb, "A.mdb", true, "", ""));
+        EXPECT_TRUE(modCmpDB::LoadDBStruct(wb, "B.mdb", false, "", ""));
+        return modCmpDB::CompareStruct(wb);
+    }
+    // "table.field [PFI] | table.field [PFI]" of a row; "-" for an empty side.
+    std::string row(int r) const {
+        auto side = [&](int base) {
+            const std::string key = modCmpDB::GetCellText(grid, base + 11, r);
+            if (key.empty()) return std::string("-");
+            std::string marks;
+            for (int j = 2; j <= 4; ++j) marks += modCmpDB::GetCellText(grid, base + j, r).empty() ? "." : "v";
+            return key + " [" + marks + "]";
+        };
+        return side(0) + " " + modCmpDB::GetCellText(grid, 12, r) + "| " + side(12);
+    }
+    std::vector<std::string> descriptions(const indexdiff::StructureDiff& d) const {
+        std::vector<std::string> out;
+        for (const auto& x : d.indexes) out.push_back(indexdiff::DescribeDifference(x));
+        for (const auto& x : d.settings) out.push_back(indexdiff::DescribeSettings(x));
+        return out;
+    }
+
+    Grid grid;
+    FakeEngine engine;
+    RecordingDialogs dialogs;
+    ProgressBar itemBar, overallBar;
+    RecordingWindow window;
+    LoadedStructures loaded;
+    Workbench wb;
+};
+
+IndexDef uniqueIndex(const std::string& name, std::vector<std::string> fields) {
+    IndexDef ix = plainIndex(name, std::move(fields));
+    ix.unique = true;
+    return ix;
+}
+
+IndexDef references(IndexDef fk, const std::string& table, std::vector<std::string> fields) {
+    fk.referencedTable = table;
+    fk.referencedFields = std::move(fields);
+    return fk;
+}
+
+TableDef customer(std::vector<IndexDef> indexes) {
+    return TableDef{"customer", {textField("code", 6), textField("name", 50), longField("gcode")}, std::move(indexes)};
+}
+
+}  // namespace
+
+TEST_F(ExplainTest, RunKeepsWhatItLoadedAndExplainsWhatTheMarksHide) {
+    // Both sides mark name and gcode "I", through different indexes: the grid
+    // sees no difference, the index-level comparison does.
+    TableDef system{"MSysObjects", {longField("Id")}, {}};
+    const int64_t count = compare({system, customer({primaryKey({"code"}), plainIndex("idx_mix", {"name", "gcode"})})},
+                                  {customer({primaryKey({"code"}), plainIndex("idx_n", {"name"}), plainIndex("idx_g", {"gcode"})})});
+    EXPECT_EQ(count, 0);
+    ASSERT_TRUE(loaded.complete());
+    EXPECT_EQ(loaded.pathA, "A.mdb");
+    ASSERT_EQ(loaded.tablesA.size(), 1u) << "system tables are not kept, as they are not loaded";
+    EXPECT_EQ(descriptions(indexdiff::CompareStructures(loaded.tablesA, loaded.tablesB)),
+              (std::vector<std::string>{"customer: index idx_mix (name, gcode) only in A",
+                                        "customer: index idx_n (name) only in B",
+                                        "customer: index idx_g (gcode) only in B"}));
+
+    EXPECT_TRUE(modCmpDB::LoadDBStruct(wb, "B.mdb", true, "", ""));
+    EXPECT_FALSE(loaded.complete()) << "loading side A starts a new pair";
+}
+
+TEST_F(ExplainTest, EachKindOfIndexDifference) {
+    TableDef region{"Region", {longField("id"), longField("zone")}, {primaryKey({"id", "zone"})}};
+    TableDef regionB{"REGION", {longField("ID"), longField("zone")}, {primaryKey({"zone", "ID"})}};
+    TableDef grp{"grp", {longField("code")}, {primaryKey({"code"})}};
+    auto fkA = references(foreignKey("fk_cust_grp", {"gcode"}), "grp", {"code"});
+    auto fkB = references(foreignKey("FK_CUST_GRP", {"gcode"}), "region", {"id"});
+    TableDef a = customer({primaryKey({"code"}), plainIndex("idx_name", {"name"}), fkA});
+    TableDef b = customer({IndexDef{"pk_customer", true, false, true, {"CODE"}, {}, {}}, uniqueIndex("idx_name", {"name"}), fkB});
+    b.fields[1] = FieldDef{"name", daotype::Text, 40, "\"\"", false, false};
+    b.fields[2] = FieldDef{"gcode", daotype::Integer, 2, "1", true, false};
+    TableDef onlyA{"memo_a", {longField("id")}, {}}, onlyB{"memo_b", {longField("id")}, {}};
+
+    const auto d = indexdiff::CompareStructures({a, grp, onlyA, region}, {b, grp, regionB, onlyB});
+    EXPECT_EQ(d.tablesOnlyInA, std::vector<std::string>{"memo_a"});
+    EXPECT_EQ(d.tablesOnlyInB, std::vector<std::string>{"memo_b"});
+    EXPECT_EQ(descriptions(d),
+              (std::vector<std::string>{
+                  "customer: primary key PrimaryKey (code) in A is named pk_customer in B",
+                  "customer: idx_name differs in unique: A index idx_name (name), B unique index idx_name (name)",
+                  "customer: fk_cust_grp differs in referenced table, referenced fields: A foreign key fk_cust_grp "
+                  "(gcode) references grp (code), B foreign key FK_CUST_GRP (gcode) references region (id)",
+                  "Region: PrimaryKey differs in field order: A primary key PrimaryKey (id, zone), B primary key "
+                  "PrimaryKey (zone, ID)",
+                  "customer.name: size A 50, B 40; required A yes, B no; zero-length A yes, B no",
+                  "customer.gcode: type A Long, B Integer; default A 0, B 1",
+              }));
+    EXPECT_EQ(d.indexes[2].parts, indexdiff::part::ReferencedTable | indexdiff::part::ReferencedFields);
+}
+
+TEST_F(ExplainTest, KeepingOneSidedFieldsMarksAndCountsThem) {
+    TableDef a{"t", {longField("x"), longField("y"), longField("z")}, {}};
+    TableDef b{"t", {longField("y"), longField("x")}, {}};
+    EXPECT_EQ(compare({a}, {b}), 1) << "by default z is left out and y, pushed below, is not examined";
+    EXPECT_EQ(modCmpDB::OneSidedModeLabel(false), "");
+
+    wb.keepOneSidedFields = true;
+    EXPECT_EQ(compare({a}, {b}), 3);
+    EXPECT_EQ(dialogs.shown.back().text, "3건의 다른곳이 발견 되었습니다.");
+    ASSERT_EQ(grid.rowCount(), 4);
+    EXPECT_EQ(row(1), "- !| t.y [...]");
+    EXPECT_EQ(row(2), "t.x [...] | t.x [...]");
+    EXPECT_EQ(row(3), "t.y [...] !| -");
+    EXPECT_EQ(row(4), "t.z [...] !| -");
+    EXPECT_EQ(grid.backColor(1, 4), modCmpDB::kPaleYellow);
+    EXPECT_EQ(grid.backColor(10, 4), modCmpDB::kPaleYellow);
+    EXPECT_EQ(grid.backColor(1, 3), std::nullopt) << "y is on both sides: it only faces a shifted row";
+    EXPECT_EQ(grid.backColor(17, 1), modCmpDB::kPaleBlue);
+    EXPECT_EQ(modCmpDB::OneSidedModeLabel(true), "한쪽에만 있는 필드 표시");
+}
+
+TEST_F(ExplainTest, FixScriptNamesWhatItCannotApply) {
+    LoadedStructures s;
+    s.pathA = "a.mdb";
+    s.pathB = "b.mdb";
+    TableDef grp{"grp", {longField("code")}, {primaryKey({"code"})}};
+    TableDef a = customer({primaryKey({"code"}), plainIndex("idx_memo", {"memo"}),
+                           references(foreignKey("fk_grp", {"gcode"}), "grp", {"code"})});
+    a.fields.push_back(textField("memo"));
+    s.tablesA = {a, grp};
+    s.tablesB = {customer({primaryKey({"code"})})};
+    EXPECT_EQ(fixscript::MakeFixScript(s, fixscript::Target::B, nullptr),
+              "-- Makes the primary keys, foreign keys and indexes of B (b.mdb) those of A (a.mdb).\n"
+              "-- table grp is only in A: tables are not created here\n"
+              "-- customer: index idx_memo (memo) only in A\n"
+              "-- cannot be applied (field memo is not in B's table customer): CREATE INDEX [idx_memo] ON "
+              "[customer] ([memo])\n"
+              "-- customer: foreign key fk_grp (gcode) references grp (code) only in A\n"
+              "-- cannot be applied (table grp is not in B): ALTER TABLE [customer] ADD CONSTRAINT [fk_grp] "
+              "FOREIGN KEY ([gcode]) REFERENCES [grp] ([code])\n");
+    s.tablesB = {customer({primaryKey({"code"})}), grp};
+    s.tablesA = s.tablesB;
+    EXPECT_EQ(fixscript::MakeFixScript(s, fixscript::Target::A, nullptr), "");
+}
