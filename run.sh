@@ -15,7 +15,10 @@ if [ "${1:-}" = "--gui" ]; then
 fi
 echo
 echo "== dexmira compare $A $B --product VelmoraII"
+REPORT=build/samples/report.html
 status=0
-build/src/app/dexmira compare "$A" "$B" --product VelmoraII 2>&1 || status=$?
+build/src/app/dexmira compare "$A" "$B" --product VelmoraII --report "$REPORT" 2>&1 || status=$?
 # Exit status 1 means differences were found, which is what the samples show.
 [ "$status" -le 1 ]
+echo
+echo "HTML report of the comparison: $(cd "$(dirname "$REPORT")" && pwd)/$(basename "$REPORT")"
