@@ -175,3 +175,23 @@ TEST_F(Hardening, PlantedLinksAndASecondRunNeverReachOtherFiles) {
 
 }  // namespace
 }  // namespace dex::test
+
+namespace dex::test {
+namespace {
+
+TEST_F(Hardening, CompactOfALinkCompactsItsTargetAndKeepsTheLink) {
+    makePair();
+    const fs::path target = dir / "reference.mdb", link = dir / "link.mdb";
+    fs::create_symlink(target, link);
+    auto r = dexmira({"compact", link.string(), "--yes"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::is_symlink(link)) << "the link was replaced by a file";
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(target)));
+    EXPECT_EQ(dexmira({"structure", link.string(), "--password", "kt5316"}).status, 0);
+    EXPECT_EQ(leftovers(), std::vector<std::string>{});
+    for (const auto& e : fs::directory_iterator(dir))
+        EXPECT_EQ(e.path().filename().string().find("_compactTemp"), std::string::npos) << e.path();
+}
+
+}  // namespace
+}  // namespace dex::test
