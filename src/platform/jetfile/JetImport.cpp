@@ -1,11 +1,6 @@
 #include "JetImport.h"
 
-#include <condition_variable>
-#include <deque>
-#include <exception>
 #include <filesystem>
-#include <mutex>
-#include <thread>
 
 #include "JetFile.h"
 #include "StoreBuilder.h"
@@ -80,100 +75,6 @@ DbError inTable(const std::string& table, const DbError& e) {
 
 }  // namespace
 
-namespace {
-
-// Rows handed from the thread that reads the Jet file to the thread that
-// writes the store, in batches, through a queue of bounded length: reading
-// (libmdb) and writing (SQLite) then overlap. Each side keeps its own
-// objects: the Jet file is read only by the reading thread once it started,
-// the store is written only by the calling thread.
-class RowPipe {
-public:
-    struct Item {
-        size_t table = 0;
-        std::vector<std::vector<Value>> rows;
-        bool tableEnd = false;
-        std::exception_ptr error;  // the reading failed: the last item
-    };
-
-    void push(Item item) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        room_.wait(lock, [this] { return items_.size() < kDepth || stopped_; });
-        if (stopped_) return;
-        items_.push_back(std::move(item));
-        ready_.notify_one();
-    }
-    Item pop() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        ready_.wait(lock, [this] { return !items_.empty(); });
-        Item item = std::move(items_.front());
-        items_.pop_front();
-        room_.notify_one();
-        return item;
-    }
-    // The writing side gave up: the reader stops at its next row.
-    void stop() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stopped_ = true;
-        room_.notify_all();
-    }
-    bool stopped() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return stopped_;
-    }
-
-private:
-    static constexpr size_t kDepth = 8;
-    std::mutex mutex_;
-    std::condition_variable ready_, room_;
-    std::deque<Item> items_;
-    bool stopped_ = false;
-};
-
-void readAllTables(JetFile& jet, const std::vector<StoreTableSpec>& specs, RowPipe& pipe) {
-    constexpr size_t kBatch = 512;
-    try {
-        for (size_t t = 0; t < specs.size() && !pipe.stopped(); ++t) {
-            RowPipe::Item item{t, {}, false, nullptr};
-            try {
-                jet.readRows(specs[t].name, [&](const std::vector<Value>& row) {
-                    item.rows.push_back(row);
-                    if (item.rows.size() == kBatch) {
-                        pipe.push(std::move(item));
-                        item = RowPipe::Item{t, {}, false, nullptr};
-                    }
-                    return !pipe.stopped();
-                });
-            } catch (const DbError& e) {
-                throw inTable(specs[t].name, e);
-            }
-            item.tableEnd = true;
-            pipe.push(std::move(item));
-        }
-    } catch (...) {
-        pipe.push(RowPipe::Item{0, {}, true, std::current_exception()});
-    }
-}
-
-// Stops and joins the reading thread however the writing ends.
-class ReaderThread {
-public:
-    ReaderThread(JetFile& jet, const std::vector<StoreTableSpec>& specs, RowPipe& pipe)
-        : pipe_(pipe), thread_([&jet, &specs, &pipe] { readAllTables(jet, specs, pipe); }) {}
-    ~ReaderThread() {
-        pipe_.stop();
-        thread_.join();
-    }
-    ReaderThread(const ReaderThread&) = delete;
-    ReaderThread& operator=(const ReaderThread&) = delete;
-
-private:
-    RowPipe& pipe_;
-    std::thread thread_;
-};
-
-}  // namespace
-
 void ImportJetFile(const std::string& jetPath, const std::string& storePath, const std::string& password,
                    const std::function<void(const ImportProgress&)>& onTable) {
     std::unique_ptr<JetFile> jet = openJetFile(jetPath, password);
@@ -184,23 +85,21 @@ void ImportJetFile(const std::string& jetPath, const std::string& storePath, con
 
     StoreBuilder store(storePath, schema.hasPassword ? password : std::string());
     for (const auto& spec : specs) store.createTable(spec);
-    RowPipe pipe;
-    {
-        ReaderThread reader(*jet, specs, pipe);
-        for (size_t t = 0; t < specs.size(); ++t) {
-            const StoreTableSpec& spec = specs[t];
-            ImportProgress progress{spec.name, static_cast<int>(t) + 1, static_cast<int>(specs.size()), 0};
-            auto writer = store.rows(spec);
-            for (bool end = false; !end;) {
-                RowPipe::Item item = pipe.pop();
-                if (item.error) std::rethrow_exception(item.error);
-                for (const auto& row : item.rows) writer.write(row);
-                progress.rows += static_cast<long long>(item.rows.size());
-                end = item.tableEnd;
-            }
-            store.createIndexes(spec);
-            if (onTable) onTable(progress);
+    int number = 0;
+    for (const auto& spec : specs) {
+        ImportProgress progress{spec.name, ++number, static_cast<int>(specs.size()), 0};
+        auto writer = store.rows(spec);
+        try {
+            jet->readRows(spec.name, [&](const std::vector<Value>& row) {
+                writer.write(row);
+                ++progress.rows;
+                return true;
+            });
+        } catch (const DbError& e) {
+            throw inTable(spec.name, e);
         }
+        store.createIndexes(spec);
+        if (onTable) onTable(progress);
     }
     store.finish();
 }
