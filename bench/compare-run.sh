@@ -21,17 +21,7 @@ command -v sqldiff >/dev/null || { echo "sqldiff not found (package sqlite3-tool
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT INT TERM
 
-now() { date +%s.%N; }
-median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
-# Runs a command $runs times; prints the median of its wall times.
-timed() {
-    i=0
-    while [ $i -lt "$runs" ]; do
-        t0=$(now); "$@"; t1=$(now)
-        echo "$t1 - $t0" | bc -l
-        i=$((i + 1))
-    done | median
-}
+. "$here/timing.sh"
 copy_both() { cp "$1" "$work/cp-a.mdb"; cp "$2" "$work/cp-b.mdb"; }
 schema_diff() { sqldiff --schema "$1" "$2" > "$work/sqldiff.out"; }
 

@@ -23,16 +23,7 @@ done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT INT TERM
 
-now() { date +%s.%N; }
-median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
-timed() {
-    i=0
-    while [ $i -lt "$runs" ]; do
-        t0=$(now); "$@"; t1=$(now)
-        echo "$t1 - $t0" | bc -l
-        i=$((i + 1))
-    done | median
-}
+. "$here/timing.sh"
 import_dexmira() { rm -f "$work/dx.mdb"; "$dexmira" import "$1" "$work/dx.mdb" --password kt5316 2>/dev/null; }
 import_mdbtools() {
     rm -f "$work/mt.db"

@@ -6,6 +6,7 @@
 #include "DbSession.h"
 #include "FileKind.h"
 #include "ErrorText.h"
+#include "CliHelp.h"
 #include "CliMigrate.h"
 #include "CompactOpen.h"
 #include "CliVersionInfo.h"
@@ -17,9 +18,9 @@ namespace dex::cli {
 
 namespace {
 
-bool rejectUnknown(const Args& args, std::ostream& err) {
+bool rejectUnknown(const Args& args, std::ostream& err, const std::string& command) {
     if (auto bad = args.unknownOption()) {
-        err << "unknown option " << *bad << "\n";
+        err << "unknown option " << *bad << "\n" << usageOf(command);
         return true;
     }
     return false;
@@ -31,11 +32,59 @@ std::string trimmed(const std::string& s) {
     return s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
 }
 
+std::string upperAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+// A statement that hands back rows: it opens with SELECT (or TRANSFORM) and
+// stores nothing (SELECT ... INTO makes a table and counts its rows).
+bool returnsRows(const std::string& sql) {
+    const std::string u = upperAscii(trimmed(sql));
+    const std::string first = u.substr(0, u.find_first_of(" \t\r\n("));
+    if (first != "SELECT" && first != "TRANSFORM") return false;
+    std::string spaced = u;
+    for (char& c : spaced)
+        if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+    return spaced.find(" INTO ") == std::string::npos;
+}
+
+std::string jsonValue(const Value& v) {
+    if (isNull(v)) return "null";
+    if (std::holds_alternative<int64_t>(v) || std::holds_alternative<double>(v)) return valueToText(v);
+    return jsonString(valueToText(v));
+}
+
+// The rows of an open row set: a header line of the column names, then one
+// tab-separated line per row; with json, one array of objects.
+void printRows(Recordset& rs, bool json, bool& firstJson, std::ostream& out) {
+    const int n = rs.fieldCount();
+    std::vector<std::string> names;
+    for (int i = 0; i < n; ++i) names.push_back(rs.fieldName(i));
+    if (!json) {
+        for (int i = 0; i < n; ++i) out << (i ? "\t" : "") << names[i];
+        out << "\n";
+    }
+    for (; !rs.eof(); rs.moveNext()) {
+        if (json) {
+            out << (firstJson ? "\n  {" : ",\n  {");
+            firstJson = false;
+            for (int i = 0; i < n; ++i)
+                out << (i ? ", " : "") << jsonString(names[i]) << ": " << jsonValue(rs.field(i));
+            out << "}";
+        } else {
+            for (int i = 0; i < n; ++i) out << (i ? "\t" : "") << valueToText(rs.field(i));
+            out << "\n";
+        }
+    }
+}
+
 }  // namespace
 
 int cmdCreate(Args args, std::ostream& err) {
     const std::string password = args.option("--password").value_or("");
-    if (rejectUnknown(args, err)) return kFailure;
+    if (rejectUnknown(args, err, "create")) return kFailure;
     if (args.rest().size() != 1) {
         err << "usage: dexmira create FILE [--password PW]\n";
         return kFailure;
@@ -51,7 +100,8 @@ int cmdCreate(Args args, std::ostream& err) {
 
 int cmdExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, std::ostream& err) {
     const std::string password = args.option("--password").value_or("");
-    if (rejectUnknown(args, err)) return kFailure;
+    const bool json = args.flag("--json");
+    if (rejectUnknown(args, err, "exec")) return kFailure;
     if (args.rest().empty()) {
         err << "usage: dexmira exec FILE [--password PW] [SQL ...]  (no SQL: one statement per line on stdin)\n";
         return kFailure;
@@ -69,21 +119,41 @@ int cmdExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, st
         err << errorFrame(e.number(), e.description(), "DBOpen", "Module modDBsub") << "\n";
         return kFailure;
     }
+    // With --json every SELECT's rows go into one array; other statements
+    // still print their count, on the error stream so the document stays whole.
+    bool firstJson = true;
+    if (json) out << "[";
+    auto finishJson = [&] {
+        if (json) out << (firstJson ? "]\n" : "\n]\n");
+    };
     for (auto& sql : statements) {
         try {
+            if (returnsRows(sql)) {
+                std::unique_ptr<Recordset> rs = session.query(sql);
+                if (rs->state() == Recordset::StateOpen && rs->fieldCount() > 0) {
+                    printRows(*rs, json, firstJson, out);
+                    modDBsub::DBCloseRS(rs);
+                    continue;
+                }
+                modDBsub::DBCloseRS(rs);
+                (json ? err : out) << 0 << "\n";
+                continue;
+            }
             const int32_t rows = modDBsub::DBExecute(session, sql);
-            out << rows << "\n";
+            (json ? err : out) << rows << "\n";
         } catch (const DbError& e) {
+            finishJson();
             err << "Error " << e.number() << " (" << e.description() << ") in: " << sql << "\n";
             return kFailure;
         }
     }
+    finishJson();
     return dialogs.messages().empty() ? kOk : kFailure;
 }
 
 int cmdImport(Args args, std::ostream& err) {
     const std::string password = args.option("--password").value_or("");
-    if (rejectUnknown(args, err)) return kFailure;
+    if (rejectUnknown(args, err, "import")) return kFailure;
     if (args.rest().size() != 2) {
         err << "usage: dexmira import JETFILE STORE [--password PW]\n";
         return kFailure;
@@ -109,7 +179,7 @@ int cmdImport(Args args, std::ostream& err) {
 
 int cmdCompact(DbEngine& engine, Args args, std::ostream& err) {
     const bool yes = args.flag("--yes");
-    if (rejectUnknown(args, err)) return kFailure;
+    if (rejectUnknown(args, err, "compact")) return kFailure;
     if (args.rest().size() != 1) {
         err << "usage: dexmira compact FILE [--yes]\n";
         return kFailure;
@@ -131,6 +201,10 @@ int run(DbEngine& engine, const std::vector<std::string>& all, std::ostream& out
     }
     const std::string command = all[0];
     Args args(std::vector<std::string>(all.begin() + 1, all.end()));
+    if (isCommand(command) && (args.flag("--help") || args.flag("-h"))) {
+        out << usageOf(command);
+        return kOk;
+    }
     if (command == "compare") return cmdCompare(engine, std::move(args), out, err);
     if (command == "structure") return cmdStructure(engine, std::move(args), out, err);
     if (command == "create") return cmdCreate(std::move(args), err);

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "Cli.h"
+#include "CliHelp.h"
 #include "CliSupport.h"
 #include "CompareRun.h"
 #include "FixScript.h"
@@ -119,7 +120,7 @@ int cmdCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err
     const auto fixPath = args.option("--fix-sql");
     const std::string fixTarget = upperText(args.option("--fix-target").value_or("B"));
     if (auto bad = args.unknownOption()) {
-        err << "unknown option " << *bad << "\n";
+        err << "unknown option " << *bad << "\n" << usageOf("compare");
         return kFailure;
     }
     if (reportPath && !report::IsReportPath(*reportPath)) {
@@ -171,7 +172,7 @@ int cmdStructure(DbEngine& engine, Args args, std::ostream& out, std::ostream& e
     const bool json = args.flag("--json");
     const std::string password = args.option("--password").value_or("");
     if (auto bad = args.unknownOption()) {
-        err << "unknown option " << *bad << "\n";
+        err << "unknown option " << *bad << "\n" << usageOf("structure");
         return kFailure;
     }
     if (args.rest().size() != 1) {

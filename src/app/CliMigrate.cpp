@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "CliHelp.h"
 #include "CliSupport.h"
 #include "DbSession.h"
 #include "ErrorText.h"
@@ -108,7 +109,7 @@ int cliMigrate(DbEngine& engine, const std::vector<std::string>& words, std::ost
     const std::optional<std::string> product = args.option("--product");
     const bool trace = args.flag("--trace-sql");
     if (auto bad = args.unknownOption()) {
-        err << "unknown option " << *bad << "\n" << kUsage;
+        err << "unknown option " << *bad << "\n" << cli::usageOf("migrate");
         return cli::kFailure;
     }
     if (args.rest().size() != 1 || !product) {

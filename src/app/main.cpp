@@ -1,24 +1,62 @@
 // dexmira: without a command it opens the window; with one it runs headless.
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "Cli.h"
+#include "CliHelp.h"
 #include "GuiMain.h"
 #include "AnyEngine.h"
 #include "ProductMigrator.h"
 #include "modAutoUpdateV1_Launcher.h"
 
+namespace {
+
+// A first argument that is neither a command nor an option opens the window
+// with it as a file when it names one (or looks like a path, as a desktop
+// hands over); anything else is a mistyped command.
+bool looksLikeFile(const std::string& word) {
+    std::error_code ec;
+    return std::filesystem::exists(word, ec) || word.find_first_of("/.") != std::string::npos;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    // Help and version never need a display: answered before any window exists.
+    if (!args.empty()) {
+        const std::string& first = args[0];
+        if (first == "--help" || first == "-h") {
+            std::cout << dex::cli::usage();
+            return dex::cli::kOk;
+        }
+        if (first == "--version") {
+            std::cout << dex::cli::versionText();
+            return dex::cli::kOk;
+        }
+        if (first == "help") {
+            if (args.size() == 1) {
+                std::cout << dex::cli::usage();
+                return dex::cli::kOk;
+            }
+            if (dex::cli::isCommand(args[1])) {
+                std::cout << dex::cli::usageOf(args[1]);
+                return dex::cli::kOk;
+            }
+            std::cerr << "unknown command '" << args[1] << "'\n" << dex::cli::usage();
+            return dex::cli::kFailure;
+        }
+    }
+    const bool windowWanted = args.empty() || args[0].rfind("-", 0) == 0 ||
+                              (!dex::cli::isCommand(args[0]) && looksLikeFile(args[0]));
     auto engine = dex::makeDatabaseEngine();
-    const bool windowWanted = args.empty() || args[0].rfind("--", 0) == 0;
     if (!windowWanted) {
         bool known = false;
         const int status = dex::cli::run(*engine, args, std::cout, std::cerr, known);
         if (known) return status;
-        std::cerr << "unknown command '" << args[0]
-                  << "'; commands: compare, structure, create, exec, import, migrate, compact, version-info (no command opens the window)\n";
+        std::cerr << "unknown command '" << args[0] << "'\n" << dex::cli::usage();
         return dex::cli::kFailure;
     }
     dex::GuiServices services;

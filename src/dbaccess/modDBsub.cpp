@@ -19,6 +19,7 @@ public:
     bool eof() const override { fail(); }
     int fieldCount() const override { fail(); }
     Value field(int) const override { fail(); }
+    std::string fieldName(int) const override { fail(); }
     long recordCount() const override { fail(); }
     void moveNext() override { fail(); }
     void close() override { fail(); }

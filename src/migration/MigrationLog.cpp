@@ -44,9 +44,19 @@ struct LocaleDeleter {
 
 }  // namespace
 
+// An installed program's folder (/usr/bin, /usr/local/bin, /opt/...): the
+// log never goes there, even when it is writable (as for root).
+static bool inSystemPrefix(const fs::path& folder) {
+    for (const char* prefix : {"/usr/", "/bin/", "/sbin/", "/opt/", "/snap/", "/app/"}) {
+        const std::string text = folder.string() + "/";
+        if (text.rfind(prefix, 0) == 0) return true;
+    }
+    return false;
+}
+
 fs::path DefaultLogFolder() {
     fs::path program = programFolder();
-    if (!program.empty() && access(program.c_str(), W_OK) == 0) return program;
+    if (!program.empty() && !inSystemPrefix(program) && access(program.c_str(), W_OK) == 0) return program;
     const char* xdg = std::getenv("XDG_DATA_HOME");
     if (xdg && *xdg && fs::path(xdg).is_absolute()) return fs::path(xdg) / "Dexmira";
     const char* home = std::getenv("HOME");

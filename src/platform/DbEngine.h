@@ -74,6 +74,8 @@ public:
     virtual bool eof() const = 0;
     virtual int fieldCount() const = 0;
     virtual Value field(int index) const = 0;  // throws when closed or at end of data
+    // The name of column index as the statement gave it; throws when closed.
+    virtual std::string fieldName(int index) const = 0;
     virtual long recordCount() const = 0;
     virtual void moveNext() = 0;
     virtual void close() = 0;

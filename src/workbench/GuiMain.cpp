@@ -50,6 +50,13 @@ bool parseOptions(const QStringList& args, GuiOptions& options) {
             if (!value(options.product)) return false;
         } else if (a == QLatin1String("--screenshot")) {
             if (!value(options.screenshot)) return false;
+        } else if (!a.startsWith(QLatin1Char('-')) && !options.pathA) {
+            options.pathA = a.toStdString();  // a file given as "dexmira A [B]"
+        } else if (!a.startsWith(QLatin1Char('-')) && !options.pathB) {
+            options.pathB = a.toStdString();
+        } else if (!a.startsWith(QLatin1Char('-'))) {
+            std::cerr << "dexmira: at most two files (box A and box B); also given: " << a.toStdString() << '\n';
+            return false;
         } else {
             std::cerr << "dexmira: unknown option " << a.toStdString() << '\n';
             return false;
@@ -120,6 +127,11 @@ bool savePng(QWidget& widget, const QString& file) {
 }
 
 }  // namespace
+
+bool applyCommandLine(Form1& form, const QStringList& args) {
+    GuiOptions options;
+    return parseOptions(args, options) && applyOptions(form, options);
+}
 
 int runGui(int argc, char** argv, DbEngine& engine) { return runGui(argc, argv, engine, GuiServices{}); }
 

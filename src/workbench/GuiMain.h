@@ -2,15 +2,25 @@
 // Starts the window: the program's entry when no command is given.
 #include <functional>
 
+#include <QStringList>
+
 #include "CompareRun.h"
 #include "DbEngine.h"
 #include "Dialogs.h"
 
+class Form1;
+
 namespace dex {
+
+// Fills the window's boxes and product from the options in args (args[0]
+// is the program), as runGui does once the window is shown; each box gets
+// its text as if typed. False, with a message on stderr, for a bad option.
+bool applyCommandLine(Form1& form, const QStringList& args);
 
 // Options (besides Qt's own):
 //   --gui                 accepted and ignored
 //   --path-a P, --path-b P  fill box A / box B once the window is shown
+//   FILE_A [FILE_B]       the same, as a desktop opens files with the program
 //   --product NAME        choose the list entry with that text
 //   --compare             run the comparison once the window is shown
 //   --screenshot FILE     after the comparison, save the window as PNG and quit;

@@ -47,6 +47,7 @@ public:
     bool eof() const override { return pos_ >= rows_.size(); }
     int fieldCount() const override { return rows_.empty() ? 0 : static_cast<int>(rows_[0].size()); }
     Value field(int index) const override;
+    std::string fieldName(int index) const override { return "Field" + std::to_string(index + 1); }
     long recordCount() const override { return static_cast<long>(rows_.size()); }
     void moveNext() override { ++pos_; }
     void close() override { open_ = false; }

@@ -34,8 +34,10 @@ inline std::string readWhole(const std::filesystem::path& p) {
 }
 
 // fileSizeLimit > 0: writes past that many bytes fail (EFBIG), as on a full disk.
+// unsetVariables: names removed from the child's environment (e.g. DISPLAY).
 inline ProgramResult runProgram(const std::string& exe, const std::vector<std::string>& args,
-                                const std::string& input = "", long fileSizeLimit = 0) {
+                                const std::string& input = "", long fileSizeLimit = 0,
+                                const std::vector<std::string>& unsetVariables = {}) {
     char tmpl[] = "/tmp/dex_run_XXXXXX";
     if (!::mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
     const std::filesystem::path dir(tmpl);
@@ -54,6 +56,7 @@ inline ProgramResult runProgram(const std::string& exe, const std::vector<std::s
             struct rlimit lim {static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
             ::setrlimit(RLIMIT_FSIZE, &lim);
         }
+        for (const auto& name : unsetVariables) ::unsetenv(name.c_str());
         std::vector<char*> argv{const_cast<char*>(exe.c_str())};
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);

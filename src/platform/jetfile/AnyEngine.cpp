@@ -1,5 +1,6 @@
 #include "AnyEngine.h"
 
+#include "ConnectionText.h"
 #include "FileKind.h"
 #include "JetFileEngine.h"
 
@@ -9,28 +10,7 @@ namespace {
 
 // The Data Source of an ADO connection string ("" when it has none).
 std::string dataSourceOf(const std::string& connectionString) {
-    size_t start = 0;
-    while (start <= connectionString.size()) {
-        size_t end = connectionString.find(';', start);
-        if (end == std::string::npos) end = connectionString.size();
-        std::string item = connectionString.substr(start, end - start);
-        const size_t eq = item.find('=');
-        if (eq != std::string::npos) {
-            std::string key = item.substr(0, eq);
-            key.erase(0, key.find_first_not_of(" \t"));
-            key.erase(key.find_last_not_of(" \t") + 1);
-            std::string upperKey;
-            for (char ch : key) upperKey += static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-            if (upperKey == "DATA SOURCE") {
-                std::string value = item.substr(eq + 1);
-                value.erase(0, value.find_first_not_of(" \t"));
-                value.erase(value.find_last_not_of(" \t") + 1);
-                return value;
-            }
-        }
-        start = end + 1;
-    }
-    return {};
+    return connectionSetting(parseConnectionText(connectionString), "DATA SOURCE");
 }
 
 class AnyEngine : public DbEngine {

@@ -1,5 +1,7 @@
 #include "JetFileEngine.h"
 
+#include "ConnectionText.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <map>
@@ -27,44 +29,14 @@ std::string upper(std::string s) {
     return s;
 }
 
-std::string trim(std::string s) {
-    s.erase(0, s.find_first_not_of(" \t"));
-    s.erase(s.find_last_not_of(" \t") + 1);
-    return s;
-}
-
-// "key=value;key=value": keys in upper case, blanks and surrounding quotes removed.
-std::map<std::string, std::string> parseSettings(const std::string& text) {
-    std::map<std::string, std::string> out;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find(';', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string item = text.substr(start, end - start);
-        if (const size_t eq = item.find('='); eq != std::string::npos) {
-            std::string value = trim(item.substr(eq + 1));
-            if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-                value = value.substr(1, value.size() - 2);
-            out[upper(trim(item.substr(0, eq)))] = value;
-        }
-        start = end + 1;
-    }
-    return out;
-}
-
-std::string setting(const std::map<std::string, std::string>& s, const std::string& key) {
-    auto it = s.find(key);
-    return it == s.end() ? std::string() : it->second;
-}
-
 // ---------------------------------------------------------------------------
 // Row sets
 
 // A row set read completely at open, as a client-side cursor gives it.
 class MaterializedRecordset : public Recordset {
 public:
-    MaterializedRecordset(int fields, std::vector<std::vector<Value>> rows)
-        : fields_(fields), rows_(std::move(rows)) {}
+    MaterializedRecordset(std::vector<std::string> names, std::vector<std::vector<Value>> rows)
+        : fields_(static_cast<int>(names.size())), names_(std::move(names)), rows_(std::move(rows)) {}
 
     int state() const override { return open_ ? StateOpen : StateClosed; }
     bool eof() const override { return requireOpen(), pos_ >= rows_.size(); }
@@ -84,6 +56,13 @@ public:
         if (eof()) throw DbError(kNoCurrentRecord, "Either BOF or EOF is True, or the current record has been deleted.");
         ++pos_;
     }
+    std::string fieldName(int index) const override {
+        requireOpen();
+        if (index < 0 || index >= fields_)
+            throw DbError(kItemNotFound, "Item cannot be found in the collection corresponding to the requested "
+                                         "name or ordinal.");
+        return names_[static_cast<size_t>(index)];
+    }
     void close() override { open_ = false; }
 
 private:
@@ -92,6 +71,7 @@ private:
     }
     bool open_ = true;
     int fields_;
+    std::vector<std::string> names_;
     std::vector<std::vector<Value>> rows_;
     size_t pos_ = 0;
 };
@@ -227,22 +207,25 @@ public:
         std::vector<size_t> picks;
         for (const auto& c : q.columns) picks.push_back(columnIndex(table, c));
         std::vector<std::vector<Value>> rows;
+        std::vector<std::string> all, picked;
+        for (const auto& c : table.columns) all.push_back(c.name);
+        for (size_t p : picks) picked.push_back(table.columns[p].name);
         switch (q.kind) {
             case SimpleQuery::AllColumns:
                 file_.readRows(table.name, [&](const std::vector<Value>& row) { return rows.push_back(row), true; });
-                return std::make_unique<MaterializedRecordset>(static_cast<int>(table.columns.size()), std::move(rows));
+                return std::make_unique<MaterializedRecordset>(std::move(all), std::move(rows));
             case SimpleQuery::Columns:
                 file_.readRows(table.name, [&](const std::vector<Value>& row) {
                     std::vector<Value> out;
                     for (size_t p : picks) out.push_back(row[p]);
                     return rows.push_back(std::move(out)), true;
                 });
-                return std::make_unique<MaterializedRecordset>(static_cast<int>(picks.size()), std::move(rows));
+                return std::make_unique<MaterializedRecordset>(std::move(picked), std::move(rows));
             case SimpleQuery::Count: {
                 int64_t count = 0;
                 file_.readRows(table.name, [&](const std::vector<Value>&) { return ++count, true; });
                 rows.push_back({Value{count}});
-                return std::make_unique<MaterializedRecordset>(1, std::move(rows));
+                return std::make_unique<MaterializedRecordset>(std::vector<std::string>{"Expr1000"}, std::move(rows));
             }
             case SimpleQuery::Max: {
                 const size_t p = picks.front();
@@ -253,7 +236,7 @@ public:
                     return true;
                 });
                 rows.push_back({best});
-                return std::make_unique<MaterializedRecordset>(1, std::move(rows));
+                return std::make_unique<MaterializedRecordset>(std::vector<std::string>{"Expr1000"}, std::move(rows));
             }
         }
         return nullptr;
@@ -361,7 +344,7 @@ private:
 class JetFileEngine : public DbEngine {
 public:
     std::unique_ptr<DaoDatabase> openDatabase(const std::string& path, int, bool, const std::string& connect) override {
-        return std::make_unique<JetDatabase>(jetfile::openJetFile(path, setting(parseSettings(connect), "PWD")));
+        return std::make_unique<JetDatabase>(jetfile::openJetFile(path, connectionSetting(parseConnectionText(connect), "PWD")));
     }
 
     void compactDatabase(const std::string& source, const std::string&, const std::string&) override {
@@ -373,14 +356,14 @@ public:
     }
 
     std::unique_ptr<Connection> openConnection(const std::string& connectionString) override {
-        const auto settings = parseSettings(connectionString);
-        const std::string provider = upper(setting(settings, "PROVIDER"));
+        const auto settings = parseConnectionText(connectionString);
+        const std::string provider = upper(connectionSetting(settings, "PROVIDER"));
         if (!provider.empty() && provider.rfind("MICROSOFT.JET.OLEDB", 0) != 0 &&
             provider.rfind("MICROSOFT.ACE.OLEDB", 0) != 0)
             throw DbError(3706, "Provider cannot be found. It may not be properly installed.");
         try {
             return std::make_unique<JetConnection>(jetfile::openJetFile(
-                setting(settings, "DATA SOURCE"), setting(settings, "JET OLEDB:DATABASE PASSWORD")));
+                connectionSetting(settings, "DATA SOURCE"), connectionSetting(settings, "JET OLEDB:DATABASE PASSWORD")));
         } catch (const DbError& e) {
             // ADO reports a missing file with the provider's general failure number.
             if (e.number() == dberr::FileNotFound) throw DbError(dberr::ConstraintViolation, e.description());

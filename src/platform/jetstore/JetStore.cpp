@@ -3,6 +3,7 @@
 #include <map>
 
 #include "ColumnKnowledge.h"
+#include "ConnectionText.h"
 #include "JetDialect.h"
 #include "SchemaCatalog.h"
 #include "SchemaEditor.h"
@@ -14,33 +15,10 @@ namespace dex {
 namespace jet {
 namespace {
 
-// "key=value;key=value" with keys in upper case; surrounding blanks and quotes removed.
-std::map<std::string, std::string> parseSettings(const std::string& text) {
-    std::map<std::string, std::string> out;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find(';', start);
-        if (end == std::string::npos) end = text.size();
-        std::string item = text.substr(start, end - start);
-        size_t eq = item.find('=');
-        if (eq != std::string::npos) {
-            auto trim = [](std::string s) {
-                s.erase(0, s.find_first_not_of(" \t"));
-                s.erase(s.find_last_not_of(" \t") + 1);
-                if (s.size() >= 2 && (s.front() == '"' || s.front() == '\'') && s.back() == s.front())
-                    s = s.substr(1, s.size() - 2);
-                return s;
-            };
-            out[upper(trim(item.substr(0, eq)))] = trim(item.substr(eq + 1));
-        }
-        start = end + 1;
-    }
-    return out;
-}
+std::map<std::string, std::string> parseSettings(const std::string& text) { return parseConnectionText(text); }
 
 std::string settingOr(const std::map<std::string, std::string>& s, const std::string& key) {
-    auto it = s.find(key);
-    return it == s.end() ? std::string() : it->second;
+    return connectionSetting(s, key);
 }
 
 std::string daoPassword(const std::string& connect) { return settingOr(parseSettings(connect), "PWD"); }
@@ -49,8 +27,8 @@ std::string daoPassword(const std::string& connect) { return settingOr(parseSett
 class MaterializedRecordset : public Recordset {
 public:
     MaterializedRecordset() = default;  // closed: the statement returned no rows
-    MaterializedRecordset(int fields, std::vector<std::vector<Value>> rows)
-        : open_(true), fields_(fields), rows_(std::move(rows)) {}
+    MaterializedRecordset(std::vector<std::string> names, std::vector<std::vector<Value>> rows)
+        : open_(true), fields_(static_cast<int>(names.size())), names_(std::move(names)), rows_(std::move(rows)) {}
 
     int state() const override { return open_ ? StateOpen : StateClosed; }
     bool eof() const override { return requireOpen(), pos_ >= rows_.size(); }
@@ -70,6 +48,13 @@ public:
         if (eof()) throw DbError(storeerr::NoCurrentRecord, "Either BOF or EOF is True, or the current record has been deleted.");
         ++pos_;
     }
+    std::string fieldName(int index) const override {
+        requireOpen();
+        if (index < 0 || index >= fields_)
+            throw DbError(3265, "Item cannot be found in the collection corresponding to the requested "
+                                "name or ordinal.");
+        return names_[static_cast<size_t>(index)];
+    }
     void close() override { open_ = false; }
 
 private:
@@ -78,6 +63,7 @@ private:
     }
     bool open_ = false;
     int fields_ = 0;
+    std::vector<std::string> names_;
     std::vector<std::vector<Value>> rows_;
     size_t pos_ = 0;
 };
@@ -137,7 +123,12 @@ public:
             rows.push_back(std::move(row));
         }
         if (fields == 0) return std::make_unique<MaterializedRecordset>();
-        return std::make_unique<MaterializedRecordset>(fields, std::move(rows));
+        std::vector<std::string> names;
+        for (int i = 0; i < fields; ++i) {
+            const char* name = sqlite3_column_name(st.get(), i);
+            names.emplace_back(name ? name : "");
+        }
+        return std::make_unique<MaterializedRecordset>(std::move(names), std::move(rows));
     }
 
     SchemaCatalog& catalog() { return catalog_; }

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Builds the Debian package in a build folder (default build/) and checks it:
+# its file list, the desktop entry and AppStream metadata, and the program
+# unpacked into a temporary root answering --version without a display.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="${1:-build}"
+[ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Only what the package holds (after ./test.sh everything is built anyway).
+cmake --build "$build" -j"$(nproc)" --target dexmira dexmira_icons dexmira_man
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+arch=$(dpkg --print-architecture)
+deb="$build/dexmira_${version}_${arch}.deb"
+rm -f "$deb"
+(cd "$build" && cpack -G DEB >/dev/null)
+[ -f "$deb" ] || { echo "check-package: no $deb was made" >&2; exit 1; }
+
+fail=0
+listing=$(dpkg-deb -c "$deb")
+for path in ./usr/bin/dexmira \
+            ./usr/share/applications/dexmira.desktop \
+            ./usr/share/icons/hicolor/scalable/apps/dexmira.svg \
+            ./usr/share/icons/hicolor/48x48/apps/dexmira.png \
+            ./usr/share/icons/hicolor/128x128/apps/dexmira.png \
+            ./usr/share/icons/hicolor/256x256/apps/dexmira.png \
+            ./usr/share/metainfo/io.github.dexmira.Dexmira.metainfo.xml \
+            ./usr/share/man/man1/dexmira.1.gz \
+            ./usr/share/bash-completion/completions/dexmira; do
+  if ! grep -q " $path\$" <<<"$listing"; then
+    echo "check-package: $path is missing from $deb" >&2
+    fail=1
+  fi
+done
+depends=$(dpkg-deb -f "$deb" Depends)
+if [ -z "$depends" ]; then
+  echo "check-package: the package names no dependencies (dpkg-shlibdeps did not run)" >&2
+  fail=1
+fi
+
+root=$(mktemp -d /tmp/dexmira-package-XXXXXX)
+trap 'rm -rf "$root"' EXIT
+dpkg -x "$deb" "$root"
+desktop-file-validate "$root/usr/share/applications/dexmira.desktop" || fail=1
+appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.dexmira.Dexmira.metainfo.xml" || fail=1
+bash -n "$root/usr/share/bash-completion/completions/dexmira" || fail=1
+answer=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/dexmira" --version) || fail=1
+if [ "$answer" != "Dexmira $version" ]; then
+  echo "check-package: the unpacked program answered '$answer' to --version" >&2
+  fail=1
+fi
+if ! zcat "$root/usr/share/man/man1/dexmira.1.gz" | grep -q "dexmira compare"; then
+  echo "check-package: the manual page lacks the commands" >&2
+  fail=1
+fi
+[ "$fail" -eq 0 ] && echo "check-package: $deb ($depends) is complete"
+exit "$fail"
