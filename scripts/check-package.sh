@@ -53,5 +53,17 @@ if ! zcat "$root/usr/share/man/man1/dexmira.1.gz" | grep -q "dexmira compare"; t
   echo "check-package: the manual page lacks the commands" >&2
   fail=1
 fi
+# In CI (as root, CI=true) the package is also installed for real with its
+# dependencies, as a user would, then removed again.
+if [ "${CI:-}" = "true" ] && [ "$(id -u)" -eq 0 ]; then
+  if DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$(cd "$(dirname "$deb")" && pwd)/$(basename "$deb")" > /dev/null; then
+    installed=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM /usr/bin/dexmira --version) || fail=1
+    [ "$installed" = "Dexmira $version" ] || { echo "check-package: the installed program answered '$installed'" >&2; fail=1; }
+    DEBIAN_FRONTEND=noninteractive apt-get remove -y -q dexmira > /dev/null || true
+  else
+    echo "check-package: apt-get install of $deb failed" >&2
+    fail=1
+  fi
+fi
 [ "$fail" -eq 0 ] && echo "check-package: $deb ($depends) is complete"
 exit "$fail"
