@@ -95,7 +95,7 @@ StoreBuilder::StoreBuilder(const std::string& path, const std::string& password)
         // memory until the commit writes them once.
         execSql(raw,
                 "PRAGMA foreign_keys=OFF; PRAGMA journal_mode=MEMORY; PRAGMA synchronous=NORMAL; "
-                "PRAGMA cache_size=-262144; PRAGMA locking_mode=EXCLUSIVE; BEGIN");
+                "PRAGMA cache_size=-262144; PRAGMA locking_mode=EXCLUSIVE; PRAGMA temp_store=MEMORY; BEGIN");
     } catch (...) {
         impl_->db.reset();
         std::error_code ec;
