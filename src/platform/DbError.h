@@ -20,6 +20,12 @@ constexpr int32_t SyntaxError = -2147217900;      // 0x80040E14
 constexpr int32_t MissingColumn = -2147217904;    // 0x80040E10
 constexpr int32_t MissingTable = -2147217865;     // 0x80040E37
 constexpr int32_t ConstraintViolation = -2147467259;  // 0x80004005
+// Read-only files and row sets, as every engine reports them.
+constexpr int32_t ReadOnly = 3027;
+constexpr int32_t NoCurrentRecord = 3021;
+constexpr int32_t ItemNotFound = 3265;
+constexpr int32_t ObjectClosed = 3704;
+constexpr int32_t ObjectInvalid = 3420;
 }  // namespace dberr
 
 class DbError : public std::runtime_error {

@@ -258,7 +258,7 @@ bool LoadAndCompare(Workbench& wb, const std::string& pathA, const std::string& 
 
 CopyPaths FormCopyPaths(const std::string& pathA) {
     return {replaceAll(pathA, ".mdb", "temp"), replaceAll(pathA, ".mdb", "temp/temp(A).mdb"),
-            replaceAll(pathA, ".mdb", "temp/temp(B).mdb")};
+            replaceAll(pathA, ".mdb", "temp/temp(B).mdb"), nullptr};
 }
 
 namespace {

@@ -7,7 +7,9 @@
 #include <sqlite3.h>
 #include <sys/file.h>
 
+#include "HotJournal.h"
 #include "RunProgram.h"
+#include "UniqueFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -17,9 +19,7 @@ namespace {
 class Hardening : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/dex_hardening_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        dir = makeUniqueFolder("dex_hardening");
     }
     void TearDown() override { fs::remove_all(dir); }
 
@@ -100,21 +100,7 @@ TEST_F(Hardening, AnEmptyVersionTableIsRefusedBeforeTheFirstStep) {
 TEST_F(Hardening, AHotJournalBesideANeverChangesIt) {
     makePair();
     const std::string a = (dir / "reference.mdb").string(), b = (dir / "customer.mdb").string();
-    // A writer that dies in the middle of a large change leaves a hot journal
-    // and a file whose pages it had already overwritten.
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        sqlite3* db = nullptr;
-        sqlite3_open(a.c_str(), &db);
-        sqlite3_exec(db,
-                     "PRAGMA cache_size=1; BEGIN; CREATE TABLE junk (x BLOB);"
-                     "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
-                     "INSERT INTO junk SELECT randomblob(1000) FROM n; UPDATE customer SET compname = 'x'",
-                     nullptr, nullptr, nullptr);
-        ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
+    leaveHotJournal(a);
     ASSERT_TRUE(fs::exists(a + "-journal"));
     const std::string aBytes = readWhole(a), journal = readWhole(a + "-journal");
 
@@ -173,11 +159,6 @@ TEST_F(Hardening, PlantedLinksAndASecondRunNeverReachOtherFiles) {
     EXPECT_EQ(leftovers(), std::vector<std::string>{});
 }
 
-}  // namespace
-}  // namespace dex::test
-
-namespace dex::test {
-namespace {
 
 TEST_F(Hardening, CompactOfALinkCompactsItsTargetAndKeepsTheLink) {
     makePair();

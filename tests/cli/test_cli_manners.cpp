@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "RunProgram.h"
+#include "UniqueFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -69,9 +70,7 @@ TEST(CliManners, UnknownOptionPrintsTheCommandsUsage) {
 class ExecRows : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/dex_exec_rows_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        dir = makeUniqueFolder("dex_exec_rows");
         file = (dir / "rows.mdb").string();
         ASSERT_EQ(headless({"create", file}).status, 0);
         auto r = headless({"exec", file, "CREATE TABLE item (code LONG, name TEXT(50), price DOUBLE)",

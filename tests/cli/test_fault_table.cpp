@@ -18,6 +18,7 @@
 #include <map>
 #include <random>
 
+#include "HotJournal.h"
 #include "RunProgram.h"
 #include "UniqueFolder.h"
 
@@ -58,23 +59,9 @@ fs::path writeFile(const fs::path& p, const std::string& bytes) {
     return p;
 }
 
-// A writer that dies in the middle of a large change: a hot journal beside
-// the file, whose pages the writer had already overwritten.
 fs::path withHotJournal(const fs::path& dir) {
     const std::string a = (dir / "reference.mdb").string();
-    if (const pid_t pid = ::fork(); pid == 0) {
-        sqlite3* db = nullptr;
-        sqlite3_open(a.c_str(), &db);
-        sqlite3_exec(db,
-                     "PRAGMA cache_size=1; BEGIN; CREATE TABLE junk (x BLOB);"
-                     "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
-                     "INSERT INTO junk SELECT randomblob(1000) FROM n; UPDATE customer SET compname = 'x'",
-                     nullptr, nullptr, nullptr);
-        ::_exit(0);
-    } else {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-    }
+    leaveHotJournal(a);
     return a;
 }
 

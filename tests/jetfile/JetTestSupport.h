@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "AnyEngine.h"
+#include "UniqueFolder.h"
 
 namespace dex::test {
 
@@ -20,9 +21,7 @@ namespace fs = std::filesystem;
 class TempFolder {
 public:
     TempFolder() {
-        char tmpl[] = "/tmp/dex_jet_XXXXXX";
-        if (!::mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
-        path_ = tmpl;
+        path_ = makeUniqueFolder("dex_jet");
     }
     ~TempFolder() {
         std::error_code ec;

@@ -8,6 +8,7 @@
 
 #include "JetStore.h"
 #include "StoreBuilder.h"
+#include "UniqueFolder.h"
 
 namespace dex::test {
 namespace {
@@ -17,9 +18,7 @@ namespace fs = std::filesystem;
 class Builder : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/dex_builder_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        dir = makeUniqueFolder("dex_builder");
         path = (dir / "built.mdb").string();
     }
     void TearDown() override { fs::remove_all(dir); }

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "JetStore.h"
+#include "UniqueFolder.h"
 
 namespace dex::test {
 namespace {
@@ -16,9 +17,7 @@ namespace fs = std::filesystem;
 class Hostile : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/dex_hostile_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        dir = makeUniqueFolder("dex_hostile");
         path = (dir / "store.mdb").string();
         createStore(path, "");
     }

@@ -1,6 +1,7 @@
 #include "JetFileEngine.h"
 
 #include "ConnectionText.h"
+#include "MaterializedRecordset.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -16,65 +17,12 @@ using jetfile::JetFile;
 using jetfile::JetIndex;
 using jetfile::JetTable;
 
-constexpr int32_t kReadOnly = 3027;
-constexpr int32_t kNoCurrentRecord = 3021;
-constexpr int32_t kItemNotFound = 3265;
-constexpr int32_t kObjectClosed = 3704;
-constexpr int32_t kObjectInvalid = 3420;
-
-DbError readOnlyError() { return DbError(kReadOnly, "Cannot update.  Database or object is read-only."); }
+DbError readOnlyError() { return DbError(dberr::ReadOnly, "Cannot update.  Database or object is read-only."); }
 
 std::string upper(std::string s) {
     for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
 }
-
-// ---------------------------------------------------------------------------
-// Row sets
-
-// A row set read completely at open, as a client-side cursor gives it.
-class MaterializedRecordset : public Recordset {
-public:
-    MaterializedRecordset(std::vector<std::string> names, std::vector<std::vector<Value>> rows)
-        : fields_(static_cast<int>(names.size())), names_(std::move(names)), rows_(std::move(rows)) {}
-
-    int state() const override { return open_ ? StateOpen : StateClosed; }
-    bool eof() const override { return requireOpen(), pos_ >= rows_.size(); }
-    int fieldCount() const override { return requireOpen(), fields_; }
-    long recordCount() const override { return requireOpen(), static_cast<long>(rows_.size()); }
-    Value field(int index) const override {
-        if (eof())
-            throw DbError(kNoCurrentRecord,
-                          "Either BOF or EOF is True, or the current record has been deleted. Requested "
-                          "operation requires a current record.");
-        if (index < 0 || index >= fields_)
-            throw DbError(kItemNotFound, "Item cannot be found in the collection corresponding to the requested "
-                                         "name or ordinal.");
-        return rows_[pos_][static_cast<size_t>(index)];
-    }
-    void moveNext() override {
-        if (eof()) throw DbError(kNoCurrentRecord, "Either BOF or EOF is True, or the current record has been deleted.");
-        ++pos_;
-    }
-    std::string fieldName(int index) const override {
-        requireOpen();
-        if (index < 0 || index >= fields_)
-            throw DbError(kItemNotFound, "Item cannot be found in the collection corresponding to the requested "
-                                         "name or ordinal.");
-        return names_[static_cast<size_t>(index)];
-    }
-    void close() override { open_ = false; }
-
-private:
-    void requireOpen() const {
-        if (!open_) throw DbError(kObjectClosed, "Operation is not allowed when the object is closed.");
-    }
-    bool open_ = true;
-    int fields_;
-    std::vector<std::string> names_;
-    std::vector<std::vector<Value>> rows_;
-    size_t pos_ = 0;
-};
 
 // ---------------------------------------------------------------------------
 // The statements the access layer sends to a read-only file
@@ -292,7 +240,7 @@ public:
     explicit JetDatabase(std::unique_ptr<JetFile> file) : file_(std::move(file)) {}
 
     std::vector<TableDef> tableDefs() override {
-        if (!file_) throw DbError(kObjectInvalid, "Object invalid or no longer set.");
+        if (!file_) throw DbError(dberr::ObjectInvalid, "Object invalid or no longer set.");
         std::vector<TableDef> out;
         for (const JetTable& t : file_->schema().tables) {
             TableDef def;
@@ -351,7 +299,7 @@ public:
         std::error_code ec;
         if (!std::filesystem::exists(source, ec))
             throw DbError(dberr::FileNotFound, "Could not find file '" + source + "'.");
-        throw DbError(kReadOnly, "Cannot compact '" + source +
+        throw DbError(dberr::ReadOnly, "Cannot compact '" + source +
                                      "': real Jet files are opened read-only by this build and cannot be compacted.");
     }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "LittleEndian.h"
 #include "TextCodec.h"
 
 namespace dex::jetfile {
@@ -18,11 +19,6 @@ constexpr size_t kPasswordOffset = 0x42;
 constexpr size_t kCreationDateOffset = 0x72;
 constexpr uint8_t kHeaderKey[4] = {0xC7, 0xDA, 0x39, 0x6B};
 
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // The Jet 4 password mask: the whole-number part of the creation date as a
 // 32-bit integer, little-endian. A date that is no number or out of range

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "LittleEndian.h"
+
 namespace dex::jetfile {
 namespace {
 
@@ -25,10 +27,6 @@ void civilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
 constexpr int64_t kJetEpochFromUnix = -25569;  // 1899-12-30 in days since 1970-01-01
 constexpr double kMaxDays = 365.25 * 1e6;
 
-uint32_t le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
 
 }  // namespace
 

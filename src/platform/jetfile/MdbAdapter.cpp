@@ -16,6 +16,7 @@
 
 #include "JetFile.h"
 #include "JetValues.h"
+#include "LittleEndian.h"
 #include "TextCodec.h"
 
 namespace dex::jetfile {
@@ -112,10 +113,6 @@ constexpr int kMaxOverflowHops = 4;
 constexpr uint32_t kInlineValue = 0x80000000u, kSinglePageValue = 0x40000000u, kLengthMask = 0x3FFFFFFFu;
 constexpr size_t kLongValueHeader = 12;
 
-uint32_t le32(const unsigned char* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
 
 bool truthy(const char* v) {
     if (!v) return false;
@@ -159,13 +156,11 @@ public:
     }
 
 private:
-    static uint32_t u16(const uint8_t* p) { return p[0] | (p[1] << 8); }
-
     static bool namesSafe(const uint8_t* p, size_t n, size_t& count) {
         count = 0;
         for (size_t pos = 0; pos < n; ++count) {
             if (n - pos < 2) return false;
-            const size_t len = u16(p + pos);
+            const size_t len = le16(p + pos);
             if (len > n - pos - 2) return false;
             pos += 2 + len;
         }
@@ -186,13 +181,13 @@ private:
 
     static bool valuesSafe(const uint8_t* p, size_t n, size_t names) {
         if (n < 6) return false;
-        const size_t nameLen = u16(p + 4);
+        const size_t nameLen = le16(p + 4);
         if (nameLen > n - 6) return false;
         for (size_t pos = 6 + nameLen; pos < n;) {
             if (n - pos < 8) return false;
-            const size_t recordLen = u16(p + pos);
+            const size_t recordLen = le16(p + pos);
             const int type = p[pos + 3];
-            const size_t elem = u16(p + pos + 4), size = u16(p + pos + 6);
+            const size_t elem = le16(p + pos + 4), size = le16(p + pos + 6);
             if (elem >= names || pos + 8 + size > n) return true;  // libmdb stops here
             // Currency is read from the page buffer instead of the blob: never let libmdb see it.
             if (type == MDB_MONEY || size < minimumSize(type) || recordLen == 0) return false;

@@ -4,6 +4,7 @@
 
 #include "ColumnKnowledge.h"
 #include "ConnectionText.h"
+#include "MaterializedRecordset.h"
 #include "JetDialect.h"
 #include "SchemaCatalog.h"
 #include "SchemaEditor.h"
@@ -23,50 +24,6 @@ std::string settingOr(const std::map<std::string, std::string>& s, const std::st
 
 std::string daoPassword(const std::string& connect) { return settingOr(parseSettings(connect), "PWD"); }
 
-// A row set read completely at open, as a client-side cursor gives it.
-class MaterializedRecordset : public Recordset {
-public:
-    MaterializedRecordset() = default;  // closed: the statement returned no rows
-    MaterializedRecordset(std::vector<std::string> names, std::vector<std::vector<Value>> rows)
-        : open_(true), fields_(static_cast<int>(names.size())), names_(std::move(names)), rows_(std::move(rows)) {}
-
-    int state() const override { return open_ ? StateOpen : StateClosed; }
-    bool eof() const override { return requireOpen(), pos_ >= rows_.size(); }
-    int fieldCount() const override { return requireOpen(), fields_; }
-    long recordCount() const override { return requireOpen(), static_cast<long>(rows_.size()); }
-    Value field(int index) const override {
-        if (eof())
-            throw DbError(storeerr::NoCurrentRecord,
-                          "Either BOF or EOF is True, or the current record has been deleted. Requested "
-                          "operation requires a current record.");
-        if (index < 0 || index >= fields_)
-            throw DbError(3265, "Item cannot be found in the collection corresponding to the requested "
-                                "name or ordinal.");
-        return rows_[pos_][static_cast<size_t>(index)];
-    }
-    void moveNext() override {
-        if (eof()) throw DbError(storeerr::NoCurrentRecord, "Either BOF or EOF is True, or the current record has been deleted.");
-        ++pos_;
-    }
-    std::string fieldName(int index) const override {
-        requireOpen();
-        if (index < 0 || index >= fields_)
-            throw DbError(3265, "Item cannot be found in the collection corresponding to the requested "
-                                "name or ordinal.");
-        return names_[static_cast<size_t>(index)];
-    }
-    void close() override { open_ = false; }
-
-private:
-    void requireOpen() const {
-        if (!open_) throw DbError(storeerr::ObjectClosed, "Operation is not allowed when the object is closed.");
-    }
-    bool open_ = false;
-    int fields_ = 0;
-    std::vector<std::string> names_;
-    std::vector<std::vector<Value>> rows_;
-    size_t pos_ = 0;
-};
 
 bool onlyTrailingNoise(const char* tail) {
     for (const auto& t : tokenize(tail ? tail : ""))

@@ -10,12 +10,12 @@
 namespace dex::jet {
 
 namespace storeerr {
-constexpr int32_t ReadOnly = 3027;
+constexpr int32_t ReadOnly = dberr::ReadOnly;
 constexpr int32_t CannotOpen = 3051;
 constexpr int32_t DatabaseExists = 3204;
-constexpr int32_t ObjectInvalid = 3420;
-constexpr int32_t NoCurrentRecord = 3021;
-constexpr int32_t ObjectClosed = 3704;
+constexpr int32_t ObjectInvalid = dberr::ObjectInvalid;
+constexpr int32_t NoCurrentRecord = dberr::NoCurrentRecord;
+constexpr int32_t ObjectClosed = dberr::ObjectClosed;
 constexpr int32_t TypeMismatch = -2147217913;
 }  // namespace storeerr
 
