@@ -12,6 +12,7 @@
 #include "CliSupport.h"
 #include "DbSession.h"
 #include "ErrorText.h"
+#include "FileCopy.h"
 #include "FileKind.h"
 #include "MigrationEngine.h"
 #include "MigrationLog.h"
@@ -76,21 +77,11 @@ private:
             error_ = std::strerror(errno);
             return false;
         }
-        char buf[1 << 16];
-        bool good = true;
-        for (ssize_t n; good && (n = ::read(in, buf, sizeof buf)) != 0;) {
-            if (n < 0) {
-                good = errno == EINTR;
-                continue;
-            }
-            for (ssize_t done = 0; good && done < n;) {
-                const ssize_t w = ::write(out, buf + done, static_cast<size_t>(n - done));
-                if (w < 0 && errno != EINTR) good = false;
-                if (w > 0) done += w;
-            }
+        if (const int failed = copyFileContents(in, out)) {
+            error_ = std::strerror(failed);
+            return false;
         }
-        if (!good) error_ = std::strerror(errno);
-        return good;
+        return true;
     }
 
     std::string original_, path_, error_;

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "ErrorText.h"
+#include "FileCopy.h"
 #include "FileKind.h"
 #include "JetImport.h"
 #include "modCmpDB.h"
@@ -88,32 +89,11 @@ void copyBytes(const fs::path& from, const fs::path& to) {
         errno = saved;
         fail("cannot create");
     }
-    char buf[1 << 16];
-    for (;;) {
-        const ssize_t n = ::read(in, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const int saved = errno;
-            ::close(in);
-            if (::close(out) != 0 || n < 0) {
-                if (n < 0) errno = saved;
-                fail("cannot copy");
-            }
-            return;
-        }
-        for (ssize_t done = 0; done < n;) {
-            const ssize_t w = ::write(out, buf + done, static_cast<size_t>(n - done));
-            if (w < 0 && errno == EINTR) continue;
-            if (w < 0) {
-                const int saved = errno;
-                ::close(in);
-                ::close(out);
-                errno = saved;
-                fail("cannot copy");
-            }
-            done += w;
-        }
-    }
+    const int copied = copyFileContents(in, out);
+    ::close(in);
+    const bool closed = ::close(out) == 0;
+    if (copied != 0) errno = copied;
+    if (copied != 0 || !closed) fail("cannot copy");
 }
 
 // Makes target a copy of source: staged in the run's own folder, then renamed

@@ -71,13 +71,8 @@ void prepareFileDialog(QFileDialog& dialog, const OpenFileRequest& request) {
     }
 }
 
-}  // namespace
-
-OpenFileResult QtDialogs::openFile(const OpenFileRequest& request) {
-    QFileDialog dialog(parent_.data());
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    prepareFileDialog(dialog, request);
+// Shows the dialog; the chosen file, or cancelled.
+OpenFileResult runFileDialog(QFileDialog& dialog) {
     OpenFileResult result;
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         result.cancelled = true;
@@ -85,6 +80,16 @@ OpenFileResult QtDialogs::openFile(const OpenFileRequest& request) {
     }
     result.fileName = dialog.selectedFiles().first().toStdString();
     return result;
+}
+
+}  // namespace
+
+OpenFileResult QtDialogs::openFile(const OpenFileRequest& request) {
+    QFileDialog dialog(parent_.data());
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    prepareFileDialog(dialog, request);
+    return runFileDialog(dialog);
 }
 
 OpenFileResult QtDialogs::saveFile(const OpenFileRequest& request) {
@@ -96,13 +101,7 @@ OpenFileResult QtDialogs::saveFile(const OpenFileRequest& request) {
     const QString suffix = first.startsWith(QStringLiteral("*.")) ? first.mid(2) : QString();
     if (!suffix.isEmpty() && !suffix.contains(QLatin1Char('*'))) dialog.setDefaultSuffix(suffix);
     prepareFileDialog(dialog, request);
-    OpenFileResult result;
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        result.cancelled = true;
-        return result;
-    }
-    result.fileName = dialog.selectedFiles().first().toStdString();
-    return result;
+    return runFileDialog(dialog);
 }
 
 }  // namespace dex
