@@ -5,26 +5,10 @@
 #include <cerrno>
 #include <vector>
 
+#include "TextConv.h"
+
 namespace dex::jetfile {
 namespace {
-
-void appendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
 constexpr uint32_t kReplacement = 0xFFFD;
 
@@ -34,23 +18,23 @@ public:
     void unit(uint16_t u) {
         if (pendingHigh_) {
             if (u >= 0xDC00 && u <= 0xDFFF) {
-                appendUtf8(out_, 0x10000 + ((static_cast<uint32_t>(pendingHigh_) - 0xD800) << 10) + (u - 0xDC00));
+                AppendUtf8(out_, 0x10000 + ((static_cast<uint32_t>(pendingHigh_) - 0xD800) << 10) + (u - 0xDC00));
                 pendingHigh_ = 0;
                 return;
             }
-            appendUtf8(out_, kReplacement);
+            AppendUtf8(out_, kReplacement);
             pendingHigh_ = 0;
         }
         if (u >= 0xD800 && u <= 0xDBFF) {
             pendingHigh_ = u;
         } else if (u >= 0xDC00 && u <= 0xDFFF) {
-            appendUtf8(out_, kReplacement);
+            AppendUtf8(out_, kReplacement);
         } else {
-            appendUtf8(out_, u);
+            AppendUtf8(out_, u);
         }
     }
     std::string finish() {
-        if (pendingHigh_) appendUtf8(out_, kReplacement);
+        if (pendingHigh_) AppendUtf8(out_, kReplacement);
         pendingHigh_ = 0;
         return std::move(out_);
     }
@@ -161,7 +145,7 @@ CodePageDecoder::~CodePageDecoder() = default;
 std::string CodePageDecoder::toUtf8(const uint8_t* data, size_t size) {
     std::string out;
     if (state_->cd == reinterpret_cast<iconv_t>(-1)) {
-        for (size_t i = 0; i < size; ++i) appendUtf8(out, data[i] < 0x80 ? data[i] : kReplacement);
+        for (size_t i = 0; i < size; ++i) AppendUtf8(out, data[i] < 0x80 ? data[i] : kReplacement);
         return out;
     }
     iconv(state_->cd, nullptr, nullptr, nullptr, nullptr);
@@ -178,7 +162,7 @@ std::string CodePageDecoder::toUtf8(const uint8_t* data, size_t size) {
         if (rc != static_cast<size_t>(-1)) break;
         if (err == E2BIG) continue;
         // An invalid or incomplete sequence: one replacement character, skip one byte.
-        appendUtf8(out, kReplacement);
+        AppendUtf8(out, kReplacement);
         ++in;
         --inLeft;
         iconv(state_->cd, nullptr, nullptr, nullptr, nullptr);

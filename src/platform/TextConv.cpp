@@ -1,7 +1,6 @@
 #include "TextConv.h"
 
 namespace dex {
-namespace {
 
 void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
@@ -20,6 +19,8 @@ void AppendUtf8(std::string& out, char32_t c) {
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
+
+namespace {
 
 bool IsHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
