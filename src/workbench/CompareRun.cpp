@@ -99,22 +99,10 @@ void copyBytes(const fs::path& from, const fs::path& to) {
 // Makes target a copy of source: staged in the run's own folder, then renamed
 // into place, so a failed copy never leaves half a database under the
 // target's name, and a link planted under the target's name is replaced, not
-// followed. A real Jet file, which is never written, is imported into a store
-// instead of copied, so that the copy can be migrated. An unfinished change of
-// the source (its rollback journal or write-ahead log) comes along, so that
-// the copy, not the user's file, is where SQLite finishes or undoes it.
+// followed.
 void replaceCopy(const std::string& source, const std::string& target, const StagingFolder& staging) {
     const fs::path part = staging.path() / fs::u8path(target).filename();
-    if (detectFileKind(source) == FileKind::Jet) {
-        ImportJetFile(source, part.string(), kProductPassword);
-    } else {
-        copyBytes(fs::u8path(source), part);
-        for (const char* suffix : {"-journal", "-wal"}) {
-            const fs::path side = fs::u8path(source + suffix);
-            std::error_code ec;
-            if (fs::is_regular_file(side, ec)) copyBytes(side, fs::path(part.string() + suffix));
-        }
-    }
+    MakeWorkingCopy(source, part.string());
     for (const char* suffix : {"-wal", "-shm", "-journal"}) fs::remove(fs::u8path(target + suffix));
     for (const char* suffix : {"-journal", "-wal"}) {
         const fs::path side(part.string() + suffix);
@@ -234,6 +222,19 @@ bool LoadAndCompare(Workbench& wb, const std::string& pathA, const std::string& 
     wb.overallBar.step();
     modCmpDB::CompareStruct(wb);
     return true;
+}
+
+void MakeWorkingCopy(const std::string& source, const std::string& target) {
+    if (detectFileKind(source) == FileKind::Jet) {
+        ImportJetFile(source, target, kProductPassword);
+        return;
+    }
+    copyBytes(fs::u8path(source), fs::u8path(target));
+    for (const char* suffix : {"-journal", "-wal"}) {
+        const fs::path side = fs::u8path(source + suffix);
+        std::error_code ec;
+        if (fs::is_regular_file(side, ec)) copyBytes(side, fs::u8path(target + suffix));
+    }
 }
 
 CopyPaths FormCopyPaths(const std::string& pathA) {

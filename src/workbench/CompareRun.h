@@ -34,6 +34,14 @@ struct CopyPaths {
 // Every ".mdb" of path A replaced by "temp", "temp/temp(A).mdb", "temp/temp(B).mdb".
 CopyPaths FormCopyPaths(const std::string& pathA);
 
+// Makes target, a new file in a folder of the caller's own, a working copy of
+// source: a store is copied byte for byte together with its unfinished change
+// (rollback journal or write-ahead log), so that the copy, not the user's
+// file, is where SQLite finishes or undoes it; a real Jet file, which is never
+// written, is imported into a store so that the copy can be migrated. Throws
+// std::filesystem::filesystem_error or DbError.
+void MakeWorkingCopy(const std::string& source, const std::string& target);
+
 // Returns true when both structures were loaded and compared. With a
 // product code the two files are copied and the copies migrated first
 // (migrator must then be given).
