@@ -171,6 +171,24 @@ void Grid::setBackColor(int c1, int r1, int c2, int r2, Color color) {
         if (auto* o = live()) o->cellsChanged(c1, r1, c2, r2);
 }
 
+std::vector<std::vector<Grid::Cell>> Grid::takeRows() {
+    std::vector<std::vector<Cell>> rows = std::move(rows_);
+    rows_.clear();
+    hidden_.clear();
+    activeRow_ = 1;
+    if (auto* o = live()) o->gridReset();
+    return rows;
+}
+
+void Grid::replaceRows(std::vector<std::vector<Cell>> rows, std::vector<bool> hidden) {
+    rows_ = std::move(rows);
+    for (auto& r : rows_) r.resize(columns_.size());
+    hidden_ = std::move(hidden);
+    hidden_.resize(rows_.size(), false);
+    if (activeRow_ > std::max(1, rowCount())) activeRow_ = std::max(1, rowCount());
+    if (auto* o = live()) o->gridReset();
+}
+
 void Grid::setRowHidden(int row, bool hidden) {
     if (row < 1 || row > rowCount()) return;
     hidden_[static_cast<size_t>(row - 1)] = hidden;

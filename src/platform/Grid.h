@@ -79,6 +79,14 @@ public:
     void clearBlock(int c1, int r1, int c2, int r2);
     void setBackColor(int c1, int r1, int c2, int r2, Color color);
 
+    // Bulk access for passes that rework every row: takeRows hands over all
+    // rows (rows[r-1][c-1] is the cell at column c, row r) and leaves the
+    // grid without rows; replaceRows puts rows back at once, each padded or
+    // cut to the column count, with the given hidden flags (missing flags:
+    // shown). Observers hear one reset.
+    std::vector<std::vector<Cell>> takeRows();
+    void replaceRows(std::vector<std::vector<Cell>> rows, std::vector<bool> hidden);
+
     void setRowHidden(int row, bool hidden);
     bool rowHidden(int row) const;
 

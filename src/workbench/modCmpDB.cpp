@@ -1,15 +1,16 @@
 #include "modCmpDB.h"
 
+#include <algorithm>
+#include <array>
 #include <exception>
-#include <unordered_set>
+#include <limits>
+#include <string_view>
 
 #include "ErrorText.h"
 
 namespace dex::modCmpDB {
 
 namespace {
-
-constexpr int kKeyA = 11, kKeyB = 23;
 
 void reportOpenError(Workbench& wb, int32_t number, const std::string& description) {
     wb.dialogs.message(errorFrame(number, description, "MyOpenDB", "Module modCmpDB"), kAppTitle,
@@ -57,11 +58,9 @@ std::vector<TableDef> writeTables(Workbench& wb, DaoDatabase& db, int base, cons
     for (auto& t : tables) {
         if (takesTable(t.name, filter)) {
             const int start = i;
-            for (const auto& f : t.fields) {
-                ++i;
-                if (grid.rowCount() < i) grid.setRowCount(grid.rowCount() + 1);
-                writeFieldRow(grid, base, i, t.name, f);
-            }
+            const int end = start + static_cast<int>(t.fields.size());
+            if (grid.rowCount() < end) grid.setRowCount(end);  // the table's rows at once
+            for (const auto& f : t.fields) writeFieldRow(grid, base, ++i, t.name, f);
             markIndexes(grid, base, start, t);
             written.push_back(std::move(t));
         }
@@ -79,103 +78,106 @@ void keepStructure(Workbench& wb, bool sideA, const std::string& path, std::vect
     (sideA ? s.loadedA : s.loadedB) = true;
 }
 
-// Removes the rows of one side whose key the other side lacks.
-// keyCol/otherKeyCol: 11/23 for A, 23/11 for B; first/last: the side's block.
-// Only this side's block moves during the pass, so the other side's keys
-// (rows 1 to n, letter case ignored) are gathered once instead of searching
-// the column for every row.
-void dropOneSided(Workbench& wb, int n, int keyCol, int otherKeyCol, int first, int last) {
-    Grid& grid = wb.grid;
-    std::unordered_set<std::string> otherKeys;
-    for (int r = 1; r <= n; ++r) otherKeys.insert(upperText(GetCellText(grid, otherKeyCol, r)));
-    wb.itemBar.setMaximum(n);
-    wb.itemBar.setValue(0);
-    int i = 1;
-    while (i <= n) {
-        const std::string key = GetCellText(grid, keyCol, i);
-        if (key.empty()) break;
-        const bool found = otherKeys.count(upperText(key)) > 0;
-        if (!found && i < n) {
-            grid.moveBlock(first, i + 1, last, n, i);  // row i is examined again
-        } else if (!found) {
-            grid.clearBlock(first, n, last, n);
-            ++i;
-        } else {
-            ++i;
-        }
-        wb.itemBar.step();
-    }
-    wb.overallBar.step();
-}
+// The comparison works on the rows LoadDBStruct wrote: each side's fields
+// from row 1 down, without gaps. It takes the rows out of the grid once, moves
+// them as lists and writes the grid back once, so that its cost grows with
+// the number of fields (n log n at most) instead of with its square.
 
-bool rowDiffers(const Grid& grid, int row) {
-    for (int j = 1; j <= 5; ++j)
-        if (upperText(GetCellText(grid, j, row)) != upperText(GetCellText(grid, j + 12, row))) return true;
-    return false;
-}
+constexpr int kSideColumns = 11;
+constexpr int kCompared = 5;     // table, the three index marks, field name
+constexpr int kFieldCell = 4;    // the field name within a side's columns
+constexpr int kKeyCell = 10;     // table.field within a side's columns
 
-void colourDifferingCells(Grid& grid, int row) {
-    for (int j = 1; j <= 5; ++j)
-        if (upperText(GetCellText(grid, j, row)) != upperText(GetCellText(grid, j + 12, row))) {
-            grid.setBackColor(j, row, j, row, kRed);
-            grid.setBackColor(j + 12, row, j + 12, row, kRed);
-        }
-}
-
-// Looks for the nearest later row where one side's key meets the other's and
-// shifts that side's block down to it.
-void alignRows(Grid& grid, int i, int n, const std::string& keyA, const std::string& keyB) {
-    for (int k = i + 1; k <= n; ++k) {
-        if (equalsNoCase(keyA, GetCellText(grid, kKeyB, k))) {
-            grid.setRowCount(grid.rowCount() + (k - i));
-            grid.moveBlock(1, i, 11, n, k);
-            grid.setBackColor(17, i, 17, k - 1, kPaleBlue);
-            return;
-        }
-        if (equalsNoCase(GetCellText(grid, kKeyA, k), keyB)) {
-            grid.setRowCount(grid.rowCount() + (k - i));
-            grid.moveBlock(13, i, 23, n, k);
-            grid.setBackColor(5, i, 5, k - 1, kPaleBlue);
-            return;
-        }
-    }
-}
-
-// The keys (table.field, upper case) of both sides, for the mode that keeps
-// one-sided fields.
-class SideKeys {
-public:
-    SideKeys(const Grid& grid, int n) {
-        for (int r = 1; r <= n; ++r) {
-            a_.insert(upperText(GetCellText(grid, kKeyA, r)));
-            b_.insert(upperText(GetCellText(grid, kKeyB, r)));
-        }
-    }
-    bool onlyInA(const std::string& key) const { return !key.empty() && b_.count(upperText(key)) == 0; }
-    bool onlyInB(const std::string& key) const { return !key.empty() && a_.count(upperText(key)) == 0; }
-
-private:
-    std::unordered_set<std::string> a_, b_;
+// One field row of one side.
+struct FieldRow {
+    std::array<Grid::Cell, 11> cells;  // the side's eleven columns
+    std::string upperKey;
+    bool oneSided = false;  // the other side has no field of this key
+    int row = 0;            // the grid row it ends on; 0 once overwritten
 };
 
-// A one-sided field at row i that faces a field of the other side gets an
-// empty row facing it instead: the other side's block moves down one row.
-void openGapFacingOneSided(Grid& grid, int i, const SideKeys& keys) {
-    const std::string keyA = GetCellText(grid, kKeyA, i), keyB = GetCellText(grid, kKeyB, i);
-    int first = 0;
-    if (keys.onlyInA(keyA) && !keyB.empty()) first = kBaseB + 1;
-    else if (keys.onlyInB(keyB) && !keyA.empty()) first = kBaseA + 1;
-    if (first == 0) return;
-    const int last = grid.rowCount();
-    grid.setRowCount(last + 1);
-    grid.moveBlock(first, i, first + 10, last, i + 1);
+const std::string& cellText(const FieldRow* f, int cell) {
+    static const std::string none;
+    return f ? f->cells[static_cast<size_t>(cell)].text : none;
 }
 
-void colourOneSided(Grid& grid, int i, const SideKeys& keys) {
-    if (keys.onlyInA(GetCellText(grid, kKeyA, i))) grid.setBackColor(kBaseA + 1, i, kBaseA + 10, i, kPaleYellow);
-    if (keys.onlyInB(GetCellText(grid, kKeyB, i))) grid.setBackColor(kBaseB + 1, i, kBaseB + 10, i, kPaleYellow);
-}
+// One side's rows during the marking pass. Rows not yet passed move down
+// together, so row j of the list stands on grid row j + 1 + shift_. A move
+// made before the pass's last row (limit) pushes the rows that cross it
+// below the limit, where they stay, and where a later move replaces them
+// with the rows it pushes there in turn: the grid blocks move exactly so.
+class Side {
+public:
+    Side(std::vector<FieldRow> rows, int limit) : rows_(std::move(rows)), limit_(limit) {
+        live_ = static_cast<int>(rows_.size());
+        byKey_.reserve(rows_.size());
+        for (int j = 0; j < live_; ++j) byKey_.emplace_back(rows_[static_cast<size_t>(j)].upperKey, j);
+        std::sort(byKey_.begin(), byKey_.end());
+    }
 
+    // The field on grid row i (the first row not passed), or null.
+    FieldRow* at(int i) {
+        if (next_ >= live_ || rowOf(next_) != i) return nullptr;
+        return &rows_[static_cast<size_t>(next_)];
+    }
+
+    // The nearest grid row after i whose field has upperKey; 0 when none.
+    int nextRowWith(const std::string& upperKey, int i) const {
+        const int from = std::max(next_, i - shift_);
+        const auto it = std::lower_bound(byKey_.begin(), byKey_.end(), std::pair<std::string_view, int>(upperKey, from));
+        if (it == byKey_.end() || it->first != upperKey || it->second >= live_) return 0;
+        return rowOf(it->second);
+    }
+
+    // Moves every row not yet passed down by d. The d rows that cross the
+    // limit, fields or empty, replace the d rows below it.
+    void moveDown(int d) {
+        const int shifted = shift_ + d;
+        for (int p = 0; p < d && static_cast<size_t>(p) < below_.size(); ++p) {
+            int& held = below_[static_cast<size_t>(p)];
+            if (held >= 0) rows_[static_cast<size_t>(held)].row = 0;
+            held = -1;
+        }
+        const int firstOut = std::max(next_, limit_ - shifted);
+        if (firstOut < live_) {
+            if (below_.size() < static_cast<size_t>(d)) below_.resize(static_cast<size_t>(d), -1);
+            for (int j = firstOut; j < live_; ++j) {
+                FieldRow& f = rows_[static_cast<size_t>(j)];
+                f.row = j + 1 + shifted;
+                below_[static_cast<size_t>(f.row - limit_ - 1)] = j;
+            }
+            live_ = firstOut;
+        }
+        shift_ = shifted;
+    }
+
+    // Colours one cell of the fields on grid rows first..last.
+    void colour(int first, int last, int cell, Color color) {
+        for (int r = first; r <= last; ++r) {
+            const int j = r - 1 - shift_;
+            if (j >= next_ && j < live_) rows_[static_cast<size_t>(j)].cells[static_cast<size_t>(cell)].back = color;
+        }
+    }
+
+    // Row i is done: its field, if any, stays there.
+    void pass(int i) {
+        if (FieldRow* f = at(i)) {
+            f->row = i;
+            ++next_;
+        }
+    }
+    bool allPassed() const { return next_ >= live_; }
+    std::vector<FieldRow>& rows() { return rows_; }
+
+private:
+    int rowOf(int j) const { return j + 1 + shift_; }
+
+    std::vector<FieldRow> rows_;
+    std::vector<std::pair<std::string_view, int>> byKey_;  // (key, list index), sorted
+    int limit_;
+    int next_ = 0, live_ = 0, shift_ = 0;
+    std::vector<int> below_;  // rows below the limit: list index per grid row limit+1...
+};
 }  // namespace
 
 std::string OneSidedModeLabel(bool keepOneSidedFields) {
@@ -255,58 +257,171 @@ bool LoadDBStruct(Workbench& wb, const std::string& path, bool sideA, const std:
     return true;
 }
 
+namespace {
+
+// One side's field rows, taken from the grid's columns base+1..base+11.
+std::vector<FieldRow> takeSide(std::vector<std::vector<Grid::Cell>>& grid, int rows, int base) {
+    std::vector<FieldRow> side;
+    side.reserve(static_cast<size_t>(rows));
+    for (int r = 0; r < rows; ++r) {
+        auto& cells = grid[static_cast<size_t>(r)];
+        if (cells.size() < static_cast<size_t>(base + kSideColumns)) break;
+        const auto first = cells.begin() + base;
+        if (first[kKeyCell].text.empty()) break;
+        FieldRow& f = side.emplace_back();
+        std::move(first, first + kSideColumns, f.cells.begin());
+        f.upperKey = upperText(f.cells[kKeyCell].text);
+    }
+    return side;
+}
+
+// The side's keys, sorted, for look-ups by binary search.
+std::vector<std::string_view> keysOf(const std::vector<FieldRow>& side) {
+    std::vector<std::string_view> keys;
+    keys.reserve(side.size());
+    for (const auto& f : side) keys.push_back(f.upperKey);
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}
+
+// Drops the one-sided fields, unless the comparison keeps them.
+void sortOutOneSided(Workbench& wb, std::vector<FieldRow>& side, int n, bool keep) {
+    if (keep) {
+        wb.overallBar.step();
+        return;
+    }
+    wb.itemBar.setMaximum(n);
+    wb.itemBar.setValue(static_cast<int>(side.size()));
+    std::erase_if(side, [](const FieldRow& f) { return f.oneSided; });
+    wb.overallBar.step();
+}
+
+bool rowDiffers(const FieldRow* a, const FieldRow* b) {
+    for (int c = 0; c < kCompared; ++c)
+        if (!equalsNoCase(cellText(a, c), cellText(b, c))) return true;
+    return false;
+}
+
+void colourDifferingCells(FieldRow& a, FieldRow& b) {
+    for (int c = 0; c < kCompared; ++c)
+        if (!equalsNoCase(cellText(&a, c), cellText(&b, c))) {
+            a.cells[static_cast<size_t>(c)].back = kRed;
+            b.cells[static_cast<size_t>(c)].back = kRed;
+        }
+}
+
+void colourOneSided(FieldRow* f) {
+    if (!f || !f->oneSided) return;
+    for (int c = 0; c < kSideColumns - 1; ++c) f->cells[static_cast<size_t>(c)].back = kPaleYellow;
+}
+
+// The nearest later row where one side's key meets the other's: that side
+// moves down to it, and the rows it leaves face pale blue names.
+void alignRows(Side& a, Side& b, int i, const std::string& keyA, const std::string& keyB) {
+    const int toA = b.nextRowWith(upperText(keyA), i);  // A's field appears later in B
+    const int toB = a.nextRowWith(upperText(keyB), i);  // B's field appears later in A
+    if (toA > 0 && (toB == 0 || toA <= toB)) {
+        b.colour(i, toA - 1, kFieldCell, kPaleBlue);
+        a.moveDown(toA - i);
+    } else if (toB > 0) {
+        a.colour(i, toB - 1, kFieldCell, kPaleBlue);
+        b.moveDown(toB - i);
+    }
+}
+
+// A one-sided field facing a field of the other side gets an empty row
+// facing it instead: the other side moves down one row.
+void openGapFacingOneSided(Side& a, Side& b, int i) {
+    const FieldRow* fa = a.at(i);
+    const FieldRow* fb = b.at(i);
+    if (fa && fa->oneSided && fb) b.moveDown(1);
+    else if (fb && fb->oneSided && fa) a.moveDown(1);
+}
+
+// Puts both sides and the marks back into the grid, up to the last row with
+// text, reusing the rows taken out of it.
+void writeBack(Grid& grid, std::vector<std::vector<Grid::Cell>>& rows, Side& a, Side& b,
+               const std::vector<int>& marked) {
+    int last = marked.empty() ? 0 : marked.back();
+    for (Side* s : {&a, &b})
+        for (const auto& f : s->rows()) last = std::max(last, f.row);
+    const size_t columns = static_cast<size_t>(grid.columnCount());
+    rows.resize(static_cast<size_t>(last));
+    for (auto& cells : rows) {
+        cells.resize(columns);
+        std::fill(cells.begin(), cells.end(), Grid::Cell{});
+    }
+    std::vector<bool> hidden(static_cast<size_t>(last), true);
+    for (const int r : marked) {
+        if (columns >= kMarkColumn) rows[static_cast<size_t>(r - 1)][kMarkColumn - 1].text = "!";
+        hidden[static_cast<size_t>(r - 1)] = false;
+    }
+    for (const auto& [side, base] : {std::pair<Side*, int>{&a, kBaseA}, {&b, kBaseB}})
+        for (auto& f : side->rows()) {
+            if (f.row == 0 || columns < static_cast<size_t>(base + kSideColumns)) continue;
+            auto& cells = rows[static_cast<size_t>(f.row - 1)];
+            std::move(f.cells.begin(), f.cells.end(), cells.begin() + base);
+        }
+    grid.replaceRows(std::move(rows), std::move(hidden));
+}
+
+}  // namespace
+
 int64_t CompareStruct(Workbench& wb) {
     Grid& grid = wb.grid;
     const int n0 = grid.dataRowCount();
     const bool keep = wb.keepOneSidedFields;
-    const SideKeys keys(grid, keep ? n0 : 0);
-    if (keep) {
-        wb.overallBar.step();
-        wb.overallBar.step();
-    } else {
-        dropOneSided(wb, n0, kKeyA, kKeyB, 1, 11);
-        dropOneSided(wb, n0, kKeyB, kKeyA, 13, 23);
+    std::vector<std::vector<Grid::Cell>> taken = grid.takeRows();
+    std::vector<FieldRow> rowsA = takeSide(taken, n0, kBaseA);
+    std::vector<FieldRow> rowsB = takeSide(taken, n0, kBaseB);
+    {
+        // Both sides' keys are taken before either side drops a field.
+        const std::vector<std::string_view> keysA = keysOf(rowsA), keysB = keysOf(rowsB);
+        for (auto& f : rowsA) f.oneSided = !std::binary_search(keysB.begin(), keysB.end(), f.upperKey);
+        for (auto& f : rowsB) f.oneSided = !std::binary_search(keysA.begin(), keysA.end(), f.upperKey);
     }
-    grid.setRowCount(grid.dataRowCount());
+    sortOutOneSided(wb, rowsA, n0, keep);
+    sortOutOneSided(wb, rowsB, n0, keep);
 
-    // Keeping one-sided fields, the pass runs to the last row of either side
-    // (rows that an alignment pushes down are examined too), so that no
-    // one-sided field goes unmarked.
-    int n = grid.dataRowCount();
-    wb.itemBar.setMaximum(n);
+    // Without one-sided fields, rows that a move pushes below the last row
+    // are not examined again. Keeping them, the pass runs until both sides'
+    // rows are passed, so that no one-sided field goes unmarked.
+    const int n = keep ? 0 : static_cast<int>(std::max(rowsA.size(), rowsB.size()));
+    const int limit = keep ? std::numeric_limits<int>::max() / 2 : n;
+    Side a(std::move(rowsA), limit), b(std::move(rowsB), limit);
+    wb.itemBar.setMaximum(keep ? n0 : n);
     wb.itemBar.setValue(0);
-    int64_t count = 0;  // wide: a 16-bit counter would overflow past 32767 rows
-    int first = 0;
-    for (int i = 1; i <= n; ++i) {
-        if (keep) {
-            openGapFacingOneSided(grid, i, keys);
-            n = grid.dataRowCount();
+    std::vector<int> marked;
+    for (int i = 1; keep ? !(a.allPassed() && b.allPassed()) : i <= n; ++i) {
+        if (keep) openGapFacingOneSided(a, b, i);
+        FieldRow* fa = a.at(i);
+        FieldRow* fb = b.at(i);
+        if (rowDiffers(fa, fb)) {
+            marked.push_back(i);
+            const std::string& keyA = cellText(fa, kKeyCell);
+            const std::string& keyB = cellText(fb, kKeyCell);
+            if (fa && fb && keyA == keyB) colourDifferingCells(*fa, *fb);
+            if (!keyA.empty() && !keyB.empty() && keyA != keyB) alignRows(a, b, i, keyA, keyB);
+            if (keep) {
+                colourOneSided(a.at(i));
+                colourOneSided(b.at(i));
+            }
         }
-        if (rowDiffers(grid, i)) {
-            grid.setActiveCell(kMarkColumn, i);
-            grid.setText(kMarkColumn, i, "!");
-            ++count;
-            if (first == 0) first = i;
-            const std::string keyA = GetCellText(grid, kKeyA, i);
-            const std::string keyB = GetCellText(grid, kKeyB, i);
-            if (keyA == keyB) colourDifferingCells(grid, i);
-            if (!keyA.empty() && !keyB.empty() && keyA != keyB) alignRows(grid, i, n, keyA, keyB);
-            if (keep) colourOneSided(grid, i, keys);
-        }
+        a.pass(i);
+        b.pass(i);
         wb.itemBar.step();
-        if (keep) n = grid.dataRowCount();
     }
     wb.overallBar.step();
-    grid.setRowCount(grid.dataRowCount());
+    writeBack(grid, taken, a, b, marked);
 
+    const auto count = static_cast<int64_t>(marked.size());  // wide: no 16-bit overflow past 32767 rows
     if (count == 0) {
         grid.setRowCount(0);
         wb.dialogs.message("두 DB의 구조가 일치 합니다.", kAppTitle, Icon::None);
         return 0;
     }
-    HideSameRows(grid);
     wb.dialogs.message(std::to_string(count) + "건의 다른곳이 발견 되었습니다.", kAppTitle, Icon::None);
-    grid.setActiveCell(kMarkColumn, first);
+    grid.setActiveCell(kMarkColumn, marked.front());
     grid.requestFocus();
     return count;
 }
