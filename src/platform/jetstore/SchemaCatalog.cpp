@@ -52,14 +52,35 @@ std::string indexAnnotationName(const std::string& sql) {
 }
 
 std::vector<IndexInfo> SchemaCatalog::indexes(const std::string& table) {
+    return indexes(table, nullptr);
+}
+
+SchemaCatalog::IndexTexts SchemaCatalog::indexTexts() {
+    IndexTexts texts;
+    auto st = cache_.use("SELECT name, sql FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL");
+    while (st->step()) texts.emplace(st->columnText(0), st->columnText(1));
+    return texts;
+}
+
+std::vector<IndexInfo> SchemaCatalog::indexes(const std::string& table, const IndexTexts* texts) {
     std::vector<IndexInfo> out;
-    auto list = cache_.use(
-        "SELECT il.name, il.\"unique\", il.origin, m.sql FROM pragma_index_list(?1) il "
-        "LEFT JOIN sqlite_master m ON m.type = 'index' AND m.name = il.name ORDER BY il.name");
+    // With the texts at hand, the index list needs no look-up in
+    // sqlite_master, which has no index of its own: one scan per index.
+    auto list = texts ? cache_.use("SELECT il.name, il.\"unique\", il.origin FROM pragma_index_list(?1) il "
+                                   "ORDER BY il.name")
+                      : cache_.use("SELECT il.name, il.\"unique\", il.origin, m.sql FROM pragma_index_list(?1) il "
+                                   "LEFT JOIN sqlite_master m ON m.type = 'index' AND m.name = il.name "
+                                   "ORDER BY il.name");
     list->bind(1, table);
     while (list->step()) {
         IndexInfo ix{list->columnText(0), list->columnInt(1) != 0, list->columnText(2) == "c", {}, {}};
-        if (ix.createdByStatement) ix.jetName = indexAnnotationName(list->columnText(3));
+        if (ix.createdByStatement) {
+            if (!texts) {
+                ix.jetName = indexAnnotationName(list->columnText(3));
+            } else if (const auto hit = texts->find(ix.name); hit != texts->end()) {
+                ix.jetName = indexAnnotationName(hit->second);
+            }
+        }
         auto cols = cache_.use("SELECT name FROM pragma_index_info(?1) ORDER BY seqno");
         cols->bind(1, ix.name);
         while (cols->step()) ix.columns.push_back(cols->columnText(0));

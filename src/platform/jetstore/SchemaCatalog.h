@@ -47,6 +47,11 @@ public:
     std::optional<TableModel> find(const std::string& name);
     TableModel require(const std::string& name);  // throws the missing-table error
     std::vector<IndexInfo> indexes(const std::string& table);
+    // Every index's CREATE text by index name, read at once; indexes() given
+    // them looks nothing up per index (for reading many tables' indexes).
+    using IndexTexts = std::unordered_map<std::string, std::string>;
+    IndexTexts indexTexts();
+    std::vector<IndexInfo> indexes(const std::string& table, const IndexTexts* texts);
     bool indexExists(const std::string& name);
     // Tables other than 'table' whose foreign keys reference it.
     std::vector<std::string> referencingTables(const std::string& table);

@@ -25,9 +25,10 @@ bool sameColumns(std::vector<std::string> a, std::vector<std::string> b) {
     return a == b;
 }
 
-std::vector<IndexDef> indexDefsOf(SchemaCatalog& catalog, const TableModel& t) {
+std::vector<IndexDef> indexDefsOf(SchemaCatalog& catalog, const TableModel& t,
+                                  const SchemaCatalog::IndexTexts& texts) {
     std::vector<IndexDef> out;
-    const auto indexes = catalog.indexes(t.name);
+    const auto indexes = catalog.indexes(t.name, &texts);
     // A foreign index is unique, as Jet makes it for a one-to-one
     // relationship, when its fields are also the table's key or unique.
     auto uniqueColumns = [&](const std::vector<std::string>& cols) {
@@ -79,11 +80,12 @@ FieldDef fieldDefOf(const ColumnDef& c) {
 
 std::vector<TableDef> readTableDefs(SchemaCatalog& catalog) {
     std::vector<TableDef> out;
+    const SchemaCatalog::IndexTexts texts = catalog.indexTexts();
     for (const auto& t : catalog.tables()) {
         TableDef def;
         def.name = t.name;
         for (const auto& c : t.columns) def.fields.push_back(fieldDefOf(c));
-        def.indexes = indexDefsOf(catalog, t);
+        def.indexes = indexDefsOf(catalog, t, texts);
         out.push_back(std::move(def));
     }
     std::sort(out.begin(), out.end(), [](const TableDef& a, const TableDef& b) { return lessNoCase(a.name, b.name); });
