@@ -168,6 +168,40 @@ void MakeVardoSample(const fs::path& path, int rows, bool drifted) {
     if (rows > 0) fillRows(path, rows);
 }
 
+void MakeWideStore(const fs::path& path, int tables, bool drifted) {
+    static const char* const kTypes[] = {"VARCHAR(50)", "LONG", "DOUBLE", "DATETIME", "VARCHAR(20)", "SMALLINT"};
+    fs::remove(path);
+    createStore(path.string(), kPassword);
+    auto engine = makeJetStoreEngine();
+    RecordingDialogs dialogs;
+    DbSession session(*engine, dialogs);
+    modDBsub::DBOpen(session, path.string(), kPassword);
+    for (int t = 1; t <= tables; ++t) {
+        char name[16];
+        std::snprintf(name, sizeof name, "w%04d", t);
+        std::vector<std::string> fields;
+        for (int f = 1; f <= 29; ++f) {
+            std::string field = "f" + std::to_string(f);
+            if (drifted && t % 7 == 0 && f == 10) field = "g10";  // on this side only
+            fields.push_back("`" + field + "` " + (f == 1 ? "LONG" : kTypes[(t + f) % 6]));
+        }
+        fields.push_back("`note` MEMO");
+        if (drifted && t % 11 == 0) std::swap(fields[3], fields[4]);
+        std::string sql = std::string("CREATE TABLE `") + name + "` (`id` LONG NOT NULL, ";
+        for (const auto& f : fields) sql += f + ", ";
+        sql += "PRIMARY KEY (`id`))";
+        session.execute(sql);
+        const int indexed = drifted && t % 5 == 0 ? 3 : 2;
+        session.execute(std::string("CREATE INDEX `ix_") + name + "` ON `" + name + "` (`f" + std::to_string(indexed) + "`)");
+        if (t > 1) {
+            char parent[16];
+            std::snprintf(parent, sizeof parent, "w%04d", t - 1);
+            session.execute(std::string("ALTER TABLE `") + name + "` ADD CONSTRAINT `fk_" + name +
+                            "` FOREIGN KEY (`f1`) REFERENCES `" + parent + "` (`id`)");
+        }
+    }
+}
+
 double Median(std::vector<double> samples) {
     if (samples.empty()) return 0;
     std::sort(samples.begin(), samples.end());

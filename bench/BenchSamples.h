@@ -23,6 +23,13 @@ std::filesystem::path VardoBaseScript();
 // against an undrifted one has differences to mark.
 void MakeVardoSample(const std::filesystem::path& path, int rows, bool drifted = false);
 
+// A new store at path with the product password and `tables` tables of 31
+// fields each (a key, texts, numbers, dates, a memo), with primary keys,
+// foreign keys to the previous table and plain indexes. A drifted one differs
+// as customer databases do: some fields exist on one side only, some tables
+// have two fields in another order, some indexes are on other fields.
+void MakeWideStore(const std::filesystem::path& path, int tables, bool drifted = false);
+
 // Seconds elapsed since start.
 inline double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

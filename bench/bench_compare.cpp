@@ -10,6 +10,12 @@
 //       itself for the whole. Prints one line of medians (seconds):
 //       copy migA migB load compare sum whole marked
 //       and leaves the migrated copies in A's temporary folder.
+//   bench_compare wide OUT TABLES [--drifted]
+//       a store of TABLES tables of 31 fields each (see MakeWideStore)
+//   bench_compare passes A B [--repeat N]
+//       loads A and B into a grid and compares them, without a product.
+//       Prints one line of medians: load compare compare-old rows marked,
+//       where compare-old is the first, quadratic passes on the same grid.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +27,7 @@
 #include "CompareRun.h"
 #include "JetStore.h"
 #include "ProductMigrator.h"
+#include "ReferencePasses.h"
 #include "modCmpDB.h"
 
 namespace fs = std::filesystem;
@@ -115,6 +122,39 @@ int run(const std::string& a, const std::string& b, int repeat) {
     return 0;
 }
 
+// Loads both stores into a fresh grid; returns the seconds it took.
+double loadBoth(Headless& h, const std::string& a, const std::string& b) {
+    const auto t = Clock::now();
+    if (!dex::modCmpDB::LoadDBStruct(h.wb, a, true, dex::kProductPassword, "") ||
+        !dex::modCmpDB::LoadDBStruct(h.wb, b, false, dex::kProductPassword, ""))
+        fail("load", h.dialogs);
+    return dex::bench::SecondsSince(t);
+}
+
+int passes(const std::string& a, const std::string& b, int repeat) {
+    auto engine = dex::makeJetStoreEngine();
+    std::vector<double> load, compare, old;
+    int rows = 0;
+    int64_t marked = 0, markedOld = 0;
+    for (int i = 0; i < repeat; ++i) {
+        Headless h(*engine);
+        load.push_back(loadBoth(h, a, b));
+        rows = h.grid.dataRowCount();
+        auto t = Clock::now();
+        marked = dex::modCmpDB::CompareStruct(h.wb);
+        compare.push_back(dex::bench::SecondsSince(t));
+        Headless r(*engine);
+        loadBoth(r, a, b);
+        t = Clock::now();
+        markedOld = dex::reference::CompareStruct(r.wb);
+        old.push_back(dex::bench::SecondsSince(t));
+    }
+    if (marked != markedOld) std::fprintf(stderr, "the passes disagree: %lld / %lld\n", (long long)marked, (long long)markedOld);
+    using dex::bench::Median;
+    std::printf("%.4f %.4f %.4f %d %lld\n", Median(load), Median(compare), Median(old), rows, static_cast<long long>(marked));
+    return marked == markedOld ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -123,11 +163,16 @@ int main(int argc, char** argv) {
         dex::bench::MakeVardoSample(args[1], std::atoi(args[2].c_str()), args.size() > 3 && args[3] == "--drifted");
         return 0;
     }
-    if (args.size() >= 3 && args[0] == "run") {
+    if (args.size() >= 3 && args[0] == "wide") {
+        dex::bench::MakeWideStore(args[1], std::atoi(args[2].c_str()), args.size() > 3 && args[3] == "--drifted");
+        return 0;
+    }
+    if (args.size() >= 3 && (args[0] == "run" || args[0] == "passes")) {
         int repeat = 5;
         if (args.size() >= 5 && args[3] == "--repeat") repeat = std::max(1, std::atoi(args[4].c_str()));
-        return run(args[1], args[2], repeat);
+        return args[0] == "run" ? run(args[1], args[2], repeat) : passes(args[1], args[2], repeat);
     }
-    std::fprintf(stderr, "usage: bench_compare make OUT ROWS [--drifted] | run A B [--repeat N]\n");
+    std::fprintf(stderr, "usage: bench_compare make OUT ROWS [--drifted] | run A B [--repeat N] |\n"
+                         "       wide OUT TABLES [--drifted] | passes A B [--repeat N]\n");
     return 2;
 }
