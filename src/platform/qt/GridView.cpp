@@ -99,7 +99,14 @@ void GridView::applyColumns() {
 
 void GridView::applyHiddenRows() {
     const Grid& g = grid();
+    // Each row hidden while updates are on makes the header work out every
+    // section's position again, so that hiding a long result row by row took
+    // time growing with the square of the rows; with updates off it is one
+    // pass, and one repaint follows.
+    const bool updating = updatesEnabled();
+    if (updating) setUpdatesEnabled(false);
     for (int r = 0; r < model_->rowCount(); ++r) setRowHidden(r, g.rowHidden(r + 1));
+    if (updating) setUpdatesEnabled(true);
     followActiveCell(g.activeRow() - 1, g.activeColumn() - 1);
 }
 
