@@ -151,7 +151,7 @@ std::vector<std::string> ReadScript(const fs::path& path) {
 
 fs::path VardoBaseScript() { return fs::path(DEX_SAMPLES_DIR) / "vardoII" / "base.sql"; }
 
-void MakeVardoSample(const fs::path& path, int rows, bool drifted) {
+void MakeVardoSample(const fs::path& path, int rows, int drift) {
     fs::remove(path);
     createStore(path.string(), kPassword);
     {
@@ -160,9 +160,15 @@ void MakeVardoSample(const fs::path& path, int rows, bool drifted) {
         DbSession session(*engine, dialogs);
         modDBsub::DBOpen(session, path.string(), kPassword);
         for (const auto& s : ReadScript(VardoBaseScript())) session.execute(s);
-        if (drifted) {
+        if (drift == 1) {
             session.execute("ALTER TABLE customer ADD COLUMN memo2 VARCHAR(50) DEFAULT \"\" NOT NULL");
             session.execute("CREATE INDEX ix_sale_dealdate ON sale (dealdate)");
+        } else if (drift == 2) {
+            session.execute("ALTER TABLE product_m ADD COLUMN barcode VARCHAR(20) DEFAULT \"\" NOT NULL");
+            session.execute("CREATE INDEX ix_customer_compname ON customer (compname)");
+        } else if (drift == 3) {
+            session.execute("CREATE TABLE memo_board (id LONG NOT NULL, body MEMO, PRIMARY KEY (id))");
+            session.execute("CREATE INDEX ix_sale_pcode ON sale (pcode)");
         }
     }
     if (rows > 0) fillRows(path, rows);

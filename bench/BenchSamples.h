@@ -19,9 +19,11 @@ std::filesystem::path VardoBaseScript();
 // A new store at path with the product password, built from the base script,
 // then customer, product_m and sale filled until each holds `rows` rows (the
 // script's seed rows count; 0 leaves the base sample as it is). A drifted
-// store also gets one extra column and one extra index, so that a comparison
-// against an undrifted one has differences to mark.
-void MakeVardoSample(const std::filesystem::path& path, int rows, bool drifted = false);
+// store differs from the base as customer databases do, so that a comparison
+// against an undrifted one has differences to mark: drift 1 adds a column and
+// an index, drift 2 another column and index, drift 3 a table of its own and
+// an index.
+void MakeVardoSample(const std::filesystem::path& path, int rows, int drift = 0);
 
 // A new store at path with the product password and `tables` tables of 31
 // fields each (a key, texts, numbers, dates, a memo), with primary keys,

@@ -1,8 +1,9 @@
 // bench_compare: the timing helper of compare-run.sh.
 //
-//   bench_compare make OUT ROWS [--drifted]
+//   bench_compare make OUT ROWS [--drifted | --drift K]
 //       a vardoII sample at stored version 1 with ROWS rows in customer,
-//       product_m and sale (a drifted one has an extra column and index)
+//       product_m and sale (a drifted one has an extra column and index;
+//       --drift 2 and 3 drift otherwise, see MakeVardoSample)
 //   bench_compare run A B [--repeat N]
 //       the comparison run with product VelmoraII (vardoII) on A and B, split
 //       into copy / migrate A / migrate B / load / compare by calling the
@@ -160,7 +161,10 @@ int passes(const std::string& a, const std::string& b, int repeat) {
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() >= 3 && args[0] == "make") {
-        dex::bench::MakeVardoSample(args[1], std::atoi(args[2].c_str()), args.size() > 3 && args[3] == "--drifted");
+        int drift = 0;
+        if (args.size() > 3 && args[3] == "--drifted") drift = 1;
+        if (args.size() > 4 && args[3] == "--drift") drift = std::atoi(args[4].c_str());
+        dex::bench::MakeVardoSample(args[1], std::atoi(args[2].c_str()), drift);
         return 0;
     }
     if (args.size() >= 3 && args[0] == "wide") {
@@ -172,7 +176,7 @@ int main(int argc, char** argv) {
         if (args.size() >= 5 && args[3] == "--repeat") repeat = std::max(1, std::atoi(args[4].c_str()));
         return args[0] == "run" ? run(args[1], args[2], repeat) : passes(args[1], args[2], repeat);
     }
-    std::fprintf(stderr, "usage: bench_compare make OUT ROWS [--drifted] | run A B [--repeat N] |\n"
+    std::fprintf(stderr, "usage: bench_compare make OUT ROWS [--drifted | --drift K] | run A B [--repeat N] |\n"
                          "       wide OUT TABLES [--drifted] | passes A B [--repeat N]\n");
     return 2;
 }
