@@ -1,5 +1,6 @@
 #include "MigrationLog.h"
 
+#include <fcntl.h>
 #include <langinfo.h>
 #include <locale.h>
 #include <unistd.h>
@@ -88,6 +89,7 @@ MigrationLog::MigrationLog(fs::path folder) : folder_(std::move(folder)), clock_
 std::string MigrationLog::timeText() const { return LocaleAmPmTime(clock_()); }
 
 MigrationLog::Section MigrationLog::openSection(const std::string& title) const {
+    if (openCheck_) openCheck_();
     std::error_code ec;
     fs::create_directories(folder_, ec);
     std::ofstream file(filePath(), std::ios::binary | std::ios::app);
@@ -96,6 +98,38 @@ MigrationLog::Section MigrationLog::openSection(const std::string& title) const 
     writeLine(file, title);
     writeLine(file, "시작: " + timeText());
     return Section(std::move(file), *this);
+}
+
+void MigrationLog::checkWritable() const {
+    const fs::path file = filePath();
+    std::error_code ec;
+    if (fs::exists(file, ec)) {
+        const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        if (fd >= 0) {
+            ::close(fd);
+            return;
+        }
+    } else if (!ec) {
+        // openSection would make the missing folders and the file: the
+        // nearest folder that exists must take them.
+        fs::path folder = folder_;
+        while (!folder.empty() && !fs::exists(folder, ec) && folder != folder.parent_path())
+            folder = folder.parent_path();
+        if (folder.empty()) folder = ".";
+        if (!ec && fs::is_directory(folder, ec) && ::access(folder.c_str(), W_OK | X_OK) == 0) return;
+    }
+    throw DbError(kFileAccessError, "Path/File access error");
+}
+
+void MigrationLog::appendFrom(const fs::path& otherFile) const {
+    std::ifstream in(otherFile, std::ios::binary);
+    if (!in || in.peek() == std::ifstream::traits_type::eof()) return;
+    std::error_code ec;
+    fs::create_directories(folder_, ec);
+    std::ofstream out(filePath(), std::ios::binary | std::ios::app);
+    out << in.rdbuf();
+    out.flush();
+    if (!out) throw DbError(kFileAccessError, "Path/File access error: '" + filePath().string() + "'");
 }
 
 void MigrationLog::Section::line(const std::string& text) { writeLine(file_, text); }

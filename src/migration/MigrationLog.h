@@ -50,11 +50,24 @@ public:
     // "시작: " + the time. Throws DbError 75 when the file cannot be written.
     Section openSection(const std::string& title) const;
 
+    // Runs first in every openSection; what it throws fails the open.
+    void setOpenCheck(std::function<void()> check) { openCheck_ = std::move(check); }
+
+    // Throws what openSection would when the file cannot be opened for
+    // appending, but writes nothing and makes neither file nor folder.
+    void checkWritable() const;
+
+    // Appends another log file's sections, unchanged, after this log's own
+    // (nothing when that file does not exist). Throws DbError 75 when this
+    // log cannot be written.
+    void appendFrom(const std::filesystem::path& otherFile) const;
+
     std::string timeText() const;
 
 private:
     std::filesystem::path folder_;
     std::function<std::tm()> clock_;
+    std::function<void()> openCheck_;
 };
 
 }  // namespace dex::migration

@@ -5,9 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <exception>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "ErrorText.h"
 #include "FileCopy.h"
@@ -96,6 +99,28 @@ void copyBytes(const fs::path& from, const fs::path& to) {
     if (copied != 0 || !closed) fail("cannot copy");
 }
 
+// Copies a store byte for byte together with its unfinished change
+// (rollback journal or write-ahead log).
+void copyWithJournal(const std::string& source, const std::string& target) {
+    copyBytes(fs::u8path(source), fs::u8path(target));
+    for (const char* suffix : {"-journal", "-wal"}) {
+        const fs::path side = fs::u8path(source + suffix);
+        std::error_code ec;
+        if (fs::is_regular_file(side, ec)) copyBytes(side, fs::u8path(target + suffix));
+    }
+}
+
+// Renames a staged file over target, together with the journal, log and
+// index files SQLite keeps beside it; target's own are removed first.
+void moveIntoPlace(const fs::path& part, const std::string& target) {
+    for (const char* suffix : {"-wal", "-shm", "-journal"}) fs::remove(fs::u8path(target + suffix));
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+        const fs::path side(part.string() + suffix);
+        if (fs::exists(side)) fs::rename(side, fs::u8path(target + suffix));
+    }
+    fs::rename(part, fs::u8path(target));
+}
+
 // Makes target a copy of source: staged in the run's own folder, then renamed
 // into place, so a failed copy never leaves half a database under the
 // target's name, and a link planted under the target's name is replaced, not
@@ -103,12 +128,7 @@ void copyBytes(const fs::path& from, const fs::path& to) {
 void replaceCopy(const std::string& source, const std::string& target, const StagingFolder& staging) {
     const fs::path part = staging.path() / fs::u8path(target).filename();
     MakeWorkingCopy(source, part.string());
-    for (const char* suffix : {"-wal", "-shm", "-journal"}) fs::remove(fs::u8path(target + suffix));
-    for (const char* suffix : {"-journal", "-wal"}) {
-        const fs::path side(part.string() + suffix);
-        if (fs::exists(side)) fs::rename(side, fs::u8path(target + suffix));
-    }
-    fs::rename(part, fs::u8path(target));
+    moveIntoPlace(part, target);
 }
 
 // The temporary folder must be a real folder of the running user's: a link
@@ -229,12 +249,7 @@ void MakeWorkingCopy(const std::string& source, const std::string& target) {
         ImportJetFile(source, target, kProductPassword);
         return;
     }
-    copyBytes(fs::u8path(source), fs::u8path(target));
-    for (const char* suffix : {"-journal", "-wal"}) {
-        const fs::path side = fs::u8path(source + suffix);
-        std::error_code ec;
-        if (fs::is_regular_file(side, ec)) copyBytes(side, fs::u8path(target + suffix));
-    }
+    copyWithJournal(source, target);
 }
 
 CopyPaths FormCopyPaths(const std::string& pathA) {
@@ -257,6 +272,146 @@ DbError namingTheOriginals(const DbError& e, const CompareRequest& request, cons
     return DbError(e.number(), text);
 }
 
+// The messages of a migration kept for later. A question, or a file
+// dialog, would need the user now: it is answered No (cancelled) and
+// remembered, so that the run can drop this migration's work.
+class KeptMigrationDialogs : public RecordingDialogs {
+public:
+    bool neededTheUser = false;
+    bool askYesNo(const std::string& text, const std::string& title, bool defaultNo) override {
+        neededTheUser = true;
+        return RecordingDialogs::askYesNo(text, title, defaultNo);
+    }
+    OpenFileResult openFile(const OpenFileRequest& request) override {
+        neededTheUser = true;
+        return RecordingDialogs::openFile(request);
+    }
+    OpenFileResult saveFile(const OpenFileRequest& request) override {
+        neededTheUser = true;
+        return RecordingDialogs::saveFile(request);
+    }
+};
+
+// Copy B's migration on a second thread, by a twin of the run's migrator
+// that the thread makes, uses and destroys, while copy A is migrated on the
+// calling thread. The twin works on a scratch copy of temp(B).mdb (same file
+// name, in a folder of the run's own); its messages and log sections are
+// kept there. Only after A's migration has succeeded are they taken over:
+// the scratch file renamed over temp(B).mdb, the messages shown, the log
+// sections appended, a thrown error rethrown, so that files, messages and
+// log read as if B had been migrated after A on the calling thread.
+class SideMigration {
+public:
+    // Nothing when the migrator has no twin, or when the scratch folder or
+    // the thread cannot be made: B is then migrated after A, as before.
+    static std::unique_ptr<SideMigration> start(Migrator& migrator, const std::string& productCode,
+                                                const CopyPaths& paths) {
+        Migrator::TwinMaker make = migrator.twinMaker();
+        if (!make) return nullptr;
+        try {
+            return std::unique_ptr<SideMigration>(new SideMigration(std::move(make), productCode, paths));
+        } catch (const std::exception&) {
+            return nullptr;
+        }
+    }
+
+    // Unfinished work is abandoned and waited for; the scratch folder goes
+    // with whatever is left in it.
+    ~SideMigration() {
+        abandoned_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    SideMigration(const SideMigration&) = delete;
+    SideMigration& operator=(const SideMigration&) = delete;
+
+    // Called once A's migration has succeeded: B's result, as migrate()
+    // would have given it on temp(B).mdb.
+    bool finish(Migrator& migrator) {
+        thread_.join();
+        if (!twinMade_ || neededTheUser_) {
+            // No scratch copy or no twin could be made, or the migration
+            // wanted an answer that only the user can give: the second
+            // thread's work is dropped and the plain copy migrated here.
+            return migrator.migrate(productCode_, copyB_);
+        }
+        moveIntoPlace(scratch_, copyB_);
+        std::vector<RecordingDialogs::Shown> shown = std::move(shown_);
+        for (auto& message : shown) {
+            message.text = namingCopyB(message.text);
+            message.title = namingCopyB(message.title);
+        }
+        migrator.adoptTwin(shown, logFolder_.string());
+        if (error_) {
+            try {
+                std::rethrow_exception(error_);
+            } catch (const DbError& e) {
+                throw DbError(e.number(), namingCopyB(e.description()));
+            }
+        }
+        return migrated_;
+    }
+
+private:
+    SideMigration(Migrator::TwinMaker make, const std::string& productCode, const CopyPaths& paths)
+        : staging_(fs::u8path(paths.folder)),
+          make_(std::move(make)),
+          productCode_(productCode),
+          copyB_(paths.copyB),
+          scratch_((staging_.path() / fs::u8path(paths.copyB).filename()).string()),
+          logFolder_(staging_.path() / "log") {
+        thread_ = std::thread([this] { work(); });
+    }
+
+    // On the second thread: the scratch copy, then the twin and its dialogs
+    // made, used and destroyed here; the run reads the outcome only after
+    // joining. Nothing else touches temp(B).mdb until then.
+    void work() {
+        KeptMigrationDialogs dialogs;
+        try {
+            copyWithJournal(copyB_, scratch_);
+        } catch (const std::exception&) {
+            return;  // B is migrated after A instead
+        }
+        try {
+            std::unique_ptr<Migrator> twin = make_(dialogs, logFolder_.string(), abandoned_);
+            if (twin) {
+                twinMade_ = true;
+                migrated_ = twin->migrate(productCode_, scratch_);
+            }
+        } catch (...) {
+            // The twin is gone (its connection closed) before the error is kept.
+            error_ = std::current_exception();
+        }
+        shown_ = std::move(dialogs.shown);
+        neededTheUser_ = dialogs.neededTheUser;
+    }
+
+    std::string namingCopyB(const std::string& text) const { return replaceAll(text, scratch_, copyB_); }
+
+    StagingFolder staging_;
+    Migrator::TwinMaker make_;
+    std::string productCode_, copyB_, scratch_;
+    fs::path logFolder_;
+    std::atomic<bool> abandoned_{false};
+    // Written by the second thread, read after it was joined.
+    std::vector<RecordingDialogs::Shown> shown_;
+    bool neededTheUser_ = false;
+    bool twinMade_ = false;
+    bool migrated_ = false;
+    std::exception_ptr error_;
+    std::thread thread_;
+};
+
+// Migrates copy A, then copy B; B's migration runs beside A's when the
+// migrator has a twin. A failure of A's (False or thrown) ends the run as
+// before: B's work is abandoned, waited for and thrown away, temp(B).mdb
+// stays the plain copy.
+bool migrateCopies(Migrator& migrator, const std::string& productCode, const CopyPaths& paths) {
+    std::unique_ptr<SideMigration> sideB = SideMigration::start(migrator, productCode, paths);
+    if (!migrator.migrate(productCode, paths.copyA)) return false;
+    return sideB ? sideB->finish(migrator) : migrator.migrate(productCode, paths.copyB);
+}
+
 // Copies both files and migrates both copies. False: the run stops (a
 // message has been shown and the notice hidden).
 bool prepareCopies(Workbench& wb, const CompareRequest& request, Migrator& migrator, CopyPaths& paths) {
@@ -264,8 +419,7 @@ bool prepareCopies(Workbench& wb, const CompareRequest& request, Migrator& migra
     try {
         migrator.release();
         paths = makeCopies(request.pathA, request.pathB);
-        if (!migrator.migrate(request.productCode, paths.copyA) ||
-            !migrator.migrate(request.productCode, paths.copyB)) {
+        if (!migrateCopies(migrator, request.productCode, paths)) {
             wb.window.showNotice(false);
             return false;
         }

@@ -1,8 +1,11 @@
 #pragma once
 // The Compare button / F5: validate both paths, prepare and migrate the
 // copies when a product is chosen, then load and compare.
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Workbench.h"
 
@@ -23,6 +26,23 @@ public:
     virtual bool migrate(const std::string& productCode, const std::string& copyPath) = 0;
     // Lets go of the shared connection before the copies are replaced.
     virtual void release() = 0;
+
+    // Makes a migrator that shares nothing with this one: its own engine and
+    // connection, the dialogs given (where its messages wait until the run
+    // shows them), its log written into logFolder. Called on the thread that
+    // then uses and destroys it. Once `abandoned` is set its work will be
+    // thrown away, and it may stop early.
+    using TwinMaker = std::function<std::unique_ptr<Migrator>(Dialogs& dialogs, const std::string& logFolder,
+                                                              const std::atomic<bool>& abandoned)>;
+    // How the run migrates copy B on a second thread while this migrator
+    // migrates copy A. Empty (the default): both copies are migrated here,
+    // one after the other.
+    virtual TwinMaker twinMaker() { return {}; }
+    // Takes over what a twin made by twinMaker() left once its work is kept:
+    // shows its messages, in order, through this migrator's dialogs, then
+    // appends the sections it wrote into logFolder to this migrator's log.
+    virtual void adoptTwin(const std::vector<RecordingDialogs::Shown>& /*messages*/,
+                           const std::string& /*logFolder*/) {}
 };
 
 // The temporary folder and the two copies, all formed from path A. lock

@@ -1,5 +1,7 @@
 #include "JetStore.h"
 
+#include <sqlite3.h>
+
 #include <map>
 
 #include "ColumnKnowledge.h"
@@ -255,6 +257,8 @@ std::unique_ptr<DbEngine> makeJetStoreEngine() { return makeJetStoreEngine(JetSt
 std::unique_ptr<DbEngine> makeJetStoreEngine(const JetStoreOptions& options) {
     return std::make_unique<jet::StoreEngine>(options);
 }
+
+bool storeEnginesOnThreads() { return sqlite3_threadsafe() != 0; }
 
 void createStore(const std::string& path, const std::string& password) { jet::createStoreFile(path, password); }
 

@@ -17,6 +17,11 @@ struct JetStoreOptions {
 std::unique_ptr<DbEngine> makeJetStoreEngine();
 std::unique_ptr<DbEngine> makeJetStoreEngine(const JetStoreOptions& options);
 
+// True when two engines may work on two threads at once, each engine with its
+// connections staying on one thread: the SQLite library was built with thread
+// support.
+bool storeEnginesOnThreads();
+
 // A new empty store at path (fails when the file exists); an empty password sets none.
 void createStore(const std::string& path, const std::string& password);
 // Changes a store's password (oldPassword must open it); an empty newPassword removes it.
