@@ -8,6 +8,7 @@
 #include "ErrorText.h"
 #include "CliHelp.h"
 #include "CliMigrate.h"
+#include "CliSurvey.h"
 #include "CompactOpen.h"
 #include "CliVersionInfo.h"
 #include "JetImport.h"
@@ -213,6 +214,8 @@ int run(DbEngine& engine, const std::vector<std::string>& all, std::ostream& out
     if (command == "compact") return cmdCompact(engine, std::move(args), err);
     if (command == "import") return cmdImport(std::move(args), err);
     if (command == "migrate") return cliMigrate(engine, args.rest(), out, err);
+    if (command == "survey") return cmdSurvey(std::move(args), out, err);
+    if (command == kSurveyJobCommand) return cmdSurveyJob(engine, std::move(args), out, err);
     known = false;
     return kFailure;
 }

@@ -15,12 +15,24 @@ struct CommandHelp {
     const char* example;
 };
 
-constexpr std::array<CommandHelp, 8> kCommands{{
+constexpr std::array<CommandHelp, 9> kCommands{{
     {"compare",
      "dexmira compare A B [--product NAME] [--json] [--one-sided] [--report FILE.html|.csv|.json]\n"
      "                    [--fix-sql FILE [--fix-target B|A]]",
      "Compares the structures of A and B as the Compare button does (NAME: a product list entry or code).",
      "dexmira compare ref.mdb customer.mdb --product VelmoraII --report diff.html"},
+    {"survey",
+     "dexmira survey REFERENCE DB... --product NAME [--report DIR] [--jobs N] [--json] [--shard K/N]",
+     "Compares every DB with REFERENCE as the Compare button does: the reference is copied and\n"
+     "  migrated once, each DB is copied (a Jet file imported) and migrated in a temporary folder of\n"
+     "  its own, N at a time (--jobs, default: the number of cores). Prints one row per DB (file,\n"
+     "  stored version before the migration, marked rows, status or error), most differences first,\n"
+     "  failed DBs last; --json prints a JSON document instead. --report DIR writes one HTML report\n"
+     "  per DB and an index.html linking them. --shard K/N takes the K-th of every N DBs (K counts\n"
+     "  from 1), to spread a survey over machines. A progress line goes to stderr; Ctrl+C stops the\n"
+     "  jobs, removes the temporary files and exits 130. Exit status: 0 no DB differs, 1 some DB\n"
+     "  differs, 2 some DB failed or the reference could not be prepared.",
+     "dexmira survey ref.mdb customers/*.mdb --product VelmoraII --report survey-report"},
     {"structure", "dexmira structure FILE [--password PW] [--json]",
      "Prints the rows one side's load writes.", "dexmira structure ref.mdb --json"},
     {"create", "dexmira create FILE [--password PW]", "Creates a new empty store.",
@@ -69,9 +81,19 @@ std::string usage() {
     return text;
 }
 
+// Started by the survey for one database; not listed in the usage.
+constexpr CommandHelp kSurveyJob{
+    "survey-job",
+    "dexmira survey-job --product NAME --folder DIR [--reference COPY [--reference-name REFERENCE]]\n"
+    "                        [--report-file FILE] DB",
+    "One database of a survey (started by dexmira survey): copies DB into DIR, migrates it and,\n"
+    "  with a reference copy, compares it; prints one JSON line with the result.",
+    "dexmira survey ref.mdb customer.mdb --product VelmoraII"};
+
 std::string usageOf(const std::string& name) {
     for (const auto& c : kCommands)
         if (name == c.name) return describe(c);
+    if (name == kSurveyJob.name) return describe(kSurveyJob);
     return {};
 }
 

@@ -1,0 +1,298 @@
+// dexmira survey: many databases compared with one reference, each in a job
+// process of its own, as a user runs it.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <regex>
+#include <set>
+
+#include "JetStore.h"
+#include "JetTestSupport.h"
+#include "JetWriter.h"
+#include "RunProgram.h"
+#include "UniqueFolder.h"
+#include "modDBsub.h"
+
+namespace dex::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// dexmira with TMPDIR pointing at the test's own folder.
+ProgramResult dexmira(const fs::path& tmpdir, const std::vector<std::string>& args) {
+    std::vector<std::string> all{"TMPDIR=" + tmpdir.string(), DEXMIRA_BIN};
+    all.insert(all.end(), args.begin(), args.end());
+    return runProgram("/usr/bin/env", all);
+}
+
+void runScript(const std::string& path, const std::string& password, const std::string& script) {
+    auto engine = makeJetStoreEngine();
+    auto conn = engine->openConnection(modDBsub::ConnectionString(path, password));
+    std::ifstream in(fs::path(DEX_SAMPLES_DIR) / "vardoII" / script);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.find_first_not_of(" \t") == std::string::npos || line.rfind("--", 0) == 0) continue;
+        conn->execute(line);
+    }
+}
+
+// The vardoII base schema at version 1; drift.sql makes three tables differ.
+void makeVardoStore(const std::string& path, const std::string& password, bool drifted) {
+    createStore(path, password);
+    runScript(path, password, "base.sql");
+    if (drifted) runScript(path, password, "drift.sql");
+}
+
+// A real Jet 4 file with the store's tables and rows, under the product password.
+void makeJetCopy(const std::string& store, const std::string& jet) {
+    auto engine = makeJetStoreEngine();
+    std::vector<TableDef> tables;
+    for (auto& t : engine->openDatabase(store, 0, true, ";pwd=kt5316")->tableDefs())
+        if (t.name.rfind("MSys", 0) != 0) tables.push_back(t);
+    testjet::WDatabase db = testjet::fromTableDefs(
+        tables, [&](const std::string& table) { return allRows(*engine, store, "kt5316", table); });
+    db.password = "kt5316";
+    testjet::writeJetFile(jet, db);
+}
+
+std::set<std::string> namesIn(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+    return names;
+}
+
+// The summary's lines between the header and the totals, cut at runs of two or more blanks.
+std::vector<std::vector<std::string>> tableRows(const std::string& out) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream lines(out);
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(std::regex_replace(line, std::regex(" +"), " "), "file version marked status");
+    const std::regex gap(" {2,}");
+    while (std::getline(lines, line)) {
+        if (line.find(" databases: ") != std::string::npos || line.find(" database: ") != std::string::npos) break;
+        rows.emplace_back(std::sregex_token_iterator(line.begin(), line.end(), gap, -1), std::sregex_token_iterator());
+    }
+    return rows;
+}
+
+using Rows = std::vector<std::vector<std::string>>;
+
+class Survey : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = makeUniqueFolder("dex_survey");
+        tmp = dir / "tmp";
+        fs::create_directory(tmp);
+        src = dir / "src";
+        fs::create_directory(src);
+        reference = (src / "reference.mdb").string();
+        differing = (src / "customer.mdb").string();
+        sameJet = (src / "jet.mdb").string();
+        damaged = (src / "damaged.mdb").string();
+        wrongPassword = (src / "other.mdb").string();
+        makeVardoStore(reference, "kt5316", false);
+        makeVardoStore(differing, "kt5316", true);
+        makeVardoStore(wrongPassword, "other", false);
+        makeJetCopy(reference, sameJet);
+        std::ofstream(damaged, std::ios::binary) << readWhole(reference).substr(0, 3000);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+
+    fs::path dir, tmp, src;
+    std::string reference, differing, sameJet, damaged, wrongPassword;
+};
+
+TEST_F(Survey, RowsStatusesAndTheOriginalsLeftAlone) {
+    std::map<std::string, std::string> before;
+    for (const auto& name : namesIn(src)) before[name] = readWhole(src / name);
+
+    ProgramResult all = dexmira(tmp, {"survey", reference, damaged, sameJet, wrongPassword, differing, "--product",
+                                      "VelmoraII", "--jobs", "2"});
+    EXPECT_EQ(all.status, 2) << all.err;
+    EXPECT_EQ(tableRows(all.out),
+              (Rows{{differing, "1", "4", "differs"},
+                    {sameJet, "1", "0", "same"},
+                    {damaged, "-", "-", "failed: Error 3343 (Unrecognized database format '" + damaged + "'.)"},
+                    {wrongPassword, "-", "-", "failed: Error 3031 (Not a valid password for '" + wrongPassword + "'.)"}}))
+        << all.out;
+    EXPECT_NE(all.out.find("\n4 databases: 1 differ, 1 same, 2 failed\n"), std::string::npos) << all.out;
+    EXPECT_NE(all.err.find("survey: 4/4 done, 2 failed, "), std::string::npos) << all.err;
+
+    ProgramResult differs = dexmira(tmp, {"survey", reference, sameJet, differing, "--product", "vardoII", "--json"});
+    EXPECT_EQ(differs.status, 1) << differs.err;
+    EXPECT_NE(differs.out.find("{\"ordinal\":2,\"file\":\"" + differing +
+                               "\",\"version\":1,\"marked\":4,\"status\":\"differs\",\"error\":null,\"report\":null},\n"
+                               "{\"ordinal\":1,\"file\":\"" + sameJet + "\",\"version\":1,\"marked\":0,\"status\":\"same\""),
+              std::string::npos)
+        << differs.out;
+    EXPECT_EQ(dexmira(tmp, {"survey", reference, sameJet, "--product", "VelmoraII"}).status, 0);
+
+    EXPECT_EQ(namesIn(src).size(), before.size()) << "nothing is written beside the databases";
+    for (const auto& [name, bytes] : before) EXPECT_TRUE(readWhole(src / name) == bytes) << name << " changed";
+    EXPECT_TRUE(fs::is_empty(tmp)) << "every temporary folder is removed";
+}
+
+TEST_F(Survey, ShardsTakeEveryNthDatabaseFromKCountedFromOne) {
+    std::vector<std::string> dbs;
+    for (int i = 1; i <= 7; ++i) dbs.push_back((src / ("db-" + std::to_string(i) + ".mdb")).string());
+    std::vector<std::string> seen;
+    for (const std::string shard : {"1/3", "2/3", "3/3"}) {
+        std::vector<std::string> args{"survey", reference};
+        args.insert(args.end(), dbs.begin(), dbs.end());
+        for (const std::string a : {"--product", "VelmoraII", "--shard", shard.c_str()}) args.push_back(a);
+        ProgramResult r = dexmira(tmp, args);
+        EXPECT_EQ(r.status, 2) << "missing files fail their rows: " << r.err;
+        for (const auto& row : tableRows(r.out)) {
+            seen.push_back(row[0]);
+            EXPECT_EQ(row[3], "failed: 파일을 찾을 수 없습니다. / " + row[0]);
+        }
+        EXPECT_NE(r.out.find("(shard " + shard + ")\n"), std::string::npos) << r.out;
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{dbs[0], dbs[3], dbs[6], dbs[1], dbs[4], dbs[2], dbs[5]}));
+
+    for (const std::string bad : {"0/3", "4/3", "1/0", "2", "a/b"}) {
+        ProgramResult r = dexmira(tmp, {"survey", reference, dbs[0], "--product", "VelmoraII", "--shard", bad});
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_EQ(r.err, "--shard wants K/N with N at least 1 and K from 1 to N (K counts from 1), not '" + bad + "'\n");
+    }
+    EXPECT_TRUE(fs::is_empty(tmp));
+}
+
+TEST_F(Survey, InterruptStopsTheJobsRemovesTheTemporaryFoldersAndExits130) {
+    std::vector<std::string> args{"/usr/bin/env", "TMPDIR=" + tmp.string(), DEXMIRA_BIN, "survey", reference};
+    for (int i = 1; i <= 40; ++i) {
+        const fs::path copy = src / ("c" + std::to_string(i) + ".mdb");
+        fs::copy_file(differing, copy);
+        args.push_back(copy.string());
+    }
+    for (const char* a : {"--product", "VelmoraII", "--jobs", "2"}) args.push_back(a);
+    int errPipe[2];
+    ASSERT_EQ(::pipe(errPipe), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+    posix_spawn_file_actions_addclose(&actions, errPipe[0]);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    ASSERT_EQ(::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(errPipe[1]);
+
+    // Once one database is done, the next jobs are running.
+    std::string err;
+    char buf[512];
+    bool signalled = false;
+    for (ssize_t n; (n = ::read(errPipe[0], buf, sizeof buf)) > 0;) {
+        err.append(buf, static_cast<size_t>(n));
+        if (!signalled && err.find("survey: 1/40 done") != std::string::npos) {
+            ::kill(pid, SIGINT);
+            signalled = true;
+        }
+    }
+    ::close(errPipe[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(signalled) << err;
+    ASSERT_TRUE(WIFEXITED(status)) << err;
+    EXPECT_EQ(WEXITSTATUS(status), 130) << err;
+    EXPECT_NE(err.find("\nsurvey interrupted: "), std::string::npos) << err;
+    EXPECT_TRUE(fs::is_empty(tmp)) << "left behind: " << (fs::is_empty(tmp) ? "" : fs::directory_iterator(tmp)->path().string());
+    // No job outlives the survey: none names the test's temporary folder any more.
+    for (const auto& p : fs::directory_iterator("/proc")) {
+        const std::string cmdline = readWhole(p.path() / "cmdline");
+        EXPECT_EQ(cmdline.find(tmp.string()), std::string::npos) << p.path();
+    }
+}
+
+TEST_F(Survey, ReportFolderHoldsOneReportPerDatabaseAndAnIndexLinkingThem) {
+    fs::create_directories(src / "a");
+    fs::create_directories(src / "b");
+    const std::string first = (src / "a" / "customer.mdb").string(), second = (src / "b" / "customer.mdb").string(),
+                      odd = (src / "x&<y>.mdb").string();
+    fs::copy_file(differing, first);
+    fs::copy_file(reference, second);
+    fs::copy_file(differing, odd);
+    const fs::path reports = dir / "out" / "reports";
+    ProgramResult r = dexmira(tmp, {"survey", reference, first, second, odd, damaged, "--product", "VelmoraII",
+                                    "--report", reports.string()});
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_EQ(namesIn(reports), (std::set<std::string>{"0001-customer.mdb.html", "0002-customer.mdb.html",
+                                                        "0003-x__y_.mdb.html", "index.html"}));
+    const std::string index = readWhole(reports / "index.html");
+    EXPECT_NE(index.find("<a href=\"0001-customer.mdb.html\">" + first + "</a>"), std::string::npos) << index;
+    EXPECT_NE(index.find("<a href=\"0002-customer.mdb.html\">" + second + "</a>"), std::string::npos);
+    EXPECT_NE(index.find("<a href=\"0003-x__y_.mdb.html\">" + (src / "x&amp;&lt;y&gt;.mdb").string() + "</a>"),
+              std::string::npos);
+    EXPECT_EQ(index.find("x&<y>"), std::string::npos) << "every name is escaped";
+    EXPECT_NE(index.find("<td>" + damaged + "</td>"), std::string::npos) << "a failed database has no report to link";
+    const std::string report = readWhole(reports / "0001-customer.mdb.html");
+    EXPECT_NE(report.find(first), std::string::npos);
+    EXPECT_NE(report.find("<h2>Marked rows (4)</h2>"), std::string::npos);
+    EXPECT_NE(readWhole(reports / "0002-customer.mdb.html").find("<h2>Marked rows (0)</h2>"), std::string::npos);
+
+    fs::create_directory_symlink(reports, dir / "link");
+    ProgramResult link = dexmira(tmp, {"survey", reference, first, "--product", "VelmoraII", "--report", (dir / "link").string()});
+    EXPECT_EQ(link.status, 2);
+    EXPECT_EQ(link.err, "the report folder '" + (dir / "link").string() + "' is a symbolic link; give a real folder\n");
+    ProgramResult file = dexmira(tmp, {"survey", reference, first, "--product", "VelmoraII", "--report", first});
+    EXPECT_EQ(file.status, 2);
+    EXPECT_EQ(file.err, "the report folder '" + first + "' is not a folder\n");
+    EXPECT_TRUE(fs::is_empty(tmp));
+}
+
+TEST_F(Survey, UsageMistakesAndAReferenceThatCannotBePrepared) {
+    ProgramResult help = dexmira(tmp, {"help", "survey"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: dexmira survey REFERENCE DB... --product NAME [--report DIR] [--jobs N] [--json] "
+                             "[--shard K/N]\n",
+                             0),
+              0u)
+        << help.out;
+    EXPECT_EQ(dexmira(tmp, {"survey", "--help"}).out, help.out);
+
+    ProgramResult unknown = dexmira(tmp, {"survey", reference, differing, "--product", "VelmoraII", "--colour"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err, "unknown option --colour\n" + help.out);
+    ProgramResult noProduct = dexmira(tmp, {"survey", reference, differing});
+    EXPECT_EQ(noProduct.status, 2);
+    EXPECT_EQ(noProduct.err,
+              "usage: dexmira survey REFERENCE DB... --product NAME [--report DIR] [--jobs N] [--json] [--shard K/N]\n");
+    ProgramResult jobs = dexmira(tmp, {"survey", reference, differing, "--product", "VelmoraII", "--jobs", "0"});
+    EXPECT_EQ(jobs.status, 2);
+    EXPECT_EQ(jobs.err, "--jobs wants a whole number from 1 to 1024, not '0'\n");
+
+    ProgramResult broken = dexmira(tmp, {"survey", damaged, differing, "--product", "VelmoraII"});
+    EXPECT_EQ(broken.status, 2);
+    EXPECT_EQ(broken.out, "");
+    EXPECT_NE(broken.err.find("the reference '" + damaged + "' could not be prepared, so nothing was compared: Error 3343 "
+                              "(Unrecognized database format '" + damaged + "'.)\n"),
+              std::string::npos)
+        << broken.err;
+    EXPECT_TRUE(fs::is_empty(tmp));
+}
+
+TEST_F(Survey, AnAccessMadeFileWithAnotherPasswordFailsItsRow) {
+    DEX_REQUIRE_FIXTURE(locked, "mdbreader_V2003_with-password.mdb");
+    const std::string bytes = readWhole(locked);
+    ProgramResult r = dexmira(tmp, {"survey", reference, locked, sameJet, "--product", "VelmoraII"});
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_EQ(tableRows(r.out), (Rows{{sameJet, "1", "0", "same"},
+                                      {locked, "-", "-", "failed: Error 3031 (Not a valid password.)"}}));
+    EXPECT_TRUE(readWhole(locked) == bytes);
+    EXPECT_TRUE(fs::is_empty(tmp));
+}
+
+}  // namespace
+}  // namespace dex::test
