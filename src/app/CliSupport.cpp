@@ -27,10 +27,7 @@ std::optional<std::string> Args::unknownOption() const {
     return std::nullopt;
 }
 
-void ConsoleDialogs::message(const std::string& text, const std::string& title, Icon icon) {
-    messages_.push_back({title, text, icon});
-    if (collect_) return;
-    // One message, one line: each run of line breaks inside it becomes " / ".
+std::string OneLineMessage(const std::string& text) {
     std::string out;
     bool inBreak = false;
     for (char c : text) {
@@ -42,7 +39,13 @@ void ConsoleDialogs::message(const std::string& text, const std::string& title, 
             inBreak = false;
         }
     }
-    err_ << out << "\n";
+    return out;
+}
+
+void ConsoleDialogs::message(const std::string& text, const std::string& title, Icon icon) {
+    messages_.push_back({title, text, icon});
+    if (collect_) return;
+    err_ << OneLineMessage(text) << "\n";
 }
 
 bool ConsoleDialogs::askYesNo(const std::string& text, const std::string& title, bool) {

@@ -29,6 +29,9 @@ private:
     std::vector<std::string> args_;
 };
 
+// A message box's text on one line: each run of line breaks becomes " / ".
+std::string OneLineMessage(const std::string& text);
+
 // Message boxes become lines on the error stream, or are collected for
 // --json; questions are answered by --yes.
 class ConsoleDialogs : public Dialogs {

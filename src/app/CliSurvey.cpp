@@ -51,6 +51,8 @@
 #include "Version.h"
 #include "Workbench.h"
 #include "modCmpDB.h"
+#include "ProductMigrator.h"
+#include "TextConv.h"
 #include "modDBsub.h"
 
 extern char** environ;
@@ -77,23 +79,6 @@ std::string replaceAll(const std::string& text, const std::string& from, const s
     for (size_t hit; (hit = text.find(from, pos)) != std::string::npos; pos = hit + from.size())
         out += text.substr(pos, hit - pos) + to;
     return out + text.substr(pos);
-}
-
-// A message on one line: each run of line breaks becomes " / ", as the
-// command line shows message boxes.
-std::string oneLine(const std::string& text) {
-    std::string out;
-    bool inBreak = false;
-    for (char c : text) {
-        if (c == '\r' || c == '\n') {
-            if (!inBreak) out += " / ";
-            inBreak = true;
-        } else {
-            out += c;
-            inBreak = false;
-        }
-    }
-    return out;
 }
 
 // The length of the valid UTF-8 sequence at s[i] (2 to 4 bytes), 0 when none.
@@ -233,19 +218,6 @@ struct JsonScalar {
 };
 using JsonObject = std::map<std::string, JsonScalar>;
 
-void appendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 class JsonLineReader {
 public:
     explicit JsonLineReader(const std::string& text) : s_(text) {}
@@ -298,7 +270,7 @@ private:
                     auto [p, ec] = std::from_chars(s_.data() + i_, s_.data() + i_ + 4, cp, 16);
                     if (ec != std::errc() || p != s_.data() + i_ + 4) return std::nullopt;
                     i_ += 4;
-                    appendUtf8(out, cp);
+                    AppendUtf8(out, cp);
                     break;
                 }
                 default: out += e;
@@ -389,7 +361,7 @@ struct JobRequest {
 std::string messagesText(const RecordingDialogs& dialogs, size_t from, size_t to) {
     std::string text;
     for (size_t i = from; i < to && i < dialogs.shown.size(); ++i)
-        text += (text.empty() ? "" : " / ") + oneLine(dialogs.shown[i].text);
+        text += (text.empty() ? "" : " / ") + OneLineMessage(dialogs.shown[i].text);
     return text;
 }
 
@@ -400,26 +372,21 @@ std::string messagesText(const RecordingDialogs& dialogs, size_t from, size_t to
 bool prepareCopy(const JobRequest& req, const std::string& copy, RecordingDialogs& dialogs, JobOutcome& outcome) {
     std::error_code ec;
     if (!fs::is_regular_file(fs::u8path(req.source), ec)) {
-        outcome.error = oneLine("파일을 찾을 수 없습니다.\r\n\r\n" + req.source);
+        outcome.error = OneLineMessage("파일을 찾을 수 없습니다.\r\n\r\n" + req.source);
         return false;
     }
     try {
         MakeWorkingCopy(req.source, copy);
-        JetStoreOptions options;
-        options.scratchWrites = true;  // the copy is thrown away
-        auto scratch = makeJetStoreEngine(options);
-        DbSession session(*scratch, dialogs);
-        migration::MigrationLog log(req.folder);
-        modDBsub::DBOpen(session, copy, kProductPassword);
+        ProductMigrator migrator(dialogs, req.folder);  // its log in the job's folder
+        modDBsub::DBOpen(migrator.session(), copy, kProductPassword);
         try {
-            if (auto v = migration::ReadStoredVersionRow(session)) outcome.version = *v;
+            if (auto v = migration::ReadStoredVersionRow(migrator.session())) outcome.version = *v;
         } catch (const DbError&) {
             // No readable version: the migration reports it in its own words.
         }
-        migration::MigrationContext ctx{session, log};
         const size_t before = dialogs.shown.size();
-        const bool migrated = migration::ChkDBpatchFor(req.productCode, ctx);
-        session.closeConnection();
+        const bool migrated = migrator.migrate(req.productCode, copy);
+        migrator.release();
         if (!migrated) {
             outcome.error = messagesText(dialogs, before, dialogs.shown.size());
             if (outcome.error.empty()) outcome.error = "The migration stopped.";
@@ -680,28 +647,17 @@ std::string readFile(const fs::path& p) {
     return ss.str();
 }
 
-// Appends a finished job's migration log to the program's log in one write,
-// so that sections of different jobs never interleave.
+// Appends a finished job's migration log to the program's log. Only the
+// survey itself appends, one job after another, so sections of different
+// jobs never interleave.
 bool appendLog(const fs::path& jobFolder, std::string& problem) {
-    const fs::path jobLog = jobFolder / migration::kLogFileName;
-    std::error_code ec;
-    if (!fs::is_regular_file(jobLog, ec)) return true;
-    const std::string text = readFile(jobLog);
-    if (text.empty()) return true;
-    const fs::path folder = migration::DefaultLogFolder();
-    fs::create_directories(folder, ec);
-    const fs::path target = folder / migration::kLogFileName;
-    const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    bool ok = fd >= 0;
-    for (size_t done = 0; ok && done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<size_t>(n);
+    try {
+        migration::MigrationLog(migration::DefaultLogFolder()).appendFrom(jobFolder / migration::kLogFileName);
+        return true;
+    } catch (const DbError& e) {
+        problem = "The migration log could not be written: " + e.description();
+        return false;
     }
-    if (!ok) problem = "The migration log '" + target.string() + "' could not be written (" + std::strerror(errno) + ").";
-    if (fd >= 0) ::close(fd);
-    return ok;
 }
 
 // The report folder: made when missing; a link or a file there is refused.
