@@ -1,5 +1,7 @@
 #include "SqliteHandles.h"
 
+#include <mutex>
+
 #include "StoreErrors.h"
 
 namespace dex::jet {
@@ -85,6 +87,15 @@ int refuseAttach(void*, int action, const char*, const char*, const char*, const
     return action == SQLITE_ATTACH || action == SQLITE_DETACH ? SQLITE_DENY : SQLITE_OK;
 }
 }  // namespace
+
+void prepareSqliteLibrary() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // SQLITE_MISUSE when something in the process opened a connection
+        // first: the library then keeps its defaults, which work too.
+        sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    });
+}
 
 void hardenConnection(sqlite3* db) {
     sqlite3_set_authorizer(db, refuseAttach, nullptr);

@@ -86,6 +86,13 @@ void execStoredStatement(sqlite3* db, const std::string& sql);
 // texts call must be innocuous (trusted_schema off); SQLite's defensive mode,
 // which only the store's own schema edit lifts for its span.
 void hardenConnection(sqlite3* db);
+
+// Settings of the SQLite library as a whole, made once before the process
+// opens its first connection (later they can no longer change). Called
+// before every open. Memory statistics are off: they take one mutex for
+// every allocation of every connection, which made two migrations on two
+// threads wait for each other.
+void prepareSqliteLibrary();
 void setDefensive(sqlite3* db, bool on);
 // First column of the first row as integer (0 when no row).
 int64_t queryInt(sqlite3* db, const std::string& sql);

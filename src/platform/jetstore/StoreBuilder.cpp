@@ -81,6 +81,7 @@ StoreBuilder::StoreBuilder(const std::string& path, const std::string& password)
     impl_->path = path;
     createStoreFile(path, password);
     sqlite3* raw = nullptr;
+    prepareSqliteLibrary();
     const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     impl_->db.reset(raw);
     try {

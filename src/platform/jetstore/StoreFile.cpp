@@ -111,6 +111,7 @@ DbHandle openStore(const OpenRequest& request, const JetStoreOptions& options) {
                                                "Move the file to a shorter path.");
     sqlite3* raw = nullptr;
     int flags = (request.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
+    prepareSqliteLibrary();
     int rc = sqlite3_open_v2(request.path.c_str(), &raw, flags, nullptr);
     DbHandle db(raw);
     if (rc != SQLITE_OK) throw sqliteError(db.get(), rc);
@@ -131,6 +132,7 @@ void createStoreFile(const std::string& path, const std::string& password) {
     std::error_code ec;
     if (fs::exists(path, ec)) throw DbError(storeerr::DatabaseExists, "Database '" + path + "' already exists.");
     sqlite3* raw = nullptr;
+    prepareSqliteLibrary();
     int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     DbHandle db(raw);
     if (rc != SQLITE_OK) throw sqliteError(db.get(), rc);
@@ -154,6 +156,7 @@ void changeStorePassword(const std::string& path, const std::string& oldPassword
 namespace {
 bool compactedCopyIsSound(const std::string& path) {
     sqlite3* raw = nullptr;
+    prepareSqliteLibrary();
     const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
     DbHandle db(raw);
     if (rc != SQLITE_OK) return false;
