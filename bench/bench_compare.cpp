@@ -8,8 +8,10 @@
 //       the comparison run with product VelmoraII (vardoII) on A and B, split
 //       into copy / migrate A / migrate B / load / compare by calling the
 //       functions RunComparison calls, in its order; then RunComparison
-//       itself for the whole. Prints one line of medians (seconds):
-//       copy migA migB load compare sum whole marked
+//       itself for the whole, once with copy B migrated after copy A on one
+//       thread (as before the second thread) and once with B migrated beside
+//       A. Prints one line of medians (seconds):
+//       copy migA migB load compare sum whole-one-thread whole marked
 //       and leaves the migrated copies in A's temporary folder.
 //   bench_compare wide OUT TABLES [--drifted]
 //       a store of TABLES tables of 31 fields each (see MakeWideStore)
@@ -17,6 +19,8 @@
 //       loads A and B into a grid and compares them, without a product.
 //       Prints one line of medians: load compare compare-old rows marked,
 //       where compare-old is the first, quadratic passes on the same grid.
+#include <malloc.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -94,9 +98,18 @@ Phases runPhases(dex::DbEngine& engine, const std::string& a, const std::string&
     return p;
 }
 
-double runWhole(dex::DbEngine& engine, const std::string& a, const std::string& b) {
+// The migrator without its twin: both copies migrated on the calling thread.
+class OneThreadMigrator : public dex::ProductMigrator {
+public:
+    using ProductMigrator::ProductMigrator;
+    TwinMaker twinMaker() override { return {}; }
+};
+
+double runWhole(dex::DbEngine& engine, const std::string& a, const std::string& b, bool oneThread) {
     Headless h(engine);
-    dex::ProductMigrator migrator(h.dialogs);
+    dex::ProductMigrator twins(h.dialogs);
+    OneThreadMigrator single(h.dialogs);
+    dex::Migrator& migrator = oneThread ? static_cast<dex::Migrator&>(single) : twins;
     const auto t = Clock::now();
     if (!dex::RunComparison(h.wb, dex::CompareRequest{a, b, "vardoII"}, &migrator)) fail("RunComparison", h.dialogs);
     return dex::bench::SecondsSince(t);
@@ -104,10 +117,11 @@ double runWhole(dex::DbEngine& engine, const std::string& a, const std::string& 
 
 int run(const std::string& a, const std::string& b, int repeat) {
     auto engine = dex::makeJetStoreEngine();
-    std::vector<double> copy, migA, migB, load, compare, sum, whole;
+    std::vector<double> copy, migA, migB, load, compare, sum, whole, wholeOneThread;
     int64_t marked = 0;
     for (int i = 0; i < repeat; ++i) {
-        whole.push_back(runWhole(*engine, a, b));
+        wholeOneThread.push_back(runWhole(*engine, a, b, true));
+        whole.push_back(runWhole(*engine, a, b, false));
         Phases p = runPhases(*engine, a, b);
         copy.push_back(p.copy);
         migA.push_back(p.migA);
@@ -118,8 +132,9 @@ int run(const std::string& a, const std::string& b, int repeat) {
         marked = p.marked;
     }
     using dex::bench::Median;
-    std::printf("%.4f %.4f %.4f %.4f %.4f %.4f %.4f %lld\n", Median(copy), Median(migA), Median(migB), Median(load),
-                Median(compare), Median(sum), Median(whole), static_cast<long long>(marked));
+    std::printf("%.4f %.4f %.4f %.4f %.4f %.4f %.4f %.4f %lld\n", Median(copy), Median(migA), Median(migB),
+                Median(load), Median(compare), Median(sum), Median(wholeOneThread), Median(whole),
+                static_cast<long long>(marked));
     return 0;
 }
 
@@ -159,6 +174,7 @@ int passes(const std::string& a, const std::string& b, int repeat) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);  // as dexmira itself runs
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() >= 3 && args[0] == "make") {
         int drift = 0;
