@@ -53,7 +53,7 @@ printf '%-34s %8.2f %15.2fx\n' "loop of dexmira compare" "$t_loop" 1
 printf '%-34s %8.2f %15.2fx\n' "dexmira survey --jobs 1" "$t_one" "$(echo "$t_loop / $t_one" | bc -l)"
 printf '%-34s %8.2f %15.2fx\n' "dexmira survey --jobs 2" "$t_two" "$(echo "$t_loop / $t_two" | bc -l)"
 echo
-echo "peak resident memory of the survey (--jobs 2): the survey process itself, and the largest of its jobs"
+echo "peak resident memory of the survey (--jobs 2): the largest process of the survey and its jobs"
 for n in 10 25 "$count"; do
     list=$(stores "$n")
     /usr/bin/time -f "%M" -o "$work/rss" "$dexmira" survey "$work/reference.mdb" $list --product VelmoraII \

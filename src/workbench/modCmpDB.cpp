@@ -5,6 +5,7 @@
 #include <exception>
 #include <limits>
 #include <string_view>
+#include <utility>
 
 #include "ErrorText.h"
 
@@ -88,13 +89,28 @@ constexpr int kCompared = 5;     // table, the three index marks, field name
 constexpr int kFieldCell = 4;    // the field name within a side's columns
 constexpr int kKeyCell = 10;     // table.field within a side's columns
 
-// One field row of one side.
+// One field row of one side. Its cells stay where the grid had them (in the
+// rows taken out of it) until the grid is written back.
 struct FieldRow {
-    std::array<Grid::Cell, 11> cells;  // the side's eleven columns
-    std::string upperKey;
-    bool oneSided = false;  // the other side has no field of this key
-    int row = 0;            // the grid row it ends on; 0 once overwritten
+    Grid::Cell* cells = nullptr;  // the side's eleven columns
+    int src = 0;                  // the row, counted from 0, the cells are on
+    bool oneSided = false;        // the other side has no field of this key
+    int row = 0;                  // the grid row it ends on; 0 once overwritten
+    std::string_view key() const { return cells[kKeyCell].text; }
 };
+
+// Keys in order with letter case ignored, as equalsNoCase compares them.
+int compareNoCase(std::string_view a, std::string_view b) {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return static_cast<unsigned char>(x) < static_cast<unsigned char>(y) ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+}
+bool lessNoCase(std::string_view a, std::string_view b) { return compareNoCase(a, b) < 0; }
 
 const std::string& cellText(const FieldRow* f, int cell) {
     static const std::string none;
@@ -111,8 +127,8 @@ public:
     Side(std::vector<FieldRow> rows, int limit) : rows_(std::move(rows)), limit_(limit) {
         live_ = static_cast<int>(rows_.size());
         byKey_.reserve(rows_.size());
-        for (int j = 0; j < live_; ++j) byKey_.emplace_back(rows_[static_cast<size_t>(j)].upperKey, j);
-        std::sort(byKey_.begin(), byKey_.end());
+        for (int j = 0; j < live_; ++j) byKey_.emplace_back(rows_[static_cast<size_t>(j)].key(), j);
+        std::sort(byKey_.begin(), byKey_.end(), keyLess);
     }
 
     // The field on grid row i (the first row not passed), or null.
@@ -121,11 +137,12 @@ public:
         return &rows_[static_cast<size_t>(next_)];
     }
 
-    // The nearest grid row after i whose field has upperKey; 0 when none.
-    int nextRowWith(const std::string& upperKey, int i) const {
+    // The nearest grid row after i whose field has key (letter case
+    // ignored); 0 when none.
+    int nextRowWith(std::string_view key, int i) const {
         const int from = std::max(next_, i - shift_);
-        const auto it = std::lower_bound(byKey_.begin(), byKey_.end(), std::pair<std::string_view, int>(upperKey, from));
-        if (it == byKey_.end() || it->first != upperKey || it->second >= live_) return 0;
+        const auto it = std::lower_bound(byKey_.begin(), byKey_.end(), KeyAt(key, from), keyLess);
+        if (it == byKey_.end() || compareNoCase(it->first, key) != 0 || it->second >= live_) return 0;
         return rowOf(it->second);
     }
 
@@ -155,7 +172,7 @@ public:
     void colour(int first, int last, int cell, Color color) {
         for (int r = first; r <= last; ++r) {
             const int j = r - 1 - shift_;
-            if (j >= next_ && j < live_) rows_[static_cast<size_t>(j)].cells[static_cast<size_t>(cell)].back = color;
+            if (j >= next_ && j < live_) rows_[static_cast<size_t>(j)].cells[cell].back = color;
         }
     }
 
@@ -173,7 +190,12 @@ private:
     int rowOf(int j) const { return j + 1 + shift_; }
 
     std::vector<FieldRow> rows_;
-    std::vector<std::pair<std::string_view, int>> byKey_;  // (key, list index), sorted
+    using KeyAt = std::pair<std::string_view, int>;  // a key and a list index
+    static bool keyLess(const KeyAt& a, const KeyAt& b) {
+        const int c = compareNoCase(a.first, b.first);
+        return c != 0 ? c < 0 : a.second < b.second;
+    }
+    std::vector<KeyAt> byKey_;  // sorted
     int limit_;
     int next_ = 0, live_ = 0, shift_ = 0;
     std::vector<int> below_;  // rows below the limit: list index per grid row limit+1...
@@ -259,18 +281,16 @@ bool LoadDBStruct(Workbench& wb, const std::string& path, bool sideA, const std:
 
 namespace {
 
-// One side's field rows, taken from the grid's columns base+1..base+11.
-std::vector<FieldRow> takeSide(std::vector<std::vector<Grid::Cell>>& grid, int rows, int base) {
+// One side's field rows: those on the grid's columns base+1..base+11 of the
+// rows taken out of it.
+std::vector<FieldRow> sideRows(std::vector<std::vector<Grid::Cell>>& grid, int rows, int base) {
     std::vector<FieldRow> side;
     side.reserve(static_cast<size_t>(rows));
     for (int r = 0; r < rows; ++r) {
         auto& cells = grid[static_cast<size_t>(r)];
         if (cells.size() < static_cast<size_t>(base + kSideColumns)) break;
-        const auto first = cells.begin() + base;
-        if (first[kKeyCell].text.empty()) break;
-        FieldRow& f = side.emplace_back();
-        std::move(first, first + kSideColumns, f.cells.begin());
-        f.upperKey = upperText(f.cells[kKeyCell].text);
+        if (cells[static_cast<size_t>(base + kKeyCell)].text.empty()) break;
+        side.push_back(FieldRow{cells.data() + base, r, false, 0});
     }
     return side;
 }
@@ -279,9 +299,13 @@ std::vector<FieldRow> takeSide(std::vector<std::vector<Grid::Cell>>& grid, int r
 std::vector<std::string_view> keysOf(const std::vector<FieldRow>& side) {
     std::vector<std::string_view> keys;
     keys.reserve(side.size());
-    for (const auto& f : side) keys.push_back(f.upperKey);
-    std::sort(keys.begin(), keys.end());
+    for (const auto& f : side) keys.push_back(f.key());
+    std::sort(keys.begin(), keys.end(), lessNoCase);
     return keys;
+}
+
+bool hasKey(const std::vector<std::string_view>& keys, std::string_view key) {
+    return std::binary_search(keys.begin(), keys.end(), key, lessNoCase);
 }
 
 // Drops the one-sided fields, unless the comparison keeps them.
@@ -292,6 +316,8 @@ void sortOutOneSided(Workbench& wb, std::vector<FieldRow>& side, int n, bool kee
     }
     wb.itemBar.setMaximum(n);
     wb.itemBar.setValue(static_cast<int>(side.size()));
+    for (auto& f : side)
+        if (f.oneSided) std::fill(f.cells, f.cells + kSideColumns, Grid::Cell{});  // gone from the grid
     std::erase_if(side, [](const FieldRow& f) { return f.oneSided; });
     wb.overallBar.step();
 }
@@ -305,21 +331,21 @@ bool rowDiffers(const FieldRow* a, const FieldRow* b) {
 void colourDifferingCells(FieldRow& a, FieldRow& b) {
     for (int c = 0; c < kCompared; ++c)
         if (!equalsNoCase(cellText(&a, c), cellText(&b, c))) {
-            a.cells[static_cast<size_t>(c)].back = kRed;
-            b.cells[static_cast<size_t>(c)].back = kRed;
+            a.cells[c].back = kRed;
+            b.cells[c].back = kRed;
         }
 }
 
 void colourOneSided(FieldRow* f) {
     if (!f || !f->oneSided) return;
-    for (int c = 0; c < kSideColumns - 1; ++c) f->cells[static_cast<size_t>(c)].back = kPaleYellow;
+    for (int c = 0; c < kSideColumns - 1; ++c) f->cells[c].back = kPaleYellow;
 }
 
 // The nearest later row where one side's key meets the other's: that side
 // moves down to it, and the rows it leaves face pale blue names.
 void alignRows(Side& a, Side& b, int i, const std::string& keyA, const std::string& keyB) {
-    const int toA = b.nextRowWith(upperText(keyA), i);  // A's field appears later in B
-    const int toB = a.nextRowWith(upperText(keyB), i);  // B's field appears later in A
+    const int toA = b.nextRowWith(keyA, i);  // A's field appears later in B
+    const int toB = a.nextRowWith(keyB, i);  // B's field appears later in A
     if (toA > 0 && (toB == 0 || toA <= toB)) {
         b.colour(i, toA - 1, kFieldCell, kPaleBlue);
         a.moveDown(toA - i);
@@ -338,30 +364,81 @@ void openGapFacingOneSided(Side& a, Side& b, int i) {
     else if (fb && fb->oneSided && fa) a.moveDown(1);
 }
 
+using SideBlock = std::array<Grid::Cell, kSideColumns>;
+
+// Moves one side's fields from the rows they were taken on to the rows they
+// end on, in place: a field whose target row still holds a field that moves
+// on is placed after that one. Fields keep their order, so the moves never
+// close a circle; a spare block would carry one all the same. Cells left
+// behind are emptied, colours too.
+void moveSide(std::vector<std::vector<Grid::Cell>>& rows, int base, std::vector<FieldRow>& fields) {
+    const auto takeBlock = [&](int r) {
+        SideBlock block;
+        auto* cells = rows[static_cast<size_t>(r)].data() + base;
+        for (int c = 0; c < kSideColumns; ++c) block[static_cast<size_t>(c)] = std::exchange(cells[c], Grid::Cell{});
+        return block;
+    };
+    const auto putBlock = [&](int r, SideBlock&& block) {
+        auto* cells = rows[static_cast<size_t>(r)].data() + base;
+        for (int c = 0; c < kSideColumns; ++c) cells[c] = std::move(block[static_cast<size_t>(c)]);
+    };
+    std::vector<int> fieldAt(rows.size(), -1);  // by row taken from
+    std::vector<char> done(fields.size(), 0);
+    for (size_t k = 0; k < fields.size(); ++k) {
+        FieldRow& f = fields[k];
+        fieldAt[static_cast<size_t>(f.src)] = static_cast<int>(k);
+        if (f.row == 0) {
+            takeBlock(f.src);  // overwritten by a move: gone
+            done[k] = 1;
+        } else if (f.row - 1 == f.src) {
+            done[k] = 1;
+        }
+    }
+    std::vector<int> chain;
+    for (size_t k = 0; k < fields.size(); ++k) {
+        if (done[k]) continue;
+        chain.clear();
+        bool circle = false;
+        for (int j = static_cast<int>(k);;) {
+            chain.push_back(j);
+            const int next = fieldAt[static_cast<size_t>(fields[static_cast<size_t>(j)].row - 1)];
+            if (next < 0 || done[static_cast<size_t>(next)]) break;
+            if (next == static_cast<int>(k)) {
+                circle = true;
+                break;
+            }
+            j = next;
+        }
+        SideBlock spare;
+        if (circle) spare = takeBlock(fields[k].src);
+        for (size_t i = chain.size(); i-- > 0;) {
+            FieldRow& f = fields[static_cast<size_t>(chain[i])];
+            putBlock(f.row - 1, circle && i == 0 ? std::move(spare) : takeBlock(f.src));
+            done[static_cast<size_t>(chain[i])] = 1;
+        }
+    }
+}
+
 // Puts both sides and the marks back into the grid, up to the last row with
-// text, reusing the rows taken out of it.
+// text, in the rows taken out of it.
 void writeBack(Grid& grid, std::vector<std::vector<Grid::Cell>>& rows, Side& a, Side& b,
                const std::vector<int>& marked) {
     int last = marked.empty() ? 0 : marked.back();
     for (Side* s : {&a, &b})
         for (const auto& f : s->rows()) last = std::max(last, f.row);
     const size_t columns = static_cast<size_t>(grid.columnCount());
-    rows.resize(static_cast<size_t>(last));
-    for (auto& cells : rows) {
-        cells.resize(columns);
-        std::fill(cells.begin(), cells.end(), Grid::Cell{});
+    if (rows.size() < static_cast<size_t>(last)) rows.resize(static_cast<size_t>(last));
+    for (auto& cells : rows) cells.resize(columns);
+    if (columns >= static_cast<size_t>(kBaseB + kSideColumns)) {
+        moveSide(rows, kBaseA, a.rows());
+        moveSide(rows, kBaseB, b.rows());
     }
+    rows.resize(static_cast<size_t>(last));
     std::vector<bool> hidden(static_cast<size_t>(last), true);
     for (const int r : marked) {
         if (columns >= kMarkColumn) rows[static_cast<size_t>(r - 1)][kMarkColumn - 1].text = "!";
         hidden[static_cast<size_t>(r - 1)] = false;
     }
-    for (const auto& [side, base] : {std::pair<Side*, int>{&a, kBaseA}, {&b, kBaseB}})
-        for (auto& f : side->rows()) {
-            if (f.row == 0 || columns < static_cast<size_t>(base + kSideColumns)) continue;
-            auto& cells = rows[static_cast<size_t>(f.row - 1)];
-            std::move(f.cells.begin(), f.cells.end(), cells.begin() + base);
-        }
     grid.replaceRows(std::move(rows), std::move(hidden));
 }
 
@@ -372,13 +449,13 @@ int64_t CompareStruct(Workbench& wb) {
     const int n0 = grid.dataRowCount();
     const bool keep = wb.keepOneSidedFields;
     std::vector<std::vector<Grid::Cell>> taken = grid.takeRows();
-    std::vector<FieldRow> rowsA = takeSide(taken, n0, kBaseA);
-    std::vector<FieldRow> rowsB = takeSide(taken, n0, kBaseB);
+    std::vector<FieldRow> rowsA = sideRows(taken, n0, kBaseA);
+    std::vector<FieldRow> rowsB = sideRows(taken, n0, kBaseB);
     {
         // Both sides' keys are taken before either side drops a field.
         const std::vector<std::string_view> keysA = keysOf(rowsA), keysB = keysOf(rowsB);
-        for (auto& f : rowsA) f.oneSided = !std::binary_search(keysB.begin(), keysB.end(), f.upperKey);
-        for (auto& f : rowsB) f.oneSided = !std::binary_search(keysA.begin(), keysA.end(), f.upperKey);
+        for (auto& f : rowsA) f.oneSided = !hasKey(keysB, f.key());
+        for (auto& f : rowsB) f.oneSided = !hasKey(keysA, f.key());
     }
     sortOutOneSided(wb, rowsA, n0, keep);
     sortOutOneSided(wb, rowsB, n0, keep);

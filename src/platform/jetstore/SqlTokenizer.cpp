@@ -94,6 +94,7 @@ std::string unquote(std::string_view text, char close) {
 
 std::vector<Token> tokenize(std::string_view sql) {
     std::vector<Token> out;
+    out.reserve(sql.size() / 3 + 1);  // about the tokens a statement has, so the list grows once or never
     size_t i = 0;
     while (i < sql.size()) {
         auto [kind, end] = scanOne(sql, i);
