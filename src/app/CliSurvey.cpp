@@ -43,6 +43,7 @@
 #include "CliHelp.h"
 #include "CompareRun.h"
 #include "DbSession.h"
+#include "FileCopy.h"
 #include "JetStore.h"
 #include "MigrationEngine.h"
 #include "MigrationLog.h"
@@ -507,27 +508,11 @@ private:
     struct sigaction old_[3] {};
 };
 
-// The survey's private folder (mkdtemp under the system's temporary folder,
-// $TMPDIR honoured), removed with everything in it.
-class SurveyFolder {
+// The survey's private folder under the system's temporary folder ($TMPDIR
+// honoured), removed with everything in it.
+class SurveyFolder : public OwnFolder {
 public:
-    SurveyFolder() {
-        std::string tmpl = (fs::temp_directory_path() / "dexmira-survey-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data()))
-            throw fs::filesystem_error("cannot make a temporary folder", fs::path(tmpl),
-                                       std::error_code(errno, std::generic_category()));
-        path_ = tmpl;
-    }
-    ~SurveyFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    SurveyFolder(const SurveyFolder&) = delete;
-    SurveyFolder& operator=(const SurveyFolder&) = delete;
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
+    SurveyFolder() : OwnFolder(fs::temp_directory_path() / "dexmira-survey-XXXXXX") {}
 };
 
 enum class Status { Same, Differs, Failed };

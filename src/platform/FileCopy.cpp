@@ -3,6 +3,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <system_error>
 
 namespace dex {
 
@@ -20,6 +23,19 @@ int copyFileContents(int in, int out) {
             done += w;
         }
     }
+}
+
+OwnFolder::OwnFolder(const std::filesystem::path& pattern) {
+    std::string path = pattern.string();
+    if (!::mkdtemp(path.data()))
+        throw std::filesystem::filesystem_error("cannot make a folder", pattern,
+                                                std::error_code(errno, std::generic_category()));
+    path_ = path;
+}
+
+OwnFolder::~OwnFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
 }
 
 }  // namespace dex

@@ -53,27 +53,11 @@ bool sameFile(const std::string& a, const std::string& b) {
     return fs::exists(fs::u8path(b), ec) && fs::equivalent(fs::u8path(a), fs::u8path(b), ec);
 }
 
-// A folder of this run's own inside the temporary folder (mkdtemp: new,
-// private, created atomically), where copies are made before they are
-// renamed into place; removed with whatever is left in it.
-class StagingFolder {
+// A folder of this run's own inside the temporary folder, where copies are
+// made before they are renamed into place; removed with whatever is left in it.
+class StagingFolder : public OwnFolder {
 public:
-    explicit StagingFolder(const fs::path& parent) {
-        std::string tmpl = (parent / ".stagingXXXXXX").string();
-        if (!::mkdtemp(tmpl.data()))
-            throw fs::filesystem_error("cannot make a folder", fs::path(tmpl), std::error_code(errno, std::generic_category()));
-        path_ = tmpl;
-    }
-    ~StagingFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    StagingFolder(const StagingFolder&) = delete;
-    StagingFolder& operator=(const StagingFolder&) = delete;
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
+    explicit StagingFolder(const fs::path& parent) : OwnFolder(parent / ".stagingXXXXXX") {}
 };
 
 // Copies one file byte for byte into a new file. Unlike fs::copy_file, a
