@@ -120,8 +120,8 @@ int run(const std::string& a, const std::string& b, int repeat) {
     std::vector<double> copy, migA, migB, load, compare, sum, whole, wholeOneThread;
     int64_t marked = 0;
     for (int i = 0; i < repeat; ++i) {
-        wholeOneThread.push_back(runWhole(*engine, a, b, true));
         whole.push_back(runWhole(*engine, a, b, false));
+        wholeOneThread.push_back(runWhole(*engine, a, b, true));
         Phases p = runPhases(*engine, a, b);
         copy.push_back(p.copy);
         migA.push_back(p.migA);
