@@ -135,6 +135,18 @@ void fillRows(const fs::path& path, int rows) {
     exec(db.get(), "COMMIT");
 }
 
+// A new store at path with the product password, open for statements.
+struct NewStore {
+    explicit NewStore(const fs::path& path) {
+        fs::remove(path);
+        createStore(path.string(), kPassword);
+        modDBsub::DBOpen(session, path.string(), kPassword);
+    }
+    std::unique_ptr<DbEngine> engine = makeJetStoreEngine();
+    RecordingDialogs dialogs;
+    DbSession session{*engine, dialogs};
+};
+
 }  // namespace
 
 std::vector<std::string> ReadScript(const fs::path& path) {
@@ -152,13 +164,9 @@ std::vector<std::string> ReadScript(const fs::path& path) {
 fs::path VardoBaseScript() { return fs::path(DEX_SAMPLES_DIR) / "vardoII" / "base.sql"; }
 
 void MakeVardoSample(const fs::path& path, int rows, int drift) {
-    fs::remove(path);
-    createStore(path.string(), kPassword);
     {
-        auto engine = makeJetStoreEngine();
-        RecordingDialogs dialogs;
-        DbSession session(*engine, dialogs);
-        modDBsub::DBOpen(session, path.string(), kPassword);
+        NewStore store(path);
+        DbSession& session = store.session;
         for (const auto& s : ReadScript(VardoBaseScript())) session.execute(s);
         if (drift == 1) {
             session.execute("ALTER TABLE customer ADD COLUMN memo2 VARCHAR(50) DEFAULT \"\" NOT NULL");
@@ -176,12 +184,8 @@ void MakeVardoSample(const fs::path& path, int rows, int drift) {
 
 void MakeWideStore(const fs::path& path, int tables, bool drifted) {
     static const char* const kTypes[] = {"VARCHAR(50)", "LONG", "DOUBLE", "DATETIME", "VARCHAR(20)", "SMALLINT"};
-    fs::remove(path);
-    createStore(path.string(), kPassword);
-    auto engine = makeJetStoreEngine();
-    RecordingDialogs dialogs;
-    DbSession session(*engine, dialogs);
-    modDBsub::DBOpen(session, path.string(), kPassword);
+    NewStore store(path);
+    DbSession& session = store.session;
     for (int t = 1; t <= tables; ++t) {
         char name[16];
         std::snprintf(name, sizeof name, "w%04d", t);

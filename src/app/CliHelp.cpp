@@ -87,7 +87,7 @@ constexpr CommandHelp kSurveyJob{
     "dexmira survey-job --product NAME --folder DIR [--reference COPY [--reference-name REFERENCE]]\n"
     "                        [--report-file FILE] DB",
     "One database of a survey (started by dexmira survey): copies DB into DIR, migrates it and,\n"
-    "  with a reference copy, compares it; prints one JSON line with the result.",
+    "  with a reference copy, compares it; prints one line with the result.",
     "dexmira survey ref.mdb customer.mdb --product VelmoraII"};
 
 std::string usageOf(const std::string& name) {

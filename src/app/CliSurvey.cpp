@@ -5,7 +5,7 @@
 // once (copy or import, then migrate), then starts up to --jobs jobs at a
 // time, one per database. Each job runs this program again with
 // kSurveyJobCommand in a folder of its own inside the survey's folder and
-// prints one JSON line. The parent keeps one summary row per database, copies
+// prints one result line. The parent keeps one summary row per database, copies
 // each finished job's report into the report folder and its migration log
 // into the program's log, then removes the job's folder.
 //
@@ -34,7 +34,6 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <optional>
 #include <sstream>
 #include <thread>
@@ -53,7 +52,6 @@
 #include "Workbench.h"
 #include "modCmpDB.h"
 #include "ProductMigrator.h"
-#include "TextConv.h"
 #include "modDBsub.h"
 
 extern char** environ;
@@ -211,128 +209,40 @@ size_t coreCount() {
 
 // ---- the job's result line ----
 
-// A value of the job's one-line JSON object (strings, numbers, true, false, null).
-struct JsonScalar {
-    bool isNull = true;
-    bool isString = false;
-    std::string text;  // a string's characters, a number's or a literal's spelling
-};
-using JsonObject = std::map<std::string, JsonScalar>;
-
-class JsonLineReader {
-public:
-    explicit JsonLineReader(const std::string& text) : s_(text) {}
-
-    std::optional<JsonObject> object() {
-        JsonObject obj;
-        if (!take('{')) return std::nullopt;
-        if (take('}')) return obj;
-        do {
-            auto key = string();
-            if (!key || !take(':')) return std::nullopt;
-            auto value = scalar();
-            if (!value) return std::nullopt;
-            obj[*key] = std::move(*value);
-        } while (take(','));
-        if (!take('}')) return std::nullopt;
-        return obj;
-    }
-
-private:
-    void space() {
-        while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\t')) ++i_;
-    }
-    bool take(char c) {
-        space();
-        if (i_ < s_.size() && s_[i_] == c) return ++i_, true;
-        return false;
-    }
-    std::optional<std::string> string() {
-        if (!take('"')) return std::nullopt;
-        std::string out;
-        while (i_ < s_.size()) {
-            const char c = s_[i_++];
-            if (c == '"') return out;
-            if (c != '\\') {
-                out += c;
-                continue;
-            }
-            if (i_ >= s_.size()) return std::nullopt;
-            const char e = s_[i_++];
-            switch (e) {
-                case 'n': out += '\n'; break;
-                case 'r': out += '\r'; break;
-                case 't': out += '\t'; break;
-                case 'b': out += '\b'; break;
-                case 'f': out += '\f'; break;
-                case 'u': {
-                    if (i_ + 4 > s_.size()) return std::nullopt;
-                    uint32_t cp = 0;
-                    auto [p, ec] = std::from_chars(s_.data() + i_, s_.data() + i_ + 4, cp, 16);
-                    if (ec != std::errc() || p != s_.data() + i_ + 4) return std::nullopt;
-                    i_ += 4;
-                    AppendUtf8(out, cp);
-                    break;
-                }
-                default: out += e;
-            }
-        }
-        return std::nullopt;
-    }
-    std::optional<JsonScalar> scalar() {
-        space();
-        if (i_ < s_.size() && s_[i_] == '"') {
-            auto text = string();
-            if (!text) return std::nullopt;
-            return JsonScalar{false, true, std::move(*text)};
-        }
-        const size_t start = i_;
-        while (i_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[i_])) || s_[i_] == '-' ||
-                                  s_[i_] == '+' || s_[i_] == '.'))
-            ++i_;
-        const std::string word = s_.substr(start, i_ - start);
-        if (word.empty()) return std::nullopt;
-        return JsonScalar{word == "null", false, word};
-    }
-
-    const std::string& s_;
-    size_t i_ = 0;
-};
-
 // What one job found. status: "ready" (the reference), "same", "differs", "failed".
+// The job prints it as one line of tab-separated fields after a tag:
+// status, version, marked rows ("-" for none), report written (1 or 0), error.
 struct JobOutcome {
+    static constexpr const char* kTag = "dexmira-survey-result";
     std::string status = "failed";
     std::optional<long> version;  // stored before the migration
     std::optional<long> marked;
     std::string error;
     bool report = false;
 
-    std::string json() const {
-        std::ostringstream out;
-        out << "{\"status\":" << jsonString(status) << ",\"version\":"
-            << (version ? std::to_string(*version) : "null") << ",\"marked\":"
-            << (marked ? std::to_string(*marked) : "null")
-            << ",\"error\":" << (error.empty() ? "null" : jsonString(error))
-            << ",\"report\":" << (report ? "true" : "false") << "}";
-        return out.str();
+    std::string line() const {
+        const auto number = [](const std::optional<long>& v) { return v ? std::to_string(*v) : std::string("-"); };
+        std::string oneLine = OneLineMessage(error);
+        std::replace(oneLine.begin(), oneLine.end(), '\t', ' ');
+        return std::string(kTag) + "\t" + status + "\t" + number(version) + "\t" + number(marked) + "\t" +
+               (report ? "1" : "0") + "\t" + oneLine;
     }
 
     static std::optional<JobOutcome> fromLine(const std::string& line) {
-        auto obj = JsonLineReader(line).object();
-        if (!obj) return std::nullopt;
+        std::vector<std::string> fields;
+        for (size_t start = 0;;) {
+            const size_t tab = line.find('\t', start);
+            fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+            if (tab == std::string::npos) break;
+            start = tab + 1;
+        }
+        if (fields.size() != 6 || fields[0] != kTag || fields[1].empty()) return std::nullopt;
         JobOutcome o;
-        auto number = [&](const char* key) -> std::optional<long> {
-            auto it = obj->find(key);
-            if (it == obj->end() || it->second.isNull || it->second.isString) return std::nullopt;
-            return wholeNumber(it->second.text);
-        };
-        const auto status = obj->find("status");
-        if (status == obj->end() || !status->second.isString) return std::nullopt;
-        o.status = status->second.text;
-        o.version = number("version");
-        o.marked = number("marked");
-        if (auto e = obj->find("error"); e != obj->end() && e->second.isString) o.error = e->second.text;
-        if (auto r = obj->find("report"); r != obj->end()) o.report = r->second.text == "true";
+        o.status = fields[1];
+        o.version = wholeNumber(fields[2]);
+        o.marked = wholeNumber(fields[3]);
+        o.report = fields[4] == "1";
+        o.error = fields[5];
         return o;
     }
 };
@@ -613,7 +523,7 @@ JobOutcome outcomeOf(const Child& c, int waitStatus) {
     std::string last;
     std::istringstream lines(c.output);
     for (std::string line; std::getline(lines, line);)
-        if (!line.empty() && line[0] == '{') last = line;
+        if (line.rfind(JobOutcome::kTag, 0) == 0) last = line;
     if (auto o = JobOutcome::fromLine(last); o && WIFEXITED(waitStatus) && WEXITSTATUS(waitStatus) == 0) return *o;
     JobOutcome failed;
     if (WIFSIGNALED(waitStatus))
@@ -1071,7 +981,7 @@ int cmdSurveyJob(DbEngine& engine, Args args, std::ostream& out, std::ostream& e
     } catch (const std::exception& e) {
         outcome.error = e.what();
     }
-    out << outcome.json() << "\n" << std::flush;
+    out << outcome.line() << "\n" << std::flush;
     return kOk;
 }
 

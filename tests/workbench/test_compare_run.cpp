@@ -1,5 +1,6 @@
 // The comparison run with a product: copies beside A, migration order and
 // its failures, refused paths, and the user's files left untouched.
+#include "RunProgram.h"
 #include "UniqueFolder.h"
 #include <gtest/gtest.h>
 
@@ -15,13 +16,6 @@ using namespace dex::test;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 // Records the calls and "migrates" a copy by appending to it, so that a
 // change reaching the user's file would show.
@@ -69,8 +63,8 @@ protected:
         return RunComparison(wb, {a.string(), b.string(), code}, &migrator);
     }
     void expectUserFilesUntouched() {
-        EXPECT_EQ(readFile(a), "file-A");
-        EXPECT_EQ(readFile(b), "file-B");
+        EXPECT_EQ(dex::test::readWhole(a), "file-A");
+        EXPECT_EQ(dex::test::readWhole(b), "file-B");
     }
     std::string last() const { return dialogs.shown.empty() ? "" : dialogs.shown.back().text; }
 
@@ -96,8 +90,8 @@ TEST(CopyPaths, FormedFromPathA) {
 TEST_F(RunTest, CopiesGoBesideAAndAreMigratedInOrder) {
     EXPECT_TRUE(run());
     const fs::path folder = root / "DBS" / "dbMaintemp";
-    EXPECT_EQ(readFile(folder / "temp(A).mdb"), "file-A");
-    EXPECT_EQ(readFile(folder / "temp(B).mdb"), "file-B");
+    EXPECT_EQ(dex::test::readWhole(folder / "temp(A).mdb"), "file-A");
+    EXPECT_EQ(dex::test::readWhole(folder / "temp(B).mdb"), "file-B");
     EXPECT_EQ(migrator.calls, (std::vector<std::string>{"release", "vardoII:temp(A).mdb", "vardoII:temp(B).mdb"}));
     EXPECT_TRUE(migrator.noticeDuringMigration);
     EXPECT_FALSE(window.noticeShown);
@@ -112,14 +106,14 @@ TEST_F(RunTest, SecondRunReusesTheFolderAndReplacesTheCopies) {
     std::ofstream(root / "DBS" / "dbMaintemp" / "temp(A).mdb-wal") << "stale journal";
     std::ofstream(b) << "file-A";  // B now equals A
     EXPECT_TRUE(run());
-    EXPECT_EQ(readFile(root / "DBS" / "dbMaintemp" / "temp(B).mdb"), "file-A");
+    EXPECT_EQ(dex::test::readWhole(root / "DBS" / "dbMaintemp" / "temp(B).mdb"), "file-A");
     EXPECT_FALSE(fs::exists(root / "DBS" / "dbMaintemp" / "temp(A).mdb-wal"));
     EXPECT_EQ(last(), "두 DB의 구조가 일치 합니다.");
 }
 
 TEST_F(RunTest, SamePathForBothSidesMakesTwoCopies) {
     EXPECT_TRUE(RunComparison(wb, {a.string(), a.string(), "FornII"}, &migrator));
-    EXPECT_EQ(readFile(root / "DBS" / "dbMaintemp" / "temp(B).mdb"), "file-A");
+    EXPECT_EQ(dex::test::readWhole(root / "DBS" / "dbMaintemp" / "temp(B).mdb"), "file-A");
     EXPECT_EQ(last(), "두 DB의 구조가 일치 합니다.");
 }
 

@@ -2,6 +2,7 @@
 // copy B migrated on a second thread beside copy A must leave the grid, the
 // messages, both copies and the migration log exactly as migrating B after A
 // on one thread does.
+#include "RunProgram.h"
 #include "UniqueFolder.h"
 #include <gtest/gtest.h>
 
@@ -24,18 +25,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 // A migrated store with every "YYYY-MM-DD HH:MM:SS" text blanked: steps fill
 // new date columns with Now(), so two migrations differ in those bytes only.
 std::string withoutTimes(const fs::path& p) {
     static const std::regex stamp("[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}");
-    return std::regex_replace(readFile(p), stamp, "####-##-## ##:##:##");
+    return std::regex_replace(dex::test::readWhole(p), stamp, "####-##-## ##:##:##");
 }
 
 // The real migrator, with the twin switched off (B after A, as before) or
@@ -243,7 +237,7 @@ TEST_F(ParallelMigrationTest, AFailingWhileBMigratesDropsBsWork) {
         expectSame(beside, after);
         EXPECT_FALSE(beside.finished);
         EXPECT_EQ(beside.messages, std::vector<std::string>{c.message});
-        EXPECT_EQ(readFile(temp / "temp(B).mdb"), readFile(b)) << "temp(B).mdb is not the plain copy of B";
+        EXPECT_EQ(dex::test::readWhole(temp / "temp(B).mdb"), dex::test::readWhole(b)) << "temp(B).mdb is not the plain copy of B";
         EXPECT_EQ(beside.log, "");
     }
 }
