@@ -96,7 +96,6 @@ TEST(IndexKey, SegmentedDecimalAndTextTypes) {
               "04 03 02 01 06 05 08 07 09 0a 0b 0c 0d 0e 0f 10");
     EXPECT_EQ(key(coltype::RepId, *parsed), key(coltype::RepId, guid));
     EXPECT_FALSE(guidFromText("{01020304-0506-0708-090A-0B0C0D0E0F1}"));
-    EXPECT_FALSE(guidFromText("01020304x0506-0708-090A-0B0C0D0E0F10"));
     // Decimal: sign byte and 16-byte magnitude, with Jet 4's descending rule.
     const std::string zeros13 = "00 00 00 00 00 00 00 00 00 00 00 00 00 ";
     EXPECT_EQ(key(coltype::Numeric, std::string("12.5"), false, 2), "7f ff " + zeros13 + "00 04 e2");
@@ -137,19 +136,12 @@ TEST(IndexKey, WholeEntriesAndRefusals) {
     };
     EXPECT_EQ(failure(cols, {int64_t{1}, std::string("caf\xC3\xA9")}),
               "column 2: the character U+00E9 '\xC3\xA9' has no known key in the General sort order");
-    EXPECT_EQ(failure(cols, {int64_t{1}}), "the index has 2 columns but 1 values were given");
     EXPECT_EQ(failure({{coltype::Byte, false, true, 0}}, {int64_t{256}}), "column 1: 256 does not fit in a Byte column");
-    EXPECT_EQ(failure({{coltype::Int, false, true, 0}}, {int64_t{40000}}),
-              "column 1: 40000 does not fit in a Integer column");
     EXPECT_EQ(failure({{coltype::Long, false, true, 0}}, {std::string("1")}), "column 1: a Long key needs a whole number");
     EXPECT_EQ(failure({{coltype::Ole, false, true, 0}}, {std::string("x")}),
               "column 1: a column of type 11 (OLE Object) cannot be indexed");
     EXPECT_EQ(failure({{coltype::Text, false, false, 0}}, {std::string("x")}),
               "column 1: the text of this column sorts in an order whose key codes are not public");
-    EXPECT_EQ(failure({{coltype::Numeric, false, true, 1}}, {std::string("1.25")}),
-              "column 1: a Decimal key needs a decimal number at the column's scale");
-    EXPECT_EQ(failure({{coltype::RepId, false, true, 0}}, {std::string("nope")}),
-              "column 1: a Replication ID key needs a Replication ID");
 
     EXPECT_TRUE(isJet4GeneralSortOrder(0x409, false));
     EXPECT_FALSE(isJet4GeneralSortOrder(0x409, true));

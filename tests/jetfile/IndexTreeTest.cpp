@@ -299,6 +299,13 @@ TEST(IndexWalk, FindingsNameThePageAndTheFault) {
         EXPECT_EQ(findingsText(d.file.walk(600000)),
                   "page 600000: the index's root lies past the end of the file (500000 pages)\n");
         EXPECT_EQ(findingsText(d.file.walk(0)), "page 0: the index has no root page\n");
+        // Keys past what the file can hold end the walk.
+        Damaged fresh;
+        const IndexWalk big =
+            walkIndexTree(fresh.tree.root, false, fresh.file.pageCount(), kOwner, fresh.file.source(), 20000);
+        ASSERT_EQ(big.findings.size(), 1u) << findingsText(big);
+        EXPECT_NE(big.findings[0].what.find("the index's keys pass 20000 bytes"), std::string::npos);
+        EXPECT_TRUE(big.entries.empty());
     }
 }
 

@@ -16,10 +16,11 @@
 //
 // This encoder knows the characters whose codes are established for this
 // engine:
-//   - ASCII U+0001..U+007F. Access-made pages show letters (folded: 'A' and
-//     'a' are both 4A), digits, space, ',', '/', '_', '~' and the
-//     unprintable U+0003 with its trailer; the other codes follow the
-//     published General table, which agrees with every code seen.
+//   - ASCII U+0001..U+007F. Access-made pages show most letters in both
+//     cases (folded: 'A' and 'a' are both 4A), the digits 0-3, space, ',',
+//     '/', '_', '~' and the unprintable U+0003 with its trailer; the other
+//     codes follow the published General table, which agrees with every
+//     code seen.
 //   - Hangul syllables U+AC00..U+D7A3: two-byte simple codes, each initial
 //     consonant's 588 syllables counting up from its own start code and
 //     skipping every code whose low byte is 00 or 01.

@@ -28,8 +28,8 @@ struct NodeInfo {
 
 class Walker {
 public:
-    Walker(bool jet3, uint32_t pageCount, uint32_t owner, const PageSource& pages)
-        : jet3_(jet3), pageCount_(pageCount), owner_(owner), pages_(pages) {}
+    Walker(bool jet3, uint32_t pageCount, uint32_t owner, const PageSource& pages, uint64_t maxKeyBytes)
+        : jet3_(jet3), pageCount_(pageCount), owner_(owner), pages_(pages), maxKeyBytes_(maxKeyBytes) {}
 
     IndexWalk run(uint32_t root) {
         if (!exists(root)) {
@@ -41,7 +41,7 @@ public:
         std::vector<Visit> level{{root, 0}};
         while (!level.empty()) {
             std::vector<Parsed> parsed = readLevel(level);
-            if (parsed.empty()) break;
+            if (parsed.empty() || tooLarge_) break;
             ++walk_.levels;
             if (parsed.front().content.isLeaf()) {
                 checkLeaves(parsed, level.size() == 1 && level.front().from == 0);
@@ -77,6 +77,14 @@ private:
             } catch (const IndexPageError& e) {
                 add(v.page, std::string("it cannot be read as an index page: ") + e.what());
                 continue;
+            }
+            for (const auto& e : parsed.back().content.entries) keyBytes_ += e.key.size();
+            if (keyBytes_ > maxKeyBytes_) {
+                add(v.page, "with it the index's keys pass " + std::to_string(maxKeyBytes_) +
+                                " bytes, more than this file can hold; the rest of the tree is not read");
+                parsed.pop_back();
+                tooLarge_ = true;
+                break;
             }
             if (parsed.back().content.isLeaf()) ++leaves;
         }
@@ -188,6 +196,9 @@ private:
     uint32_t pageCount_;
     uint32_t owner_;
     const PageSource& pages_;
+    uint64_t maxKeyBytes_;
+    uint64_t keyBytes_ = 0;
+    bool tooLarge_ = false;
     IndexWalk walk_;
     std::unordered_set<uint32_t> seen_;
     std::vector<NodeInfo> nodeLevels_;           // node pages in walking order
@@ -196,8 +207,12 @@ private:
 
 }  // namespace
 
-IndexWalk walkIndexTree(uint32_t root, bool jet3, uint32_t pageCount, uint32_t owner, const PageSource& pages) {
-    return Walker(jet3, pageCount, owner, pages).run(root);
+IndexWalk walkIndexTree(uint32_t root, bool jet3, uint32_t pageCount, uint32_t owner, const PageSource& pages,
+                        uint64_t maxKeyBytes) {
+    if (maxKeyBytes == 0)
+        maxKeyBytes = 4 * static_cast<uint64_t>(pageCount) * static_cast<uint64_t>(IndexPageFormat::of(jet3).pageSize) +
+                      (uint64_t{64} << 20);
+    return Walker(jet3, pageCount, owner, pages, maxKeyBytes).run(root);
 }
 
 }  // namespace dex::jetfile

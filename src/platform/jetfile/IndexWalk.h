@@ -39,7 +39,10 @@ struct IndexWalk {
 // Walks the tree rooted at `root` in a file of `pageCount` pages. `owner`
 // is the table definition's page that every index page must name, 0 to not
 // check it. Pages come from `pages` (empty: the page cannot be read) and
-// may be anything.
-IndexWalk walkIndexTree(uint32_t root, bool jet3, uint32_t pageCount, uint32_t owner, const PageSource& pages);
+// may be anything. Prefix compression lets a page's entries take far more
+// bytes than the page: once the keys read pass `maxKeyBytes` (0: four times
+// the file's size plus 64 MiB) the walk stops with a finding.
+IndexWalk walkIndexTree(uint32_t root, bool jet3, uint32_t pageCount, uint32_t owner, const PageSource& pages,
+                        uint64_t maxKeyBytes = 0);
 
 }  // namespace dex::jetfile
