@@ -4,6 +4,7 @@
 #include <set>
 #include <utility>
 
+#include "ConnectionText.h"
 #include "Grid.h"
 #include "IndexDiff.h"
 
@@ -223,9 +224,7 @@ std::optional<int64_t> EngineOrphanCheck::orphanRows(const std::string& table, c
     if (unavailable_ || fields.empty()) return std::nullopt;
     try {
         if (!connection_) {
-            std::string cs = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path_;
-            if (!password_.empty()) cs += ";Jet OLEDB:Database Password=" + password_;
-            connection_ = engine_.openConnection(cs);
+            connection_ = engine_.openConnection(jetConnectionText(path_, password_));
         }
         auto rows = connection_->query(OrphanQuery(table, fields, refTable, refFields));
         if (rows->eof()) return std::nullopt;

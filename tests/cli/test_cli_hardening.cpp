@@ -160,6 +160,42 @@ TEST_F(Hardening, PlantedLinksAndASecondRunNeverReachOtherFiles) {
 }
 
 
+// A file whose name holds a connection text's syntax (';', '=', quotes,
+// blanks) naming another database: only the named file is ever opened.
+TEST_F(Hardening, FileNamesNeverRedirectTheConnection) {
+    makePair();
+    const std::string victim = (dir / "victim.db").string();
+    ASSERT_EQ(dexmira({"create", victim}).status, 0);
+    ASSERT_EQ(dexmira({"exec", victim, "CREATE TABLE sale (id LONG)", "INSERT INTO sale (id) VALUES (1)"}).status, 0);
+    const std::string victimBytes = readWhole(victim);
+    const std::vector<std::string> names = {
+        "b;Data Source=" + victim + ";y.mdb", "c'; Data Source = '" + victim + "';y.mdb",
+        "d\";Data Source=\"" + victim + "\";y.mdb", " e ;Provider=SQLOLEDB;Data Source=" + victim + "; .mdb"};
+    for (const auto& name : names) {
+        SCOPED_TRACE(name);
+        const fs::path file = dir / name;
+        fs::create_directories(file.parent_path());
+        ASSERT_EQ(dexmira({"create", file.string()}).status, 0);
+        auto dropped = dexmira({"exec", file.string(), "DROP TABLE sale"});
+        EXPECT_EQ(dropped.status, 2);
+        EXPECT_EQ(dropped.err, "Error -2147217865 (The database engine cannot find the input table or "
+                               "query 'sale'.  Make sure it exists and that its name is spelled correctly.) in: DROP "
+                               "TABLE sale\n");
+        auto made = dexmira({"exec", file.string(), "CREATE TABLE own (id LONG)"});
+        EXPECT_EQ(made.status, 0) << made.err;
+        EXPECT_TRUE(readWhole(victim) == victimBytes) << "the connection reached victim.db";
+    }
+    // compare --product migrates a copy beside A whose folder carries A's name.
+    const fs::path a = dir / ("a;Data Source=" + victim + ";x.mdb");
+    fs::create_directories(a.parent_path());
+    fs::copy_file(dir / "reference.mdb", a);
+    auto run = dexmira({"compare", a.string(), (dir / "customer.mdb").string(), "--product", "VelmoraII"});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.err, "4건의 다른곳이 발견 되었습니다.\n");
+    EXPECT_TRUE(readWhole(victim) == victimBytes) << "the migration reached victim.db";
+    EXPECT_EQ(leftovers(), std::vector<std::string>{});
+}
+
 TEST_F(Hardening, CompactOfALinkCompactsItsTargetAndKeepsTheLink) {
     makePair();
     const fs::path target = dir / "reference.mdb", link = dir / "link.mdb";
