@@ -64,8 +64,10 @@ bool IsReportPath(const std::string& path);
 // another extension or a file that cannot be written; a file already there
 // is then left as it was.
 void WriteReport(const std::string& path, const ReportData& data);
-// Writes text to path through a file beside it that replaces path only when
-// complete; throws std::runtime_error naming what when that fails.
+// Writes text to path through a new file beside it (a fresh name, created
+// exclusively, never through a link) that replaces path only when complete
+// and synced; throws std::runtime_error naming what, the file and the
+// system's reason when that fails, and path is then left as it was.
 void WriteWholeFile(const std::string& path, const std::string& text, const std::string& what);
 
 // Text helpers shared with the command line.

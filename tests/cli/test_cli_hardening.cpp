@@ -196,6 +196,44 @@ TEST_F(Hardening, FileNamesNeverRedirectTheConnection) {
     EXPECT_EQ(leftovers(), std::vector<std::string>{});
 }
 
+// Reports and fix scripts go to a fresh name beside the output: a link
+// planted at <output>.part is never followed. A write that fails says the
+// system's reason and leaves nothing behind.
+TEST_F(Hardening, OutputsNeverFollowAPlantedLinkAndFailuresSayWhy) {
+    makePair();
+    const std::string a = (dir / "reference.mdb").string(), b = (dir / "customer.mdb").string();
+    const fs::path victim = dir / "victim.txt";
+    std::ofstream(victim) << "precious";
+    for (const char* name : {"r.html", "r.csv", "fix.sql"}) {
+        SCOPED_TRACE(name);
+        const fs::path out = dir / name;
+        fs::create_symlink(victim, dir / (std::string(name) + ".part"));
+        auto r = dexmira({"compare", a, b, std::string(name) == "fix.sql" ? "--fix-sql" : "--report", out.string()});
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_EQ(readWhole(victim), "precious");
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(out)));
+        EXPECT_NE(readWhole(out).find(std::string(name) == "fix.sql" ? "-- Makes the primary keys" : "customer"),
+                  std::string::npos);
+        fs::remove(dir / (std::string(name) + ".part"));
+    }
+
+    const std::string missing = (dir / "none" / "r.html").string();
+    auto noFolder = dexmira({"compare", a, b, "--report", missing});
+    EXPECT_EQ(noFolder.status, 2);
+    EXPECT_EQ(noFolder.err, "4건의 다른곳이 발견 되었습니다.\nThe report '" + missing +
+                                "' could not be written (No such file or directory).\n");
+    const std::string big = (dir / "big.html").string(), fix = (dir / "big.sql").string();
+    auto full = dexmira({"compare", a, b, "--report", big}, 512);
+    EXPECT_EQ(full.status, 2);
+    EXPECT_EQ(full.err, "4건의 다른곳이 발견 되었습니다.\nThe report '" + big + "' could not be written (File too large).\n");
+    auto fullFix = dexmira({"compare", a, b, "--fix-sql", fix}, 200);  // the error stream still fits
+    EXPECT_EQ(fullFix.status, 2);
+    EXPECT_EQ(fullFix.err,
+              "4건의 다른곳이 발견 되었습니다.\nThe fix script '" + fix + "' could not be written (File too large).\n");
+    for (const auto& e : fs::directory_iterator(dir))
+        EXPECT_EQ(e.path().filename().string().rfind("big.", 0), std::string::npos) << e.path();
+}
+
 TEST_F(Hardening, CompactOfALinkCompactsItsTargetAndKeepsTheLink) {
     makePair();
     const fs::path target = dir / "reference.mdb", link = dir / "link.mdb";

@@ -225,9 +225,18 @@ TEST_F(Survey, ReportFolderHoldsOneReportPerDatabaseAndAnIndexLinkingThem) {
     fs::copy_file(reference, second);
     fs::copy_file(differing, odd);
     const fs::path reports = dir / "out" / "reports";
+    // Links planted where a page and the index could be staged are never followed.
+    const fs::path victim = dir / "victim.txt";
+    std::ofstream(victim) << "precious";
+    fs::create_directories(reports);
+    fs::create_symlink(victim, reports / "0001-customer.mdb.html.part");
+    fs::create_symlink(victim, reports / "index.html.part");
     ProgramResult r = dexmira(tmp, {"survey", reference, first, second, odd, damaged, "--product", "VelmoraII",
                                     "--report", reports.string()});
     EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_EQ(readWhole(victim), "precious");
+    fs::remove(reports / "0001-customer.mdb.html.part");
+    fs::remove(reports / "index.html.part");
     EXPECT_EQ(namesIn(reports), (std::set<std::string>{"0001-customer.mdb.html", "0002-customer.mdb.html",
                                                         "0003-x__y_.mdb.html", "index.html"}));
     const std::string index = readWhole(reports / "index.html");
