@@ -12,6 +12,7 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 
 #include "Version.h"
 #include "modCmpDB.h"
@@ -469,8 +470,12 @@ std::string HtmlEscape(const std::string& s) {
 }
 
 std::string CsvField(const std::string& s) {
-    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-    std::string r = "\"";
+    // A cell a spreadsheet would take for a formula (a name from a customer's
+    // file may be "=HYPERLINK(...)") starts with an apostrophe, so that it
+    // shows as the text it is; such a cell is always quoted.
+    const bool formula = !s.empty() && std::string_view("=+-@\t\r").find(s.front()) != std::string_view::npos;
+    if (!formula && s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    std::string r = formula ? "\"'" : "\"";
     for (char c : s) r += c == '"' ? std::string("\"\"") : std::string(1, c);
     return r + "\"";
 }

@@ -5,6 +5,7 @@
 #include "FakeEngine.h"
 #include "FixScript.h"
 #include "IndexDiff.h"
+#include "Report.h"
 #include "modCmpDB.h"
 
 using namespace dex;
@@ -161,4 +162,28 @@ TEST_F(ExplainTest, FixScriptNamesWhatItCannotApply) {
     s.tablesB = {customer({primaryKey({"code"})}), grp};
     s.tablesA = s.tablesB;
     EXPECT_EQ(fixscript::MakeFixScript(s, fixscript::Target::A, nullptr), "");
+}
+
+// A cell a spreadsheet would run as a formula starts with an apostrophe; a
+// cell with a comma, a double quote or a line break is quoted.
+TEST(ReportText, CsvCellsAreNeverFormulas) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"=HYPERLINK(\"http://x\",\"y\")", "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\""},
+        {"+SUM(1+1)", "\"'+SUM(1+1)\""},
+        {"-1", "\"'-1\""},
+        {"@SUM(1)", "\"'@SUM(1)\""},
+        {"=cmd|' /C calc'!A0", "\"'=cmd|' /C calc'!A0\""},
+        {"\t=1", "\"'\t=1\""},
+        {"\r=1", "\"'\r=1\""},
+        {"a=b", "a=b"},
+        {" =1", " =1"},
+        {"plain", "plain"},
+        {"", ""},
+        {"a\"b", "\"a\"\"b\""},
+        {"a,b", "\"a,b\""},
+        {"a\nb", "\"a\nb\""},
+        {"a\rb", "\"a\rb\""},
+        {"\"", "\"\"\"\""},
+    };
+    for (const auto& [cell, written] : cases) EXPECT_EQ(report::CsvField(cell), written) << cell;
 }
