@@ -1,6 +1,7 @@
 #include "FixScript.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <set>
 #include <utility>
 
@@ -14,7 +15,49 @@ namespace {
 
 using indexdiff::IndexDifference;
 
-std::string bracket(const std::string& name) { return "[" + name + "]"; }
+// A name in brackets, a ']' in it doubled so that it cannot close them.
+std::string bracket(const std::string& name) {
+    std::string out = "[";
+    for (char c : name) out += c == ']' ? std::string("]]") : std::string(1, c);
+    return out + "]";
+}
+
+// Why Jet could never hold this name ("" when it could): a control
+// character, a leading blank, or one of . ! ` [ ]. A statement naming such a
+// name is written only as a comment.
+std::string jetNameProblem(const std::string& name) {
+    if (!name.empty() && name.front() == ' ') return "it starts with a blank";
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7F) return "it holds a control character";
+        if (c == '.' || c == '!' || c == '`' || c == '[' || c == ']') return std::string("it holds '") + char(c) + "'";
+    }
+    return {};
+}
+
+// A comment's text on one line: control characters and the Unicode line
+// separators written as escapes, so that no name can end the comment.
+std::string commentText(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else if (c == '\t') out += "\\t";
+        else if (c < 0x20 || c == 0x7F) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", c);
+            out += buf;
+        } else if (text.compare(i, 2, "\xC2\x85") == 0) {
+            out += "\\u0085", ++i;
+        } else if (text.compare(i, 3, "\xE2\x80\xA8") == 0 || text.compare(i, 3, "\xE2\x80\xA9") == 0) {
+            out += text[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
 
 std::string bracketList(const std::vector<std::string>& names) {
     std::string out;
@@ -81,12 +124,29 @@ private:
         if (const auto& wanted = wantedOf(d)) addCreate(table, *wanted, comment);
     }
 
+    // The first of the statement's names that Jet could never hold, as the
+    // reason it cannot be applied ("" when every name is sound).
+    static std::string badName(const TableDef& table, const IndexDef& ix, bool withFields) {
+        std::vector<std::pair<const char*, const std::string*>> names{{"table", &table.name}, {"index", &ix.name}};
+        if (withFields) {
+            for (const auto& f : ix.fields) names.push_back({"field", &f});
+            if (ix.foreign) names.push_back({"table", &ix.referencedTable});
+            for (const auto& f : ix.referencedFields) names.push_back({"field", &f});
+        }
+        for (const auto& [what, name] : names)
+            if (const std::string problem = jetNameProblem(*name); !problem.empty())
+                return std::string("the ") + what + " name '" + *name + "' cannot be a Jet name: " + problem;
+        return {};
+    }
+
     void addDrop(const TableDef& table, const IndexDef& ix, const std::string& comment) {
+        const std::string blocked = badName(table, ix, false);
         if (ix.foreign || ix.primary)
             (ix.foreign ? dropForeign_ : dropKeys_)
-                .push_back({comment, "", "ALTER TABLE " + bracket(table.name) + " DROP CONSTRAINT " + bracket(ix.name), ""});
+                .push_back({comment, "", "ALTER TABLE " + bracket(table.name) + " DROP CONSTRAINT " + bracket(ix.name),
+                            blocked});
         else
-            dropKeys_.push_back({comment, "", "DROP INDEX " + bracket(ix.name) + " ON " + bracket(table.name), ""});
+            dropKeys_.push_back({comment, "", "DROP INDEX " + bracket(ix.name) + " ON " + bracket(table.name), blocked});
     }
 
     // The target's spelling of the fields; blocked names the first it lacks.
@@ -114,7 +174,7 @@ private:
     }
 
     void addCreate(const TableDef& table, const IndexDef& ix, const std::string& comment) {
-        Step step{comment, "", "", ""};
+        Step step{comment, "", "", badName(table, ix, true)};
         const std::vector<std::string> fields = targetFields(table, ix.fields, step.blocked);
         if (ix.foreign) return addForeign(table, ix, fields, std::move(step));
         if (ix.primary) {
@@ -181,19 +241,22 @@ private:
     std::string render() const {
         const std::vector<Step>* sections[] = {&dropForeign_, &dropKeys_, &createKeys_, &createIndexes_, &createForeign_};
         std::string body;
+        // Every comment is one line whatever the names in it; a statement is
+        // only written when all its names are sound (hence on one line too).
+        const auto comment = [](const std::string& text) { return "-- " + commentText(text) + "\n"; };
         for (const auto* section : sections)
             for (const auto& step : *section) {
-                body += "-- " + step.comment + "\n";
-                if (!step.warning.empty()) body += "-- " + step.warning + "\n";
+                body += comment(step.comment);
+                if (!step.warning.empty()) body += comment(step.warning);
                 if (step.blocked.empty()) body += step.sql + "\n";
-                else body += "-- cannot be applied (" + step.blocked + "): " + step.sql + "\n";
+                else body += comment("cannot be applied (" + step.blocked + "): " + step.sql);
             }
         if (body.empty() && notes_.empty()) return {};
         const std::string& target = toB_ ? s_.pathB : s_.pathA;
         const std::string& other = toB_ ? s_.pathA : s_.pathB;
-        std::string out = "-- Makes the primary keys, foreign keys and indexes of " + std::string(targetSide()) + " (" +
-                          target + ") those of " + otherSide() + " (" + other + ").\n";
-        for (const auto& note : notes_) out += "-- " + note + "\n";
+        std::string out = comment("Makes the primary keys, foreign keys and indexes of " + std::string(targetSide()) +
+                                  " (" + target + ") those of " + otherSide() + " (" + other + ").");
+        for (const auto& note : notes_) out += comment(note);
         return out + body;
     }
 
