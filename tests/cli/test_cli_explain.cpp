@@ -2,8 +2,11 @@
 // every way an index can, and the fix scripts applied with exec.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <sstream>
 
 #include "JetWriter.h"
 #include "RunProgram.h"
@@ -295,4 +298,43 @@ TEST_F(Explain, ExecAppliesAScriptAllOrNothing) {
     EXPECT_EQ(done.status, 0) << done.err;
     EXPECT_EQ(done.out, "1\n1\nv\n8\n");
     EXPECT_EQ(dexmira({"exec", b, "--password", "kt5316", "SELECT COUNT(*) AS n FROM victim"}).out, "n\n1\n");
+}
+
+// Tabs and line breaks in names are written as \t and \n in the text rows
+// (the JSON keeps its own escapes); a name that is a formula stays text in
+// the CSV report.
+TEST_F(Explain, NamesWithTabsLineBreaksAndFormulasStayInTheirCells) {
+    const std::string a = path("a.mdb"), b = path("b.mdb");
+    makeStore(b, "CREATE TABLE plain (v LONG)\n");
+    makeStore(a, "CREATE TABLE plain (v LONG)\n");
+    auto crafted = dexmira({"exec", a, "--password", "kt5316", "CREATE TABLE `t\tab` (`f\nld` LONG, `back\\slash` LONG)",
+                            "CREATE TABLE `=HYPERLINK(\"http://x\")` (`+SUM(1+1)` LONG, `@A1` LONG, `-2` LONG)"});
+    ASSERT_EQ(crafted.status, 0) << crafted.err;
+
+    auto structure = dexmira({"structure", a, "--password", "kt5316"});
+    ASSERT_EQ(structure.status, 0) << structure.err;
+    EXPECT_NE(structure.out.find("\nt\\tab\t\t\t\tf\\nld\tLong\t\t\tO\t\tt\\tab.f\\nld\n"), std::string::npos)
+        << structure.out;
+    EXPECT_NE(structure.out.find("\tback\\\\slash\t"), std::string::npos) << structure.out;
+    std::istringstream rows(structure.out);
+    for (std::string line; std::getline(rows, line);)
+        EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 10) << line;
+    auto json = dexmira({"structure", a, "--password", "kt5316", "--json"});
+    EXPECT_NE(json.out.find("\"t\\tab\",\"\",\"\",\"\",\"f\\nld\""), std::string::npos) << json.out;
+
+    auto compared = dexmira({"compare", a, b, "--one-sided", "--report", path("r.csv")});
+    EXPECT_EQ(compared.status, 1) << compared.err;
+    EXPECT_NE(compared.out.find("  t\\tab.f\\nld [...]"), std::string::npos) << compared.out;
+    std::istringstream lines(compared.out);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_TRUE(line.rfind("A: ", 0) == 0 || line.rfind("B: ", 0) == 0 || line.rfind("Marks", 0) == 0 ||
+                    line.rfind("count: ", 0) == 0 || (line.size() > 7 && line.compare(5, 2, "  ") == 0))
+            << "a row broke: " << line;
+
+    const auto csv = readCsv(readWhole(path("r.csv")).substr(3));
+    std::set<std::string> cells;
+    for (const auto& record : csv) cells.insert(record.begin(), record.end());
+    for (const char* cell : {"'=HYPERLINK(\"http://x\")", "'+SUM(1+1)", "'@A1", "'-2", "t\tab", "f\nld"})
+        EXPECT_EQ(cells.count(cell), 1u) << cell;
+    EXPECT_EQ(cells.count("=HYPERLINK(\"http://x\")"), 0u);
 }

@@ -166,6 +166,20 @@ TEST_F(Survey, ShardsTakeEveryNthDatabaseFromKCountedFromOne) {
     EXPECT_TRUE(fs::is_empty(tmp));
 }
 
+TEST_F(Survey, NamesWithTabsAndLineBreaksKeepTheirRow) {
+    const std::string tabbed = (src / "tab\there.mdb").string(), broken = (src / "line\nbreak\\.mdb").string();
+    fs::copy_file(differing, tabbed);
+    ProgramResult r = dexmira(tmp, {"survey", reference, tabbed, broken, "--product", "VelmoraII"});
+    EXPECT_EQ(r.status, 2) << r.err;
+    const std::string folder = src.string();
+    EXPECT_EQ(tableRows(r.out), (Rows{{folder + "/tab\\there.mdb", "1", "4", "differs"},
+                                      {folder + "/line\\nbreak\\\\.mdb", "-", "-",
+                                       "failed: 파일을 찾을 수 없습니다. / " + folder + "/line / break\\\\.mdb"}}))
+        << r.out;
+    EXPECT_NE(r.out.find("\n2 databases: 1 differ, 0 same, 1 failed\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(fs::is_empty(tmp));
+}
+
 TEST_F(Survey, InterruptStopsTheJobsRemovesTheTemporaryFoldersAndExits130) {
     std::vector<std::string> args{"/usr/bin/env", "TMPDIR=" + tmp.string(), DEXMIRA_BIN, "survey", reference};
     for (int i = 1; i <= 40; ++i) {
