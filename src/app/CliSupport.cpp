@@ -1,7 +1,6 @@
 #include "CliSupport.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "Report.h"
 
@@ -38,27 +37,6 @@ std::string OneLineMessage(const std::string& text) {
         } else {
             out += c;
             inBreak = false;
-        }
-    }
-    return out;
-}
-
-std::string TextCell(const std::string& text) {
-    std::string out;
-    for (unsigned char c : text) {
-        switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            default:
-                if (c < 0x20 || c == 0x7F) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\x%02X", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
         }
     }
     return out;

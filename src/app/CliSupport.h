@@ -32,11 +32,6 @@ private:
 // A message box's text on one line: each run of line breaks becomes " / ".
 std::string OneLineMessage(const std::string& text);
 
-// A name or path in a row of text output: a backslash doubled, tab, line
-// feed and carriage return as \t \n \r, any other control character as
-// \xHH, so that each row keeps its line and its columns.
-std::string TextCell(const std::string& text);
-
 // Message boxes become lines on the error stream, or are collected for
 // --json; questions are answered by --yes.
 class ConsoleDialogs : public Dialogs {

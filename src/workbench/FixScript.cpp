@@ -1,13 +1,13 @@
 #include "FixScript.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <set>
 #include <utility>
 
 #include "ConnectionText.h"
 #include "Grid.h"
 #include "IndexDiff.h"
+#include "Report.h"
 
 namespace dex::fixscript {
 
@@ -32,31 +32,6 @@ std::string jetNameProblem(const std::string& name) {
         if (c == '.' || c == '!' || c == '`' || c == '[' || c == ']') return std::string("it holds '") + char(c) + "'";
     }
     return {};
-}
-
-// A comment's text on one line: control characters and the Unicode line
-// separators written as escapes, so that no name can end the comment.
-std::string commentText(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else if (c == '\t') out += "\\t";
-        else if (c < 0x20 || c == 0x7F) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02X", c);
-            out += buf;
-        } else if (text.compare(i, 2, "\xC2\x85") == 0) {
-            out += "\\u0085", ++i;
-        } else if (text.compare(i, 3, "\xE2\x80\xA8") == 0 || text.compare(i, 3, "\xE2\x80\xA9") == 0) {
-            out += text[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
 }
 
 std::string bracketList(const std::vector<std::string>& names) {
@@ -243,7 +218,7 @@ private:
         std::string body;
         // Every comment is one line whatever the names in it; a statement is
         // only written when all its names are sound (hence on one line too).
-        const auto comment = [](const std::string& text) { return "-- " + commentText(text) + "\n"; };
+        const auto comment = [](const std::string& text) { return "-- " + report::OneLineText(text) + "\n"; };
         for (const auto* section : sections)
             for (const auto& step : *section) {
                 body += comment(step.comment);

@@ -74,6 +74,11 @@ void WriteWholeFile(const std::string& path, const std::string& text, const std:
 std::string JsonString(const std::string& s);
 std::string HtmlEscape(const std::string& s);
 std::string CsvField(const std::string& s);
+// s on one line of a text output: a backslash doubled, tab, line feed and
+// carriage return as \t \n \r, any other control character as \xHH and the
+// Unicode line separators as \u0085 \u2028 \u2029, so that a name keeps
+// its row and column (and a comment its line).
+std::string OneLineText(const std::string& s);
 // 0x00BBGGRR -> "#RRGGBB"; -> "&H00BBGGRR".
 std::string CssColor(Color color);
 std::string VbColor(Color color);

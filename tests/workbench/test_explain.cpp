@@ -235,3 +235,11 @@ TEST(ReportText, CsvCellsAreNeverFormulas) {
     };
     for (const auto& [cell, written] : cases) EXPECT_EQ(report::CsvField(cell), written) << cell;
 }
+
+// Each escape of a text row or comment line, and what stays as it is.
+TEST(ReportText, OneLineTextEscapesWhatWouldBreakALine) {
+    EXPECT_EQ(report::OneLineText("a\tb\nc\rd\\e"), "a\\tb\\nc\\rd\\\\e");
+    EXPECT_EQ(report::OneLineText(std::string("\x01\x1B[2J\x7F\0", 7)), "\\x01\\x1B[2J\\x7F\\x00");
+    EXPECT_EQ(report::OneLineText("x\xC2\x85y\xE2\x80\xA8z\xE2\x80\xA9"), "x\\u0085y\\u2028z\\u2029");
+    EXPECT_EQ(report::OneLineText("거래처 \"q\" 'a' \xE2\x80\xA7 \xC2\xA0"), "거래처 \"q\" 'a' \xE2\x80\xA7 \xC2\xA0");
+}
