@@ -4,5 +4,6 @@ set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
 scripts/build.sh
-cd build
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" --timeout 300
+# The suite runs in a temporary directory of its own, which must be empty
+# afterwards (scripts/ctest-clean-tmp.sh).
+QT_QPA_PLATFORM=offscreen scripts/ctest-clean-tmp.sh build --output-on-failure -j"$(nproc)" --timeout 300

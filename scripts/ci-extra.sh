@@ -9,7 +9,8 @@
 #                                  corpus (tests/fuzz/corpus/<name>)
 #   scripts/ci-extra.sh            both
 #
-# Any sanitizer report, in a test or in a program a test starts, and any
+# Any sanitizer report, in a test or in a program a test starts, anything a
+# test leaves in its temporary directory (scripts/ctest-clean-tmp.sh), and any
 # crash a fuzzer finds fail the run. Both build folders are kept between runs
 # (ccache makes rebuilds cheap). DEX_FUZZ_SECONDS sets each fuzzer's time
 # (60 by default). The repository is never written to: fuzzers work on
@@ -42,12 +43,11 @@ run_sanitize() {
   reports=$(mktemp -d "${TMPDIR:-/tmp}/dex_sanitizer_reports_XXXXXX") || return 1
   local status=0
   (
-    cd build-asan
     export QT_QPA_PLATFORM=offscreen
     export ASAN_OPTIONS="detect_leaks=1:check_initialization_order=1:strict_init_order=1:log_path=$reports/asan"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:log_path=$reports/ubsan"
     export LSAN_OPTIONS="suppressions=$root/scripts/lsan-suppressions.txt:print_suppressions=0"
-    ctest --output-on-failure -j"$jobs" --timeout 600
+    scripts/ctest-clean-tmp.sh build-asan --output-on-failure -j"$jobs" --timeout 600
   ) || status=$?
   if compgen -G "$reports/*" > /dev/null; then
     section "sanitizer reports"

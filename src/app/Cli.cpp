@@ -1,5 +1,7 @@
 #include "Cli.h"
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <iostream>
 
@@ -39,13 +41,39 @@ std::string upperAscii(std::string s) {
     return s;
 }
 
+// The statement's first word in upper case, after blanks and comments.
+std::string firstWord(const std::string& sql) {
+    size_t i = 0;
+    while (i < sql.size()) {
+        if (std::isspace(static_cast<unsigned char>(sql[i]))) {
+            ++i;
+        } else if (sql.compare(i, 2, "--") == 0) {
+            i = std::min(sql.find('\n', i), sql.size());
+        } else if (sql.compare(i, 2, "/*") == 0) {
+            const size_t end = sql.find("*/", i + 2);
+            i = end == std::string::npos ? sql.size() : end + 2;
+        } else {
+            break;
+        }
+    }
+    size_t end = i;
+    while (end < sql.size() && (std::isalpha(static_cast<unsigned char>(sql[end])) || sql[end] == '_')) ++end;
+    return upperAscii(sql.substr(i, end - i));
+}
+
+// exec runs a script as one transaction of its own: a statement may not
+// start, end or split one.
+bool controlsTransaction(const std::string& sql) {
+    const std::string w = firstWord(sql);
+    return w == "BEGIN" || w == "COMMIT" || w == "END" || w == "ROLLBACK" || w == "SAVEPOINT" || w == "RELEASE";
+}
+
 // A statement that hands back rows: it opens with SELECT (or TRANSFORM) and
 // stores nothing (SELECT ... INTO makes a table and counts its rows).
 bool returnsRows(const std::string& sql) {
-    const std::string u = upperAscii(trimmed(sql));
-    const std::string first = u.substr(0, u.find_first_of(" \t\r\n("));
+    const std::string first = firstWord(sql);
     if (first != "SELECT" && first != "TRANSFORM") return false;
-    std::string spaced = u;
+    std::string spaced = upperAscii(sql);
     for (char& c : spaced)
         if (c == '\t' || c == '\r' || c == '\n') c = ' ';
     return spaced.find(" INTO ") == std::string::npos;
@@ -99,6 +127,9 @@ int cmdCreate(Args args, std::ostream& err) {
     return kOk;
 }
 
+// A script is applied all or nothing: every statement runs in one
+// transaction, committed after the last one; a statement that fails rolls
+// back all that ran before it.
 int cmdExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, std::ostream& err) {
     const std::string password = args.option("--password").value_or("");
     const bool json = args.flag("--json");
@@ -107,19 +138,29 @@ int cmdExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, st
         err << "usage: dexmira exec FILE [--password PW] [SQL ...]  (no SQL: one statement per line on stdin)\n";
         return kFailure;
     }
+    const std::string& file = args.rest()[0];
     std::vector<std::string> statements(args.rest().begin() + 1, args.rest().end());
     if (statements.empty())
         for (std::string line; std::getline(in, line);)
             if (!trimmed(line).empty() && trimmed(line).rfind("--", 0) != 0) statements.push_back(line);
+    for (const auto& sql : statements)
+        if (controlsTransaction(sql)) {
+            err << "exec applies all the statements as one transaction, so none may begin or end one; nothing was "
+                   "run: "
+                << sql << "\n";
+            return kFailure;
+        }
 
     ConsoleDialogs dialogs(err, false, false);
     DbSession session(engine, dialogs);
     try {
-        modDBsub::DBOpen(session, args.rest()[0], password);
+        modDBsub::DBOpen(session, file, password);
     } catch (const DbError& e) {
         err << errorFrame(e.number(), e.description(), "DBOpen", "Module modDBsub") << "\n";
         return kFailure;
     }
+    // A real Jet file is only ever read: there is nothing to undo.
+    const bool transaction = detectFileKind(file) != FileKind::Jet;
     // With --json every SELECT's rows go into one array; other statements
     // still print their count, on the error stream so the document stays whole.
     bool firstJson = true;
@@ -127,8 +168,23 @@ int cmdExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, st
     auto finishJson = [&] {
         if (json) out << (firstJson ? "]\n" : "\n]\n");
     };
-    for (auto& sql : statements) {
+    auto fail = [&](const DbError& e, const std::string& sql) {
+        finishJson();
+        err << "Error " << e.number() << " (" << e.description() << ") in: " << sql << "\n";
+        if (!transaction) return kFailure;
         try {
+            session.execute("ROLLBACK TRANSACTION");
+        } catch (const DbError&) {
+            // The engine ended the transaction itself (a full disk, a lost lock).
+        }
+        err << "nothing was changed: the statements are applied all or nothing\n";
+        return kFailure;
+    };
+    std::string current = "BEGIN TRANSACTION";
+    try {
+        if (transaction) session.execute(current);
+        for (auto& sql : statements) {
+            current = sql;
             if (returnsRows(sql)) {
                 std::unique_ptr<Recordset> rs = session.query(sql);
                 if (rs->state() == Recordset::StateOpen && rs->fieldCount() > 0) {
@@ -142,11 +198,11 @@ int cmdExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, st
             }
             const int32_t rows = modDBsub::DBExecute(session, sql);
             (json ? err : out) << rows << "\n";
-        } catch (const DbError& e) {
-            finishJson();
-            err << "Error " << e.number() << " (" << e.description() << ") in: " << sql << "\n";
-            return kFailure;
         }
+        current = "COMMIT TRANSACTION";
+        if (transaction) session.execute(current);
+    } catch (const DbError& e) {
+        return fail(e, current);
     }
     finishJson();
     return dialogs.messages().empty() ? kOk : kFailure;

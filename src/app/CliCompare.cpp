@@ -61,12 +61,13 @@ std::string sideText(const Grid& g, int base, int row) {
     std::string marks;
     const char* names[] = {"P", "F", "I"};
     for (int j = 0; j < 3; ++j) marks += cellText(g, base + 2 + j, row) == "v" ? names[j] : ".";
-    return table + "." + field + " [" + marks + "]";
+    return report::OneLineText(table) + "." + report::OneLineText(field) + " [" + marks + "]";
 }
 
 void printCompareText(std::ostream& out, const Headless& h, int64_t count) {
     const Grid& g = h.grid;
-    out << "A: " << g.headerText(1, true) << "\n" << "B: " << g.headerText(13, true) << "\n";
+    out << "A: " << report::OneLineText(g.headerText(1, true)) << "\n"
+        << "B: " << report::OneLineText(g.headerText(13, true)) << "\n";
     out << "Marks [P F I]: primary key, foreign key, other index; '.' none. "
            "\"(none)\" faces a row shifted to line the two sides up.\n";
     size_t width = 10;
@@ -195,7 +196,7 @@ int cmdStructure(DbEngine& engine, Args args, std::ostream& out, std::ostream& e
     } else if (ok) {
         out << "테이블명\tP\tF\tI\t필드명\tType\tSize\tDef\tNull\tZro\tRKEY\n";
         for (int r = 1; r <= g.rowCount(); ++r) {
-            for (int c = 1; c <= 11; ++c) out << (c > 1 ? "\t" : "") << cellText(g, c, r);
+            for (int c = 1; c <= 11; ++c) out << (c > 1 ? "\t" : "") << report::OneLineText(cellText(g, c, r));
             out << "\n";
         }
     }

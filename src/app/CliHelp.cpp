@@ -39,7 +39,8 @@ constexpr std::array<CommandHelp, 9> kCommands{{
      "dexmira create new.mdb"},
     {"exec", "dexmira exec FILE [--password PW] [--json] [SQL ...]",
      "Runs statements (no SQL: one per line on stdin); a SELECT prints a header line and one\n"
-     "  tab-separated line per row (--json: an array of objects), other statements their row count.",
+     "  tab-separated line per row (--json: an array of objects), other statements their row count.\n"
+     "  All statements run as one transaction: one that fails undoes those before it.",
      "dexmira exec ref.mdb \"SELECT * FROM dbversion\""},
     {"import", "dexmira import JETFILE STORE [--password PW]", "Reads a real Jet file into a new store.",
      "dexmira import legacy.mdb store.mdb"},

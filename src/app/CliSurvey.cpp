@@ -822,14 +822,16 @@ private:
         const std::vector<std::string> head{"file", "version", "marked", "status"};
         std::vector<size_t> width{displayWidth(head[0]), head[1].size(), head[2].size()};
         for (const auto& r : rows_) {
-            width[0] = std::max(width[0], displayWidth(r.file));
+            width[0] = std::max(width[0], displayWidth(report::OneLineText(r.file)));
             width[2] = std::max(width[2], r.marked ? std::to_string(*r.marked).size() : 1);
         }
         auto line = [&](const std::string& a, const std::string& b, const std::string& c, const std::string& d) {
             out_ << padded(a, width[0]) << "  " << padded(b, width[1]) << "  " << padded(c, width[2]) << "  " << d << "\n";
         };
         line(head[0], head[1], head[2], head[3]);
-        for (const auto& r : rows_) line(r.file, versionText(r.version), versionText(r.marked), statusText(r));
+        for (const auto& r : rows_)
+            line(report::OneLineText(r.file), versionText(r.version), versionText(r.marked),
+                 report::OneLineText(statusText(r)));
         out_ << totals() << (o_.sharded ? " (shard " + std::to_string(o_.shardK) + "/" + std::to_string(o_.shardN) + ")" : "")
              << "\n";
     }

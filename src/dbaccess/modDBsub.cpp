@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "ConnectionText.h"
 #include "ErrorText.h"
 #include "VbNumber.h"
 
@@ -66,9 +67,7 @@ void reportOpenFailure(DbSession& session, const DbError& e, const std::string& 
 }  // namespace
 
 std::string ConnectionString(const std::string& path, const std::string& password) {
-    std::string cs = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path;
-    if (!password.empty()) cs += ";Jet OLEDB:Database Password=" + password;
-    return cs;
+    return jetConnectionText(path, password);
 }
 
 bool DBOpen(DbSession& session, const std::string& path, const std::string& password) {

@@ -10,7 +10,8 @@
 
 namespace dex::modDBsub {
 
-// Connection string for a database file; an empty password adds nothing.
+// Connection string for a database file; an empty password adds nothing. The
+// path and password are quoted where they hold syntax (ConnectionText.h).
 std::string ConnectionString(const std::string& path, const std::string& password);
 
 // Points DBConn at the database file. Returns True; failures throw DbError.

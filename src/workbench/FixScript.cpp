@@ -4,8 +4,10 @@
 #include <set>
 #include <utility>
 
+#include "ConnectionText.h"
 #include "Grid.h"
 #include "IndexDiff.h"
+#include "Report.h"
 
 namespace dex::fixscript {
 
@@ -13,7 +15,24 @@ namespace {
 
 using indexdiff::IndexDifference;
 
-std::string bracket(const std::string& name) { return "[" + name + "]"; }
+// A name in brackets, a ']' in it doubled so that it cannot close them.
+std::string bracket(const std::string& name) {
+    std::string out = "[";
+    for (char c : name) out += c == ']' ? std::string("]]") : std::string(1, c);
+    return out + "]";
+}
+
+// Why Jet could never hold this name ("" when it could): a control
+// character, a leading blank, or one of . ! ` [ ]. A statement naming such a
+// name is written only as a comment.
+std::string jetNameProblem(const std::string& name) {
+    if (!name.empty() && name.front() == ' ') return "it starts with a blank";
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7F) return "it holds a control character";
+        if (c == '.' || c == '!' || c == '`' || c == '[' || c == ']') return std::string("it holds '") + char(c) + "'";
+    }
+    return {};
+}
 
 std::string bracketList(const std::vector<std::string>& names) {
     std::string out;
@@ -80,12 +99,29 @@ private:
         if (const auto& wanted = wantedOf(d)) addCreate(table, *wanted, comment);
     }
 
+    // The first of the statement's names that Jet could never hold, as the
+    // reason it cannot be applied ("" when every name is sound).
+    static std::string badName(const TableDef& table, const IndexDef& ix, bool withFields) {
+        std::vector<std::pair<const char*, const std::string*>> names{{"table", &table.name}, {"index", &ix.name}};
+        if (withFields) {
+            for (const auto& f : ix.fields) names.push_back({"field", &f});
+            if (ix.foreign) names.push_back({"table", &ix.referencedTable});
+            for (const auto& f : ix.referencedFields) names.push_back({"field", &f});
+        }
+        for (const auto& [what, name] : names)
+            if (const std::string problem = jetNameProblem(*name); !problem.empty())
+                return std::string("the ") + what + " name '" + *name + "' cannot be a Jet name: " + problem;
+        return {};
+    }
+
     void addDrop(const TableDef& table, const IndexDef& ix, const std::string& comment) {
+        const std::string blocked = badName(table, ix, false);
         if (ix.foreign || ix.primary)
             (ix.foreign ? dropForeign_ : dropKeys_)
-                .push_back({comment, "", "ALTER TABLE " + bracket(table.name) + " DROP CONSTRAINT " + bracket(ix.name), ""});
+                .push_back({comment, "", "ALTER TABLE " + bracket(table.name) + " DROP CONSTRAINT " + bracket(ix.name),
+                            blocked});
         else
-            dropKeys_.push_back({comment, "", "DROP INDEX " + bracket(ix.name) + " ON " + bracket(table.name), ""});
+            dropKeys_.push_back({comment, "", "DROP INDEX " + bracket(ix.name) + " ON " + bracket(table.name), blocked});
     }
 
     // The target's spelling of the fields; blocked names the first it lacks.
@@ -113,7 +149,7 @@ private:
     }
 
     void addCreate(const TableDef& table, const IndexDef& ix, const std::string& comment) {
-        Step step{comment, "", "", ""};
+        Step step{comment, "", "", badName(table, ix, true)};
         const std::vector<std::string> fields = targetFields(table, ix.fields, step.blocked);
         if (ix.foreign) return addForeign(table, ix, fields, std::move(step));
         if (ix.primary) {
@@ -180,19 +216,22 @@ private:
     std::string render() const {
         const std::vector<Step>* sections[] = {&dropForeign_, &dropKeys_, &createKeys_, &createIndexes_, &createForeign_};
         std::string body;
+        // Every comment is one line whatever the names in it; a statement is
+        // only written when all its names are sound (hence on one line too).
+        const auto comment = [](const std::string& text) { return "-- " + report::OneLineText(text) + "\n"; };
         for (const auto* section : sections)
             for (const auto& step : *section) {
-                body += "-- " + step.comment + "\n";
-                if (!step.warning.empty()) body += "-- " + step.warning + "\n";
+                body += comment(step.comment);
+                if (!step.warning.empty()) body += comment(step.warning);
                 if (step.blocked.empty()) body += step.sql + "\n";
-                else body += "-- cannot be applied (" + step.blocked + "): " + step.sql + "\n";
+                else body += comment("cannot be applied (" + step.blocked + "): " + step.sql);
             }
         if (body.empty() && notes_.empty()) return {};
         const std::string& target = toB_ ? s_.pathB : s_.pathA;
         const std::string& other = toB_ ? s_.pathA : s_.pathB;
-        std::string out = "-- Makes the primary keys, foreign keys and indexes of " + std::string(targetSide()) + " (" +
-                          target + ") those of " + otherSide() + " (" + other + ").\n";
-        for (const auto& note : notes_) out += "-- " + note + "\n";
+        std::string out = comment("Makes the primary keys, foreign keys and indexes of " + std::string(targetSide()) +
+                                  " (" + target + ") those of " + otherSide() + " (" + other + ").");
+        for (const auto& note : notes_) out += comment(note);
         return out + body;
     }
 
@@ -223,9 +262,7 @@ std::optional<int64_t> EngineOrphanCheck::orphanRows(const std::string& table, c
     if (unavailable_ || fields.empty()) return std::nullopt;
     try {
         if (!connection_) {
-            std::string cs = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path_;
-            if (!password_.empty()) cs += ";Jet OLEDB:Database Password=" + password_;
-            connection_ = engine_.openConnection(cs);
+            connection_ = engine_.openConnection(jetConnectionText(path_, password_));
         }
         auto rows = connection_->query(OrphanQuery(table, fields, refTable, refFields));
         if (rows->eof()) return std::nullopt;

@@ -1,12 +1,18 @@
 #include "Report.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 
 #include "Version.h"
 #include "modCmpDB.h"
@@ -279,6 +285,15 @@ void jsonStructure(std::ostream& out, const ReportData& d) {
     out << "]";
 }
 
+// Six letters or digits, for a name nobody can guess in advance.
+std::string randomSuffix() {
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
+    std::string out;
+    for (int i = 0; i < 6; ++i) out += kChars[random() % (sizeof kChars - 1)];
+    return out;
+}
+
 std::string lowerExtension(const std::string& path) {
     std::string ext = fs::u8path(path).extension().string();
     for (auto& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
@@ -390,20 +405,31 @@ void WriteReport(const std::string& path, const ReportData& data) {
 }
 
 void WriteWholeFile(const std::string& path, const std::string& text, const std::string& what) {
-    const fs::path target = fs::u8path(path);
-    const fs::path part = fs::u8path(path + ".part");
-    std::error_code ec;
-    {
-        std::ofstream out(part, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.close();
-        if (out) fs::rename(part, target, ec);
-        else ec = std::make_error_code(std::errc::io_error);
+    const auto fail = [&](int error) {
+        throw std::runtime_error(what + " '" + path + "' could not be written (" + std::strerror(error) + ").");
+    };
+    // The text goes to a name made here, never one that is already there (a
+    // link planted beside the file is not followed), and replaces path only
+    // once it is all on the disk.
+    std::string part;
+    int fd = -1;
+    for (int attempt = 0; fd < 0; ++attempt) {
+        part = path + ".part-" + randomSuffix();
+        fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && (errno != EEXIST || attempt == 99)) fail(errno);
     }
-    if (!ec) return;
-    std::error_code ignored;
-    fs::remove(part, ignored);
-    throw std::runtime_error(what + " '" + path + "' could not be written (" + ec.message() + ").");
+    int error = 0;
+    for (size_t done = 0; done < text.size() && !error;) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n > 0) done += static_cast<size_t>(n);
+        else if (n < 0 && errno != EINTR) error = errno;
+    }
+    if (!error && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && !error) error = errno;
+    if (!error && ::rename(part.c_str(), path.c_str()) != 0) error = errno;
+    if (!error) return;
+    ::unlink(part.c_str());
+    fail(error);
 }
 
 std::string JsonString(const std::string& s) {
@@ -444,10 +470,38 @@ std::string HtmlEscape(const std::string& s) {
 }
 
 std::string CsvField(const std::string& s) {
-    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-    std::string r = "\"";
+    // A cell a spreadsheet would take for a formula (a name from a customer's
+    // file may be "=HYPERLINK(...)") starts with an apostrophe, so that it
+    // shows as the text it is; such a cell is always quoted.
+    const bool formula = !s.empty() && std::string_view("=+-@\t\r").find(s.front()) != std::string_view::npos;
+    if (!formula && s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    std::string r = formula ? "\"'" : "\"";
     for (char c : s) r += c == '"' ? std::string("\"\"") : std::string(1, c);
     return r + "\"";
+}
+
+std::string OneLineText(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c == '\\') out += "\\\\";
+        else if (c == '\t') out += "\\t";
+        else if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else if (c < 0x20 || c == 0x7F) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", c);
+            out += buf;
+        } else if (s.compare(i, 2, "\xC2\x85") == 0) {
+            out += "\\u0085", ++i;
+        } else if (s.compare(i, 3, "\xE2\x80\xA8") == 0 || s.compare(i, 3, "\xE2\x80\xA9") == 0) {
+            out += s[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
+            i += 2;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
 }
 
 std::string CssColor(Color color) {

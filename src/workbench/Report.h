@@ -64,14 +64,21 @@ bool IsReportPath(const std::string& path);
 // another extension or a file that cannot be written; a file already there
 // is then left as it was.
 void WriteReport(const std::string& path, const ReportData& data);
-// Writes text to path through a file beside it that replaces path only when
-// complete; throws std::runtime_error naming what when that fails.
+// Writes text to path through a new file beside it (a fresh name, created
+// exclusively, never through a link) that replaces path only when complete
+// and synced; throws std::runtime_error naming what, the file and the
+// system's reason when that fails, and path is then left as it was.
 void WriteWholeFile(const std::string& path, const std::string& text, const std::string& what);
 
 // Text helpers shared with the command line.
 std::string JsonString(const std::string& s);
 std::string HtmlEscape(const std::string& s);
 std::string CsvField(const std::string& s);
+// s on one line of a text output: a backslash doubled, tab, line feed and
+// carriage return as \t \n \r, any other control character as \xHH and the
+// Unicode line separators as \u0085 \u2028 \u2029, so that a name keeps
+// its row and column (and a comment its line).
+std::string OneLineText(const std::string& s);
 // 0x00BBGGRR -> "#RRGGBB"; -> "&H00BBGGRR".
 std::string CssColor(Color color);
 std::string VbColor(Color color);

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "ConnectionText.h"
 #include "ErrorText.h"
 
 namespace dex::modCmpDB {
@@ -224,7 +225,7 @@ bool MyOpenDB(Workbench& wb, const std::string& path, int16_t options, const std
               std::unique_ptr<DaoDatabase>& db) {
     try {
         if (!password.empty())
-            db = wb.engine.openDatabase(path, options, false, ";pwd=" + password);
+            db = wb.engine.openDatabase(path, options, false, daoConnectText(password));
         else
             db = wb.engine.openDatabase(path, options, false, "");
         return true;

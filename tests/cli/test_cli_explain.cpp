@@ -2,9 +2,13 @@
 // every way an index can, and the fix scripts applied with exec.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <sstream>
 
+#include "JetWriter.h"
 #include "RunProgram.h"
 #include "UniqueFolder.h"
 
@@ -218,4 +222,119 @@ TEST_F(Explain, OrphanRowsAreNamedBeforeTheForeignKey) {
     auto applied = dexmira({"exec", b, "--password", "kt5316"}, text);
     EXPECT_EQ(applied.status, 2);
     EXPECT_NE(applied.err.find("violates referential integrity"), std::string::npos) << applied.err;
+}
+
+// A customer's names in a fix script: an index named so that a comment line
+// breaks and a DROP TABLE stands on its own line, and one whose ']' closes
+// the bracket and names another table. Applied as the README says, the
+// script leaves every table and row where it was.
+TEST_F(Explain, ACustomersNamesCannotMakeAFixScriptDropATable) {
+    const std::string b = path("b.mdb");
+    makeStore(b, "CREATE TABLE victim (v LONG)\nCREATE TABLE other (x LONG)\nINSERT INTO victim (v) VALUES (7)\n");
+    const std::string newline = "nl\nDROP TABLE [victim]\n-- ", bracket = "br] ON [victim] ([v]) --";
+    const std::string store = path("a.mdb"), jet = path("a-jet.mdb");
+    makeStore(store, "CREATE TABLE victim (v LONG)\nCREATE TABLE other (x LONG)\n");
+    auto crafted = dexmira({"exec", store, "--password", "kt5316", "CREATE INDEX `" + newline + "` ON victim (v)",
+                            "CREATE INDEX `" + bracket + "` ON other (x)"});
+    ASSERT_EQ(crafted.status, 0) << crafted.err;
+    const dex::FieldDef v{"v", dex::daotype::Long, 4, "", false, false}, x{"x", dex::daotype::Long, 4, "", false, false};
+    dex::testjet::WDatabase db = dex::testjet::fromTableDefs(
+        {dex::TableDef{"victim", {v}, {dex::IndexDef{newline, false, false, false, {"v"}, "", {}}}},
+         dex::TableDef{"other", {x}, {dex::IndexDef{bracket, false, false, false, {"x"}, "", {}}}}},
+        [](const std::string&) { return std::vector<std::vector<dex::Value>>{}; });
+    dex::testjet::writeJetFile(jet, db);
+
+    for (const std::string& customer : {store, jet}) {
+        SCOPED_TRACE(customer);
+        const std::string script = path("fix.sql");
+        auto r = dexmira({"compare", customer, b, "--fix-sql", script});
+        ASSERT_EQ(r.status, 1) << r.err;
+        const std::string text = readWhole(script);
+        EXPECT_EQ(text,
+                  "-- Makes the primary keys, foreign keys and indexes of B (" + b + ") those of A (" + customer + ").\n"
+                  "-- other: index br] ON [victim] ([v]) -- (x) only in A\n"
+                  "-- cannot be applied (the index name 'br] ON [victim] ([v]) --' cannot be a Jet name: it holds "
+                  "']'): CREATE INDEX [br]] ON [victim]] ([v]]) --] ON [other] ([x])\n"
+                  "-- victim: index nl\\nDROP TABLE [victim]\\n--  (v) only in A\n"
+                  "-- cannot be applied (the index name 'nl\\nDROP TABLE [victim]\\n-- ' cannot be a Jet name: it "
+                  "holds a control character): CREATE INDEX [nl\\nDROP TABLE [victim]]\\n-- ] ON [victim] ([v])\n");
+        auto applied = dexmira({"exec", b, "--password", "kt5316"}, text);
+        EXPECT_EQ(applied.status, 0) << applied.err;
+        EXPECT_EQ(dexmira({"exec", b, "--password", "kt5316", "SELECT v FROM victim"}).out, "v\n7\n");
+        fs::remove(script);
+    }
+}
+
+// exec applies a script all or nothing, and refuses what would undo that or
+// switch off the store's protections.
+TEST_F(Explain, ExecAppliesAScriptAllOrNothing) {
+    const std::string b = path("b.mdb");
+    makeStore(b, "CREATE TABLE victim (v LONG)\nCREATE TABLE other (x LONG)\nINSERT INTO victim (v) VALUES (7)\n");
+    const std::string before = readWhole(b);
+    auto failed = dexmira({"exec", b, "--password", "kt5316"},
+                          "DELETE FROM victim\nALTER TABLE other ADD CONSTRAINT pk_other PRIMARY KEY (x)\n"
+                          "CREATE TABLE victim (v LONG)\n");
+    EXPECT_EQ(failed.status, 2);
+    EXPECT_EQ(failed.out, "1\n0\n");
+    EXPECT_EQ(failed.err, "Error -2147217900 (Table 'victim' already exists.) in: CREATE TABLE victim (v LONG)\n"
+                          "nothing was changed: the statements are applied all or nothing\n");
+    EXPECT_TRUE(readWhole(b) == before) << "the statements before the failing one stayed";
+
+    for (const std::string sql : {"BEGIN TRANSACTION", "commit", "  /* x */ ROLLBACK", "SAVEPOINT s", "END"}) {
+        auto r = dexmira({"exec", b, "--password", "kt5316", "DELETE FROM victim", sql});
+        EXPECT_EQ(r.status, 2) << sql;
+        EXPECT_EQ(r.err, "exec applies all the statements as one transaction, so none may begin or end one; nothing "
+                         "was run: " + sql + "\n");
+    }
+    auto pragma = dexmira({"exec", b, "--password", "kt5316"}, "DELETE FROM victim\nPRAGMA writable_schema=1\n");
+    EXPECT_EQ(pragma.status, 2);
+    EXPECT_EQ(pragma.err, "Error -2147217900 (PRAGMA writable_schema is refused: a statement may read the store's "
+                          "settings but not change them, so that its protections stay on.) in: PRAGMA "
+                          "writable_schema=1\nnothing was changed: the statements are applied all or nothing\n");
+    EXPECT_TRUE(readWhole(b) == before);
+
+    auto done = dexmira({"exec", b, "--password", "kt5316"}, "DELETE FROM victim\nINSERT INTO victim (v) VALUES (8)\n"
+                                                             "SELECT v FROM victim\n");
+    EXPECT_EQ(done.status, 0) << done.err;
+    EXPECT_EQ(done.out, "1\n1\nv\n8\n");
+    EXPECT_EQ(dexmira({"exec", b, "--password", "kt5316", "SELECT COUNT(*) AS n FROM victim"}).out, "n\n1\n");
+}
+
+// Tabs and line breaks in names are written as \t and \n in the text rows
+// (the JSON keeps its own escapes); a name that is a formula stays text in
+// the CSV report.
+TEST_F(Explain, NamesWithTabsLineBreaksAndFormulasStayInTheirCells) {
+    const std::string a = path("a.mdb"), b = path("b.mdb");
+    makeStore(b, "CREATE TABLE plain (v LONG)\n");
+    makeStore(a, "CREATE TABLE plain (v LONG)\n");
+    auto crafted = dexmira({"exec", a, "--password", "kt5316", "CREATE TABLE `t\tab` (`f\nld` LONG, `back\\slash` LONG)",
+                            "CREATE TABLE `=HYPERLINK(\"http://x\")` (`+SUM(1+1)` LONG, `@A1` LONG, `-2` LONG)"});
+    ASSERT_EQ(crafted.status, 0) << crafted.err;
+
+    auto structure = dexmira({"structure", a, "--password", "kt5316"});
+    ASSERT_EQ(structure.status, 0) << structure.err;
+    EXPECT_NE(structure.out.find("\nt\\tab\t\t\t\tf\\nld\tLong\t\t\tO\t\tt\\tab.f\\nld\n"), std::string::npos)
+        << structure.out;
+    EXPECT_NE(structure.out.find("\tback\\\\slash\t"), std::string::npos) << structure.out;
+    std::istringstream rows(structure.out);
+    for (std::string line; std::getline(rows, line);)
+        EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 10) << line;
+    auto json = dexmira({"structure", a, "--password", "kt5316", "--json"});
+    EXPECT_NE(json.out.find("\"t\\tab\",\"\",\"\",\"\",\"f\\nld\""), std::string::npos) << json.out;
+
+    auto compared = dexmira({"compare", a, b, "--one-sided", "--report", path("r.csv")});
+    EXPECT_EQ(compared.status, 1) << compared.err;
+    EXPECT_NE(compared.out.find("  t\\tab.f\\nld [...]"), std::string::npos) << compared.out;
+    std::istringstream lines(compared.out);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_TRUE(line.rfind("A: ", 0) == 0 || line.rfind("B: ", 0) == 0 || line.rfind("Marks", 0) == 0 ||
+                    line.rfind("count: ", 0) == 0 || (line.size() > 7 && line.compare(5, 2, "  ") == 0))
+            << "a row broke: " << line;
+
+    const auto csv = readCsv(readWhole(path("r.csv")).substr(3));
+    std::set<std::string> cells;
+    for (const auto& record : csv) cells.insert(record.begin(), record.end());
+    for (const char* cell : {"'=HYPERLINK(\"http://x\")", "'+SUM(1+1)", "'@A1", "'-2", "t\tab", "f\nld"})
+        EXPECT_EQ(cells.count(cell), 1u) << cell;
+    EXPECT_EQ(cells.count("=HYPERLINK(\"http://x\")"), 0u);
 }

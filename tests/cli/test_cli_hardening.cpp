@@ -160,6 +160,80 @@ TEST_F(Hardening, PlantedLinksAndASecondRunNeverReachOtherFiles) {
 }
 
 
+// A file whose name holds a connection text's syntax (';', '=', quotes,
+// blanks) naming another database: only the named file is ever opened.
+TEST_F(Hardening, FileNamesNeverRedirectTheConnection) {
+    makePair();
+    const std::string victim = (dir / "victim.db").string();
+    ASSERT_EQ(dexmira({"create", victim}).status, 0);
+    ASSERT_EQ(dexmira({"exec", victim, "CREATE TABLE sale (id LONG)", "INSERT INTO sale (id) VALUES (1)"}).status, 0);
+    const std::string victimBytes = readWhole(victim);
+    const std::vector<std::string> names = {
+        "b;Data Source=" + victim + ";y.mdb", "c'; Data Source = '" + victim + "';y.mdb",
+        "d\";Data Source=\"" + victim + "\";y.mdb", " e ;Provider=SQLOLEDB;Data Source=" + victim + "; .mdb"};
+    for (const auto& name : names) {
+        SCOPED_TRACE(name);
+        const fs::path file = dir / name;
+        fs::create_directories(file.parent_path());
+        ASSERT_EQ(dexmira({"create", file.string()}).status, 0);
+        auto dropped = dexmira({"exec", file.string(), "DROP TABLE sale"});
+        EXPECT_EQ(dropped.status, 2);
+        EXPECT_EQ(dropped.err, "Error -2147217865 (The database engine cannot find the input table or "
+                               "query 'sale'.  Make sure it exists and that its name is spelled correctly.) in: DROP "
+                               "TABLE sale\nnothing was changed: the statements are applied all or nothing\n");
+        auto made = dexmira({"exec", file.string(), "CREATE TABLE own (id LONG)"});
+        EXPECT_EQ(made.status, 0) << made.err;
+        EXPECT_TRUE(readWhole(victim) == victimBytes) << "the connection reached victim.db";
+    }
+    // compare --product migrates a copy beside A whose folder carries A's name.
+    const fs::path a = dir / ("a;Data Source=" + victim + ";x.mdb");
+    fs::create_directories(a.parent_path());
+    fs::copy_file(dir / "reference.mdb", a);
+    auto run = dexmira({"compare", a.string(), (dir / "customer.mdb").string(), "--product", "VelmoraII"});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.err, "4건의 다른곳이 발견 되었습니다.\n");
+    EXPECT_TRUE(readWhole(victim) == victimBytes) << "the migration reached victim.db";
+    EXPECT_EQ(leftovers(), std::vector<std::string>{});
+}
+
+// Reports and fix scripts go to a fresh name beside the output: a link
+// planted at <output>.part is never followed. A write that fails says the
+// system's reason and leaves nothing behind.
+TEST_F(Hardening, OutputsNeverFollowAPlantedLinkAndFailuresSayWhy) {
+    makePair();
+    const std::string a = (dir / "reference.mdb").string(), b = (dir / "customer.mdb").string();
+    const fs::path victim = dir / "victim.txt";
+    std::ofstream(victim) << "precious";
+    for (const char* name : {"r.html", "r.csv", "fix.sql"}) {
+        SCOPED_TRACE(name);
+        const fs::path out = dir / name;
+        fs::create_symlink(victim, dir / (std::string(name) + ".part"));
+        auto r = dexmira({"compare", a, b, std::string(name) == "fix.sql" ? "--fix-sql" : "--report", out.string()});
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_EQ(readWhole(victim), "precious");
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(out)));
+        EXPECT_NE(readWhole(out).find(std::string(name) == "fix.sql" ? "-- Makes the primary keys" : "customer"),
+                  std::string::npos);
+        fs::remove(dir / (std::string(name) + ".part"));
+    }
+
+    const std::string missing = (dir / "none" / "r.html").string();
+    auto noFolder = dexmira({"compare", a, b, "--report", missing});
+    EXPECT_EQ(noFolder.status, 2);
+    EXPECT_EQ(noFolder.err, "4건의 다른곳이 발견 되었습니다.\nThe report '" + missing +
+                                "' could not be written (No such file or directory).\n");
+    const std::string big = (dir / "big.html").string(), fix = (dir / "big.sql").string();
+    auto full = dexmira({"compare", a, b, "--report", big}, 512);
+    EXPECT_EQ(full.status, 2);
+    EXPECT_EQ(full.err, "4건의 다른곳이 발견 되었습니다.\nThe report '" + big + "' could not be written (File too large).\n");
+    auto fullFix = dexmira({"compare", a, b, "--fix-sql", fix}, 200);  // the error stream still fits
+    EXPECT_EQ(fullFix.status, 2);
+    EXPECT_EQ(fullFix.err,
+              "4건의 다른곳이 발견 되었습니다.\nThe fix script '" + fix + "' could not be written (File too large).\n");
+    for (const auto& e : fs::directory_iterator(dir))
+        EXPECT_EQ(e.path().filename().string().rfind("big.", 0), std::string::npos) << e.path();
+}
+
 TEST_F(Hardening, CompactOfALinkCompactsItsTargetAndKeepsTheLink) {
     makePair();
     const fs::path target = dir / "reference.mdb", link = dir / "link.mdb";

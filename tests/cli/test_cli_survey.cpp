@@ -166,6 +166,20 @@ TEST_F(Survey, ShardsTakeEveryNthDatabaseFromKCountedFromOne) {
     EXPECT_TRUE(fs::is_empty(tmp));
 }
 
+TEST_F(Survey, NamesWithTabsAndLineBreaksKeepTheirRow) {
+    const std::string tabbed = (src / "tab\there.mdb").string(), broken = (src / "line\nbreak\\.mdb").string();
+    fs::copy_file(differing, tabbed);
+    ProgramResult r = dexmira(tmp, {"survey", reference, tabbed, broken, "--product", "VelmoraII"});
+    EXPECT_EQ(r.status, 2) << r.err;
+    const std::string folder = src.string();
+    EXPECT_EQ(tableRows(r.out), (Rows{{folder + "/tab\\there.mdb", "1", "4", "differs"},
+                                      {folder + "/line\\nbreak\\\\.mdb", "-", "-",
+                                       "failed: 파일을 찾을 수 없습니다. / " + folder + "/line / break\\\\.mdb"}}))
+        << r.out;
+    EXPECT_NE(r.out.find("\n2 databases: 1 differ, 0 same, 1 failed\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(fs::is_empty(tmp));
+}
+
 TEST_F(Survey, InterruptStopsTheJobsRemovesTheTemporaryFoldersAndExits130) {
     std::vector<std::string> args{"/usr/bin/env", "TMPDIR=" + tmp.string(), DEXMIRA_BIN, "survey", reference};
     for (int i = 1; i <= 40; ++i) {
@@ -225,9 +239,18 @@ TEST_F(Survey, ReportFolderHoldsOneReportPerDatabaseAndAnIndexLinkingThem) {
     fs::copy_file(reference, second);
     fs::copy_file(differing, odd);
     const fs::path reports = dir / "out" / "reports";
+    // Links planted where a page and the index could be staged are never followed.
+    const fs::path victim = dir / "victim.txt";
+    std::ofstream(victim) << "precious";
+    fs::create_directories(reports);
+    fs::create_symlink(victim, reports / "0001-customer.mdb.html.part");
+    fs::create_symlink(victim, reports / "index.html.part");
     ProgramResult r = dexmira(tmp, {"survey", reference, first, second, odd, damaged, "--product", "VelmoraII",
                                     "--report", reports.string()});
     EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_EQ(readWhole(victim), "precious");
+    fs::remove(reports / "0001-customer.mdb.html.part");
+    fs::remove(reports / "index.html.part");
     EXPECT_EQ(namesIn(reports), (std::set<std::string>{"0001-customer.mdb.html", "0002-customer.mdb.html",
                                                         "0003-x__y_.mdb.html", "index.html"}));
     const std::string index = readWhole(reports / "index.html");

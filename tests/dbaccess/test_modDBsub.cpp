@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "ConnectionText.h"
 #include "FakeDb.h"
 #include "modDBsub.h"
 
@@ -34,6 +35,37 @@ TEST_F(ModDBsubTest, DBOpenBuildsConnectionStringAndReplacesTheConnection) {
     EXPECT_EQ(engine.state->connectionsClosed, 2);
     std::string sql = "DELETE FROM x";
     EXPECT_THROW(modDBsub::DBExecute(session, sql), DbError);
+}
+
+// A path or password that holds a connection text's syntax is quoted, so
+// that it never adds or replaces a key; the engines read it back whole.
+TEST(ConnectionTextTest, PathsAndPasswordsNeverBecomeKeys) {
+    EXPECT_EQ(modDBsub::ConnectionString("/d/a;Data Source=victim.db;x.mdb", "p;w"),
+              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"/d/a;Data Source=victim.db;x.mdb\";"
+              "Jet OLEDB:Database Password=\"p;w\"");
+    EXPECT_EQ(modDBsub::ConnectionString("/d/say \"hi\".mdb", ""),
+              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"/d/say \"\"hi\"\".mdb\"");
+    EXPECT_EQ(daoConnectText("kt5316"), ";pwd=kt5316");
+    EXPECT_EQ(daoConnectText("a;pwd=b"), ";pwd=\"a;pwd=b\"");
+    const std::vector<std::string> nasty = {
+        "a;Data Source=victim.db;x.mdb", "b'; Data Source = 'victim.db';y.mdb", "c\";Data Source=\"victim.db\";z.mdb",
+        " leading and trailing blanks ", "'quoted'", "\"", "x=y=z", "semi;", ";", "", "Provider=SQLOLEDB"};
+    for (const auto& path : nasty)
+        for (const std::string& password : {std::string(), std::string("pw;Data Source=victim.db"), path}) {
+            SCOPED_TRACE(path + " / " + password);
+            const auto settings = parseConnectionText(modDBsub::ConnectionString(path, password));
+            EXPECT_EQ(connectionSetting(settings, "DATA SOURCE"), path);
+            EXPECT_EQ(connectionSetting(settings, "PROVIDER"), "Microsoft.Jet.OLEDB.4.0");
+            EXPECT_EQ(connectionSetting(settings, "JET OLEDB:DATABASE PASSWORD"), password);
+            EXPECT_EQ(settings.size(), password.empty() ? 2u : 3u);
+            EXPECT_EQ(connectionSetting(parseConnectionText(daoConnectText(password)), "PWD"), password);
+        }
+    // Texts written by hand read as before: blanks and quotes around values.
+    const auto manual = parseConnectionText(" Provider = X ; Data Source='/d/a b.mdb' ;pwd=\"p\"\"q\";junk");
+    EXPECT_EQ(connectionSetting(manual, "PROVIDER"), "X");
+    EXPECT_EQ(connectionSetting(manual, "DATA SOURCE"), "/d/a b.mdb");
+    EXPECT_EQ(connectionSetting(manual, "PWD"), "p\"q");
+    EXPECT_EQ(manual.size(), 3u);
 }
 
 TEST_F(ModDBsubTest, FailedOpenLeavesNoUsableConnection) {

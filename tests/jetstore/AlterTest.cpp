@@ -257,6 +257,24 @@ TEST_F(ForeignKeys, NoActionIsTheRuleWithoutCascade) {
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM qlty"), "2");
 }
 
+// A script applied all or nothing runs in one transaction, where PRAGMA
+// foreign_keys cannot change: a rebuild of a table that others refer to
+// must still neither cascade its drop to their rows nor fail on them.
+TEST_F(ForeignKeys, RebuildInsideATransactionKeepsTheRowsThatReferToIt) {
+    exec("ALTER TABLE product_m ADD CONSTRAINT fk_pd_qlty FOREIGN KEY (qcode) REFERENCES qlty (code) "
+         "ON DELETE CASCADE");
+    exec("BEGIN TRANSACTION");
+    exec("ALTER TABLE qlty ALTER COLUMN name DOUBLE");  // another storage: a rebuild
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM product_m"), "2");
+    exec("COMMIT TRANSACTION");
+    EXPECT_EQ(field(table("qlty"), "name").type, daotype::Double);
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM product_m"), "2");
+    exec("DELETE FROM qlty WHERE code = 1");  // enforcement is back on, the cascade kept
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM product_m"), "1");
+    failure("INSERT INTO product_m (code, qcode) VALUES ('p3', 9)", dberr::ConstraintViolation);
+    EXPECT_EQ(integrity(), "ok");
+}
+
 TEST_F(ForeignKeys, JetRulesCheckedFirst) {
     exec("ALTER TABLE product_m ADD CONSTRAINT fk_pd_qlty FOREIGN KEY (qcode) REFERENCES qlty (code)");
     EXPECT_EQ(failure("ALTER TABLE product_m ADD CONSTRAINT fk_pd_qlty FOREIGN KEY (qcode) REFERENCES qlty (code)",

@@ -105,5 +105,44 @@ TEST_F(Hostile, CommentsInAStatementAreNotStoreNotes) {
     EXPECT_TRUE(isNull(again->query("SELECT id FROM u")->field(0))) << "id is a plain Long, not an autonumber";
 }
 
+// A statement may read the store's settings but never switch off what
+// keeps it sound: the schema's protection, foreign keys, the journal.
+TEST_F(Hostile, StatementsCannotSwitchOffTheStoresProtections) {
+    auto conn = connect();
+    conn->execute("CREATE TABLE p (id LONG, PRIMARY KEY (id))");
+    conn->execute("CREATE TABLE c (pid LONG, CONSTRAINT fk_c FOREIGN KEY (pid) REFERENCES p (id))");
+    for (const std::string sql :
+         {"PRAGMA writable_schema=1", "PRAGMA writable_schema = ON", "PRAGMA main.writable_schema=1",
+          "PRAGMA writable_schema(1)", "pragma Trusted_Schema=1", "PRAGMA foreign_keys=OFF",
+          "/* a note */ PRAGMA journal_mode=OFF", "PRAGMA ignore_check_constraints=1", "PRAGMA schema_version=7",
+          "PRAGMA defer_foreign_keys=ON;", "PRAGMA [writable_schema]=1"}) {
+        SCOPED_TRACE(sql);
+        for (const bool asQuery : {false, true}) {
+            try {
+                if (asQuery) conn->query(sql);
+                else conn->execute(sql);
+                ADD_FAILURE() << "accepted";
+            } catch (const DbError& e) {
+                EXPECT_EQ(e.number(), dberr::SyntaxError);
+                EXPECT_NE(e.description().find(" is refused: a statement may read the store's settings but not "
+                                               "change them, so that its protections stay on."),
+                          std::string::npos)
+                    << e.description();
+            }
+        }
+    }
+    try {
+        conn->execute("PRAGMA writable_schema=1");
+    } catch (const DbError& e) {
+        EXPECT_EQ(e.description(), "PRAGMA writable_schema is refused: a statement may read the store's settings but "
+                                   "not change them, so that its protections stay on.");
+    }
+    EXPECT_EQ(valueToText(conn->query("PRAGMA foreign_keys")->field(0)), "1");
+    EXPECT_EQ(valueToText(conn->query("PRAGMA writable_schema")->field(0)), "0");
+    EXPECT_EQ(valueToText(conn->query("PRAGMA table_info(c)")->field(1)), "pid");
+    EXPECT_EQ(valueToText(conn->query("PRAGMA integrity_check")->field(0)), "ok");
+    EXPECT_THROW(conn->execute("INSERT INTO c (pid) VALUES (9)"), DbError) << "foreign keys are still enforced";
+}
+
 }  // namespace
 }  // namespace dex::test

@@ -20,7 +20,8 @@ protected:
     FakeEngine engine;
     RecordingDialogs dialogs;
     DbSession session{engine, dialogs};
-    MigrationLog log{dex::test::makeUniqueFolder("dexmira-engine-test")};
+    const std::filesystem::path folder = dex::test::makeUniqueFolder("dexmira-engine-test");
+    MigrationLog log{folder};
     MigrationContext ctx{session, log};
     Catalogue cat;
 
@@ -38,6 +39,10 @@ protected:
             step(20, {call("Proc")}),
         };
         cat.procedures["Proc"] = SubProcedure{{execute("P1"), execute("P2")}, {}, false};
+    }
+    void TearDown() override {
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
     }
     void storedVersion(Value v) {
         engine.state->on(kVersionQuery, FakeAnswer::Rows({{std::move(v)}}));

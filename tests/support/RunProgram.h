@@ -38,8 +38,8 @@ inline std::string readWhole(const std::filesystem::path& p) {
 inline ProgramResult runProgram(const std::string& exe, const std::vector<std::string>& args,
                                 const std::string& input = "", long fileSizeLimit = 0,
                                 const std::vector<std::string>& unsetVariables = {}) {
-    char tmpl[] = "/tmp/dex_run_XXXXXX";
-    if (!::mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
+    std::string tmpl = (std::filesystem::temp_directory_path() / "dex_run_XXXXXX").string();
+    if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
     const std::filesystem::path dir(tmpl);
     const std::filesystem::path in = dir / "in", out = dir / "out", err = dir / "err";
     std::ofstream(in, std::ios::binary) << input;

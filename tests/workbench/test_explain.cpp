@@ -5,6 +5,7 @@
 #include "FakeEngine.h"
 #include "FixScript.h"
 #include "IndexDiff.h"
+#include "Report.h"
 #include "modCmpDB.h"
 
 using namespace dex;
@@ -161,4 +162,84 @@ TEST_F(ExplainTest, FixScriptNamesWhatItCannotApply) {
     s.tablesB = {customer({primaryKey({"code"})}), grp};
     s.tablesA = s.tablesB;
     EXPECT_EQ(fixscript::MakeFixScript(s, fixscript::Target::A, nullptr), "");
+}
+
+// Names from a customer's file are data: a line break cannot end a comment
+// and start a statement, a ']' cannot close a bracket, and a statement with
+// a name Jet could never hold is only written as a comment.
+TEST_F(ExplainTest, FixScriptNamesAreNeverSyntax) {
+    LoadedStructures s;
+    s.pathA = "a\n.mdb";
+    s.pathB = "b.mdb";
+    TableDef victim{"victim", {longField("v")}, {}}, other{"other", {longField("x"), longField(" lead")}, {}};
+    s.tablesB = {victim, other};
+    victim.indexes = {plainIndex("nl\nDROP TABLE [victim]\n-- ", {"v"})};
+    other.indexes = {plainIndex("br] ON [victim] ([v]) --", {"x"}), plainIndex("ix_lead", {" lead"}),
+                     plainIndex("tab\tu\xE2\x80\xA8", {"x"}), plainIndex("it's; fine -- \"so\"", {"x"})};
+    s.tablesA = {victim, other};
+    EXPECT_EQ(fixscript::MakeFixScript(s, fixscript::Target::B, nullptr),
+              "-- Makes the primary keys, foreign keys and indexes of B (b.mdb) those of A (a\\n.mdb).\n"
+              "-- victim: index nl\\nDROP TABLE [victim]\\n--  (v) only in A\n"
+              "-- cannot be applied (the index name 'nl\\nDROP TABLE [victim]\\n-- ' cannot be a Jet name: it holds "
+              "a control character): CREATE INDEX [nl\\nDROP TABLE [victim]]\\n-- ] ON [victim] ([v])\n"
+              "-- other: index br] ON [victim] ([v]) -- (x) only in A\n"
+              "-- cannot be applied (the index name 'br] ON [victim] ([v]) --' cannot be a Jet name: it holds ']'): "
+              "CREATE INDEX [br]] ON [victim]] ([v]]) --] ON [other] ([x])\n"
+              "-- other: index ix_lead ( lead) only in A\n"
+              "-- cannot be applied (the field name ' lead' cannot be a Jet name: it starts with a blank): CREATE "
+              "INDEX [ix_lead] ON [other] ([ lead])\n"
+              "-- other: index tab\\tu\\u2028 (x) only in A\n"
+              "-- cannot be applied (the index name 'tab\\tu\\u2028' cannot be a Jet name: it holds a control "
+              "character): CREATE INDEX [tab\\tu\\u2028] ON [other] ([x])\n"
+              "-- other: index it's; fine -- \"so\" (x) only in A\n"
+              "CREATE INDEX [it's; fine -- \"so\"] ON [other] ([x])\n");
+    // The other way round the same indexes are dropped: only the statements
+    // whose own names are sound are written as statements.
+    EXPECT_EQ(fixscript::MakeFixScript(s, fixscript::Target::A, nullptr),
+              "-- Makes the primary keys, foreign keys and indexes of A (a\\n.mdb) those of B (b.mdb).\n"
+              "-- victim: index nl\\nDROP TABLE [victim]\\n--  (v) only in A\n"
+              "-- cannot be applied (the index name 'nl\\nDROP TABLE [victim]\\n-- ' cannot be a Jet name: it holds "
+              "a control character): DROP INDEX [nl\\nDROP TABLE [victim]]\\n-- ] ON [victim]\n"
+              "-- other: index br] ON [victim] ([v]) -- (x) only in A\n"
+              "-- cannot be applied (the index name 'br] ON [victim] ([v]) --' cannot be a Jet name: it holds ']'): "
+              "DROP INDEX [br]] ON [victim]] ([v]]) --] ON [other]\n"
+              "-- other: index ix_lead ( lead) only in A\n"
+              "DROP INDEX [ix_lead] ON [other]\n"
+              "-- other: index tab\\tu\\u2028 (x) only in A\n"
+              "-- cannot be applied (the index name 'tab\\tu\\u2028' cannot be a Jet name: it holds a control "
+              "character): DROP INDEX [tab\\tu\\u2028] ON [other]\n"
+              "-- other: index it's; fine -- \"so\" (x) only in A\n"
+              "DROP INDEX [it's; fine -- \"so\"] ON [other]\n");
+}
+
+// A cell a spreadsheet would run as a formula starts with an apostrophe; a
+// cell with a comma, a double quote or a line break is quoted.
+TEST(ReportText, CsvCellsAreNeverFormulas) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"=HYPERLINK(\"http://x\",\"y\")", "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\""},
+        {"+SUM(1+1)", "\"'+SUM(1+1)\""},
+        {"-1", "\"'-1\""},
+        {"@SUM(1)", "\"'@SUM(1)\""},
+        {"=cmd|' /C calc'!A0", "\"'=cmd|' /C calc'!A0\""},
+        {"\t=1", "\"'\t=1\""},
+        {"\r=1", "\"'\r=1\""},
+        {"a=b", "a=b"},
+        {" =1", " =1"},
+        {"plain", "plain"},
+        {"", ""},
+        {"a\"b", "\"a\"\"b\""},
+        {"a,b", "\"a,b\""},
+        {"a\nb", "\"a\nb\""},
+        {"a\rb", "\"a\rb\""},
+        {"\"", "\"\"\"\""},
+    };
+    for (const auto& [cell, written] : cases) EXPECT_EQ(report::CsvField(cell), written) << cell;
+}
+
+// Each escape of a text row or comment line, and what stays as it is.
+TEST(ReportText, OneLineTextEscapesWhatWouldBreakALine) {
+    EXPECT_EQ(report::OneLineText("a\tb\nc\rd\\e"), "a\\tb\\nc\\rd\\\\e");
+    EXPECT_EQ(report::OneLineText(std::string("\x01\x1B[2J\x7F\0", 7)), "\\x01\\x1B[2J\\x7F\\x00");
+    EXPECT_EQ(report::OneLineText("x\xC2\x85y\xE2\x80\xA8z\xE2\x80\xA9"), "x\\u0085y\\u2028z\\u2029");
+    EXPECT_EQ(report::OneLineText("거래처 \"q\" 'a' \xE2\x80\xA7 \xC2\xA0"), "거래처 \"q\" 'a' \xE2\x80\xA7 \xC2\xA0");
 }

@@ -52,6 +52,30 @@ bool resolvesWithoutColumn(const Token& t) {
     return t.kind == TokKind::Word && sqlite3_keyword_check(t.text.data(), static_cast<int>(t.text.size())) != 0;
 }
 
+// The pragmas a statement may give an argument to: they only read.
+bool readingPragma(const std::string& name) {
+    static const char* const reading[] = {"table_info",  "table_xinfo",       "index_info",      "index_xinfo",
+                                          "index_list",  "foreign_key_list",  "foreign_key_check", "integrity_check",
+                                          "quick_check", "table_list"};
+    for (const char* r : reading)
+        if (equalsNoCase(name, r)) return true;
+    return false;
+}
+
+// A statement may read the store's settings but never change them: they
+// keep its schema (writable_schema, trusted_schema), its foreign keys and
+// its journal sound.
+void refuseSettingChange(const std::vector<Token>& sig) {
+    if (sig.empty() || !isWord(sig[0], "PRAGMA")) return;
+    size_t at = 1;
+    if (at + 2 < sig.size() && isPunct(sig[at + 1], ".")) at += 2;  // schema.pragma
+    if (at + 1 >= sig.size() || !isName(sig[at])) return;          // no argument: a read
+    const std::string name = identValue(sig[at]);
+    if (isPunct(sig[at + 1], "(") && readingPragma(name)) return;
+    throw syntaxError("PRAGMA " + name + " is refused: a statement may read the store's settings but not change "
+                      "them, so that its protections stay on.");
+}
+
 // Runs statements of the Jet dialect on one store connection.
 class StatementRunner {
 public:
@@ -59,8 +83,9 @@ public:
 
     int64_t execute(const std::string& sql) {
         auto tokens = tokenize(sql);
-        if (runDdl(tokens)) return 0;
         const auto sig = significantTokens(tokens);
+        refuseSettingChange(sig);
+        if (runDdl(tokens)) return 0;
         if (auto answered = knowledge_.answerUpdate(sig)) return *answered;
         StmtHandle st = prepareFor(tokens, sig);
         while (step(st.get())) {
@@ -70,8 +95,9 @@ public:
 
     std::unique_ptr<Recordset> query(const std::string& sql) {
         auto tokens = tokenize(sql);
-        if (runDdl(tokens)) return std::make_unique<MaterializedRecordset>();
         const auto sig = significantTokens(tokens);
+        refuseSettingChange(sig);
+        if (runDdl(tokens)) return std::make_unique<MaterializedRecordset>();
         answerMissingColumn(sig);
         StmtHandle st = prepareFor(tokens, sig);
         const int fields = sqlite3_column_count(st.get());

@@ -130,10 +130,19 @@ void Transaction::commit() {
     done_ = true;
 }
 
-ForeignKeysOff::ForeignKeysOff(sqlite3* db) : db_(db) { execSql(db, "PRAGMA foreign_keys=OFF"); }
+// Through the connection's setting rather than PRAGMA foreign_keys, which is
+// a no-op inside a transaction: a rebuild inside a caller's transaction (a
+// script applied all or nothing) must not let the old table's drop delete or
+// refuse the rows that refer to it.
+ForeignKeysOff::ForeignKeysOff(sqlite3* db) : db_(db) {
+    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_FKEY, -1, &wasOn_);
+    int now = 0;
+    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_FKEY, 0, &now);
+}
 
 ForeignKeysOff::~ForeignKeysOff() {
-    sqlite3_exec(db_, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr);
+    int now = 0;
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_FKEY, wasOn_, &now);
 }
 
 }  // namespace dex::jet

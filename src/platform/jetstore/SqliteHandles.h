@@ -112,7 +112,8 @@ private:
     bool done_ = false;
 };
 
-// Turns foreign-key enforcement off for a table rebuild and back on afterwards.
+// Turns foreign-key enforcement off for a table rebuild, also inside a
+// transaction, and back to what it was afterwards.
 class ForeignKeysOff {
 public:
     explicit ForeignKeysOff(sqlite3* db);
@@ -122,6 +123,7 @@ public:
 
 private:
     sqlite3* db_;
+    int wasOn_ = 1;
 };
 
 }  // namespace dex::jet
