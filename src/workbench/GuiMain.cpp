@@ -4,9 +4,11 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QPointer>
 #include <QTimer>
+#include <QTranslator>
 #include <iostream>
 #include <optional>
 
@@ -101,7 +103,8 @@ bool applyOptions(Form1& form, const GuiOptions& options) {
     if (options.pathB) boxB->setText(QString::fromStdString(*options.pathB));
     if (options.product) {
         auto* list = form.findChild<QComboBox*>(QStringLiteral("cmbApp"));
-        const int entry = list->findText(QString::fromStdString(*options.product), Qt::MatchExactly);
+        // Entries are found by their designed text, whatever the language shown.
+        const int entry = list->findData(QString::fromStdString(*options.product));
         if (entry < 0) {
             std::cerr << "dexmira: no product list entry named '" << *options.product << "'\n";
             return false;
@@ -128,6 +131,24 @@ bool savePng(QWidget& widget, const QString& file) {
 
 }  // namespace
 
+Translations::Translations(words::Language language) {
+    auto install = [this](const QString& file, const QString& folder) {
+        auto translator = std::make_unique<QTranslator>();
+        if (translator->load(file, folder) && QCoreApplication::installTranslator(translator.get()))
+            installed_.push_back(std::move(translator));
+        else
+            complete_ = false;
+    };
+    if (language == words::Language::Korean)
+        install(QStringLiteral("qtbase_ko"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    else
+        install(QStringLiteral("dexmira_en"), QStringLiteral(":/i18n"));
+}
+
+Translations::~Translations() {
+    for (const auto& translator : installed_) QCoreApplication::removeTranslator(translator.get());
+}
+
 bool applyCommandLine(Form1& form, const QStringList& args) {
     GuiOptions options;
     return parseOptions(args, options) && applyOptions(form, options);
@@ -139,6 +160,10 @@ int runGui(int argc, char** argv, DbEngine& engine, const GuiServices& services)
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Dexmira"));
     QApplication::setApplicationName(QStringLiteral("Dexmira"));
+    // The desktop entry, whose icon a Wayland desktop shows for the window.
+    QGuiApplication::setDesktopFileName(QStringLiteral("dexmira"));
+    QApplication::setWindowIcon(Form1::windowIconOfProgram());
+    const Translations translations(words::DesktopLanguage());
     GuiOptions options;
     if (!parseOptions(QApplication::arguments(), options)) return 2;
 

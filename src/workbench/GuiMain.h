@@ -1,16 +1,38 @@
 #pragma once
 // Starts the window: the program's entry when no command is given.
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include <QStringList>
 
 #include "CompareRun.h"
 #include "DbEngine.h"
 #include "Dialogs.h"
+#include "Words.h"
 
 class Form1;
+class QTranslator;
 
 namespace dex {
+
+// The translations for language, installed in the application while this
+// lives: for Korean Qt's own (qtbase_ko from Qt's translations folder: the
+// dialogs' buttons, the file dialogs), for English the window's English
+// translation (Qt itself speaks English). Needs a QCoreApplication.
+class Translations {
+public:
+    explicit Translations(words::Language language);
+    ~Translations();
+    Translations(const Translations&) = delete;
+    Translations& operator=(const Translations&) = delete;
+    // Whether every file the language needs was found and installed.
+    bool complete() const { return complete_; }
+
+private:
+    std::vector<std::unique_ptr<QTranslator>> installed_;
+    bool complete_ = true;
+};
 
 // Fills the window's boxes and product from the options in args (args[0]
 // is the program), as runGui does once the window is shown; each box gets
