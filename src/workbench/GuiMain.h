@@ -2,6 +2,7 @@
 // Starts the window: the program's entry when no command is given.
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <QStringList>
@@ -15,6 +16,15 @@ class Form1;
 class QTranslator;
 
 namespace dex {
+
+// Whether the window can start with the arguments after the program's
+// name, before any window or Qt application exists: every option is one of
+// runGui's below or one of Qt's own (-platform, -style, ...), and there is a
+// display to show it on (DISPLAY or WAYLAND_DISPLAY, or a platform chosen
+// by QT_QPA_PLATFORM or -platform). False with the reason in problem.
+// environment: name -> value, "" when unset.
+bool CheckWindowArguments(const std::vector<std::string>& args,
+                          const std::function<std::string(const char*)>& environment, std::string& problem);
 
 // The translations for language, installed in the application while this
 // lives: for Korean Qt's own (qtbase_ko from Qt's translations folder: the
