@@ -213,7 +213,7 @@ void Form1::createTopBand() {
     const QString moveNamesSpoken[2] = {tr("다음 차이 (F3)"), tr("이전 차이 (Shift+F3)")};
     static const Qt::Key dbKeys[2] = {Qt::Key_A, Qt::Key_B};
     static const Qt::Key accessKeys[2] = {Qt::Key_O, Qt::Key_P};
-    static const Qt::Key compactKeys[2] = {Qt::Key_R, Qt::Key_T};
+    static const Qt::Key compactKeys[2] = {Qt::Key_M, Qt::Key_T};
     for (int i = 0; i < 2; ++i) {
         cmdDB[i] = makeButton(Frame1, dbNames[i], dbTextsShown[i]);
         giveAccessKey(cmdDB[i], dbKeys[i], dbNamesSpoken[i]);

@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSet>
+#include <QStyle>
 
 #include "GridView.h"
 #include "GuiMain.h"
@@ -80,16 +81,25 @@ TEST_F(WindowTest, AnEnglishDesktopGetsTheWindowInEnglish) {
                                        QString::fromLatin1(DEXMIRA_VERSION_TEXT));
     EXPECT_EQ(child<QPushButton>("cmdComp")->text(), QStringLiteral("&Compare"));
     EXPECT_EQ(child<QPushButton>("cmdDB_1")->text(), QStringLiteral("DB (&B)..."));
-    EXPECT_EQ(child<QLabel>("Label1")->text(), QStringLiteral("※ Fields on one side only left out / indexes compared only"));
-    EXPECT_EQ(list()->itemText(0), QStringLiteral("[Choose a product]"));
+    EXPECT_EQ(child<QLabel>("Label1")->text(), QStringLiteral("※ One-sided fields left out / indexes only"));
+    EXPECT_EQ(list()->itemText(0), QStringLiteral("[Product]"));
     EXPECT_EQ(form->gridView()->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Table"));
     for (const QString& text : windowTexts(*form)) EXPECT_FALSE(hasHangul(text)) << text.toStdString();
-    // A translated access key is the key the button answers to.
+    // A translated access key is the key the button answers to, and the
+    // texts fit the designed controls, as the Korean ones do.
     for (const char* name : {"cmdComp", "cmdDB_0", "cmdDB_1", "cmdAccess_0", "cmdAccess_1", "cmdCompact_0",
                              "cmdCompact_1"}) {
         auto* b = child<QPushButton>(name);
         EXPECT_EQ(QKeySequence::mnemonic(b->text()), b->shortcut()) << name;
+        const int margins = 2 * b->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, b);
+        EXPECT_LE(b->fontMetrics().horizontalAdvance(QString(b->text()).remove(QLatin1Char('&'))) + margins, b->width())
+            << name;
     }
+    auto* label = child<QLabel>("Label1");
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width());
+    EXPECT_LE(list()->fontMetrics().horizontalAdvance(list()->itemText(0)) +
+                  list()->style()->pixelMetric(QStyle::PM_ScrollBarExtent),
+              list()->width() - 8);
     // Entries are still chosen by their designed text.
     choose(1);
     EXPECT_EQ(form->productCode(), dex::ProductTable()[1].code);
@@ -100,7 +110,7 @@ TEST_F(WindowTest, ButtonsHaveAccessKeysAndEveryControlAName) {
     open();
     const std::pair<const char*, const char*> keys[] = {
         {"cmdComp", "Alt+C"},     {"cmdDB_0", "Alt+A"},      {"cmdDB_1", "Alt+B"},     {"cmdAccess_0", "Alt+O"},
-        {"cmdAccess_1", "Alt+P"}, {"cmdCompact_0", "Alt+R"}, {"cmdCompact_1", "Alt+T"},
+        {"cmdAccess_1", "Alt+P"}, {"cmdCompact_0", "Alt+M"}, {"cmdCompact_1", "Alt+T"},
     };
     for (const auto& [name, key] : keys) {
         auto* b = child<QPushButton>(name);

@@ -13,7 +13,7 @@
     </message>
     <message>
         <source>※ 한쪽만 존재하는 필드 제외 /  인덱스만 비교</source>
-        <translation>※ Fields on one side only left out / indexes compared only</translation>
+        <translation>※ One-sided fields left out / indexes only</translation>
     </message>
     <message>
         <source>한쪽에만 있는 필드 표시</source>
@@ -21,7 +21,7 @@
     </message>
     <message>
         <source>[제품선택]</source>
-        <translation>[Choose a product]</translation>
+        <translation>[Product]</translation>
     </message>
     <message>
         <source>테이블명</source>
@@ -61,22 +61,22 @@
     <message>
         <source>&lt;&lt; 엑세스열기</source>
         <comment>row A</comment>
-        <translation>&lt;&lt; &amp;Open in Access</translation>
+        <translation>&lt;&lt; &amp;Open</translation>
     </message>
     <message>
         <source>&lt;&lt; 엑세스열기</source>
         <comment>row B</comment>
-        <translation>&lt;&lt; O&amp;pen in Access</translation>
+        <translation>&lt;&lt; O&amp;pen</translation>
     </message>
     <message>
         <source>&lt;&lt; 압축및복구</source>
         <comment>row A</comment>
-        <translation>&lt;&lt; Compact and &amp;Repair</translation>
+        <translation>&lt;&lt; Co&amp;mpact</translation>
     </message>
     <message>
         <source>&lt;&lt; 압축및복구</source>
         <comment>row B</comment>
-        <translation>&lt;&lt; Compac&amp;t and Repair</translation>
+        <translation>&lt;&lt; Compac&amp;t</translation>
     </message>
     <message>
         <source>DB A 파일 선택</source>
