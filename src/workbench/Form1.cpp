@@ -95,11 +95,12 @@ QString translated(const std::string& korean) {
 
 // An access key, Alt+key, whatever the button's text says: the designed
 // Korean texts carry no "&" (a translation underlines the same letter).
-// The tool tip names the control and its key.
-void giveAccessKey(QPushButton* button, Qt::Key key, const QString& name) {
+// The tool tip names the control and its keys (otherKey first, if any).
+void giveAccessKey(QPushButton* button, Qt::Key key, const QString& name, const QString& otherKey = {}) {
     button->setShortcut(QKeySequence(Qt::ALT | key));
     button->setAccessibleName(name);
-    button->setToolTip(name + QStringLiteral(" (") + button->shortcut().toString(QKeySequence::NativeText) +
+    const QString keys = button->shortcut().toString(QKeySequence::NativeText);
+    button->setToolTip(name + QStringLiteral(" (") + (otherKey.isEmpty() ? keys : otherKey + QStringLiteral(", ") + keys) +
                        QLatin1Char(')'));
 }
 
@@ -176,7 +177,7 @@ void Form1::createTopBand() {
     Frame1->setAccessibleName(tr("경로와 명령"));
 
     cmdComp = makeButton(Frame1, "cmdComp", tr("비교"));
-    giveAccessKey(cmdComp, Qt::Key_C, tr("두 DB 비교 (F5)"));
+    giveAccessKey(cmdComp, Qt::Key_C, tr("두 DB 비교"), QStringLiteral("F5"));
     QPalette pal = cmdComp->palette();
     pal.setColor(QPalette::Button, GridTableModel::toQColor(0x00FFC0C0));
     cmdComp->setPalette(pal);
@@ -210,7 +211,7 @@ void Form1::createTopBand() {
     const QString pathNamesSpoken[2] = {tr("DB A 경로"), tr("DB B 경로")};
     const QString accessNamesSpoken[2] = {tr("DB A를 엑세스에서 열기"), tr("DB B를 엑세스에서 열기")};
     const QString compactNamesSpoken[2] = {tr("DB A 압축 및 복구"), tr("DB B 압축 및 복구")};
-    const QString moveNamesSpoken[2] = {tr("다음 차이 (F3)"), tr("이전 차이 (Shift+F3)")};
+    const QString moveNamesSpoken[2] = {tr("다음 차이"), tr("이전 차이")};
     static const Qt::Key dbKeys[2] = {Qt::Key_A, Qt::Key_B};
     static const Qt::Key accessKeys[2] = {Qt::Key_O, Qt::Key_P};
     static const Qt::Key compactKeys[2] = {Qt::Key_M, Qt::Key_T};

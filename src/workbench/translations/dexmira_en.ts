@@ -111,14 +111,6 @@
         <translation>Compact and repair database B</translation>
     </message>
     <message>
-        <source>다음 차이 (F3)</source>
-        <translation>Next difference (F3)</translation>
-    </message>
-    <message>
-        <source>이전 차이 (Shift+F3)</source>
-        <translation>Previous difference (Shift+F3)</translation>
-    </message>
-    <message>
         <source>비교 범위</source>
         <translation>What is compared</translation>
     </message>
@@ -185,8 +177,16 @@
         <translation>The script that makes A&apos;s keys and indexes those of B was saved.</translation>
     </message>
     <message>
-        <source>두 DB 비교 (F5)</source>
-        <translation>Compare both databases (F5)</translation>
+        <source>두 DB 비교</source>
+        <translation>Compare both databases</translation>
+    </message>
+    <message>
+        <source>다음 차이</source>
+        <translation>Next difference</translation>
+    </message>
+    <message>
+        <source>이전 차이</source>
+        <translation>Previous difference</translation>
     </message>
 </context>
 <context>
