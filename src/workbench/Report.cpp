@@ -28,6 +28,7 @@ const char* const kMarkLabel = "비교";
 std::string say(words::Language language, std::string_view korean) {
     return words::Say(language, words::Context::Report, korean);
 }
+
 // The mark column's own colours in the window.
 constexpr Color kMarkBack = 0x00FFFF80, kMarkFore = 0x000000FF;
 
@@ -130,8 +131,9 @@ void htmlMeta(std::ostream& out, const ReportData& d) {
     out << "<table class=\"meta\">\n";
     row("A", d.requestedA.empty() ? d.pathA : d.requestedA, "path");
     row("B", d.requestedB.empty() ? d.pathB : d.requestedB, "path");
-    if (!d.requestedA.empty() && d.requestedA != d.pathA) row(words::Fill(say(lang, "비교한 %1의 사본"), {"A"}), d.pathA, "path");
-    if (!d.requestedB.empty() && d.requestedB != d.pathB) row(words::Fill(say(lang, "비교한 %1의 사본"), {"B"}), d.pathB, "path");
+    const std::string copyOf = say(lang, "비교한 %1의 사본");
+    if (!d.requestedA.empty() && d.requestedA != d.pathA) row(words::Fill(copyOf, {"A"}), d.pathA, "path");
+    if (!d.requestedB.empty() && d.requestedB != d.pathB) row(words::Fill(copyOf, {"B"}), d.pathB, "path");
     row(say(lang, "제품"), d.product.empty() ? say(lang, "(없음: 파일을 있는 그대로 비교함)") : d.product);
     row(say(lang, "날짜"), d.createdAt);
     row(say(lang, "프로그램"), "Dexmira " + d.version);
