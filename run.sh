@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
-scripts/build.sh
+scripts/build.sh --program
 samples/make-pair.sh build/src/app/dexmira build/samples
 A=build/samples/reference.mdb
 B=build/samples/customer.mdb

@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev libcurl4-openssl-dev libsodium-dev openssl
   mdbtools-dev mdbtools libgtest-dev xvfb xauth fonts-nanum sqlite3 sqlite3-tools bc
-  help2man librsvg2-bin desktop-file-utils appstream dpkg-dev)
+  librsvg2-bin desktop-file-utils appstream dpkg-dev lintian
+  qt6-tools-dev qt6-l10n-tools qt6-translations-l10n)
 if [ "${1:-}" = "fuzz" ]; then
   packages+=(clang libclang-rt-14-dev llvm)
 fi

@@ -51,7 +51,8 @@ void printRowJson(std::ostream& out, const Grid& g, int row, int firstCol, int l
 report::ReportData reportData(const Headless& h, const ConsoleDialogs& dialogs, const LoadedStructures* structures) {
     std::vector<report::Message> messages;
     for (const auto& m : dialogs.messages()) messages.push_back({m.title, m.text, m.icon});
-    return report::MakeReportData(h.grid, structures, std::move(messages));
+    // The HTML and CSV speak the desktop's language, as the window does.
+    return report::MakeReportData(h.grid, structures, std::move(messages), words::DesktopLanguage());
 }
 
 // One side of a row: table.field with its P F I marks.

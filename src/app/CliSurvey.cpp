@@ -358,7 +358,8 @@ JobOutcome runJob(DbEngine& engine, const JobRequest& req) {
     if (!req.reportFile.empty()) {
         std::vector<report::Message> messages;
         for (const auto& m : dialogs.shown) messages.push_back({m.title, m.text, m.icon});
-        report::ReportData data = report::MakeReportData(h.grid, &loaded, std::move(messages));
+        report::ReportData data =
+            report::MakeReportData(h.grid, &loaded, std::move(messages), words::DesktopLanguage());
         data.requestedA = req.source;
         data.requestedB = req.referenceName;
         data.product = req.productName;

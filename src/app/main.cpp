@@ -1,6 +1,7 @@
 // dexmira: without a command it opens the window; with one it runs headless.
 #include <malloc.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -58,6 +59,18 @@ int main(int argc, char** argv) {
     }
     const bool windowWanted = args.empty() || args[0].rfind("-", 0) == 0 ||
                               (!dex::cli::isCommand(args[0]) && looksLikeFile(args[0]));
+    if (windowWanted) {
+        // Checked before Qt starts, which would stop at a missing display.
+        std::string problem;
+        const auto environment = [](const char* name) {
+            const char* value = std::getenv(name);
+            return std::string(value ? value : "");
+        };
+        if (!dex::CheckWindowArguments(args, environment, problem)) {
+            std::cerr << "dexmira: " << problem << "\n\n" << dex::cli::usage();
+            return dex::cli::kFailure;
+        }
+    }
     auto engine = dex::makeDatabaseEngine();
     if (!windowWanted) {
         bool known = false;

@@ -2,12 +2,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -63,6 +65,45 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text) 
     return b;
 }
 
+// The window's designed texts are held by the Qt-free rules (Form1Logic,
+// modCmpDB) in Korean; the translations know them under the context
+// "Form1", as these marks tell the translation tools.
+const char* const kDesignedTexts[] = {
+    QT_TRANSLATE_NOOP("Form1", "Dexmira - Orvessa 상담원용"),
+    QT_TRANSLATE_NOOP("Form1", "최신버전파일을 생성중입니다."),
+    QT_TRANSLATE_NOOP("Form1", "※ 한쪽만 존재하는 필드 제외 /  인덱스만 비교"),
+    QT_TRANSLATE_NOOP("Form1", "한쪽에만 있는 필드 표시"),
+    QT_TRANSLATE_NOOP("Form1", "[제품선택]"),
+};
+// The grid's header words (SetupGridLayout); the rest of its header is
+// English or the compared files' paths.
+const struct {
+    const char* source;
+    const char* comment;
+} kGridWords[] = {
+    QT_TRANSLATE_NOOP3("Form1", "테이블명", "grid column"),
+    QT_TRANSLATE_NOOP3("Form1", "필드명", "grid column"),
+    QT_TRANSLATE_NOOP3("Form1", "비교", "grid column"),
+};
+
+// A designed text in the window's language.
+QString translated(const std::string& korean) {
+    for (const char* text : kDesignedTexts)
+        if (korean == text) return QCoreApplication::translate("Form1", text);
+    return qs(korean);
+}
+
+// An access key, Alt+key, whatever the button's text says: the designed
+// Korean texts carry no "&" (a translation underlines the same letter).
+// The tool tip names the control and its keys (otherKey first, if any).
+void giveAccessKey(QPushButton* button, Qt::Key key, const QString& name, const QString& otherKey = {}) {
+    button->setShortcut(QKeySequence(Qt::ALT | key));
+    button->setAccessibleName(name);
+    const QString keys = button->shortcut().toString(QKeySequence::NativeText);
+    button->setToolTip(name + QStringLiteral(" (") + (otherKey.isEmpty() ? keys : otherKey + QStringLiteral(", ") + keys) +
+                       QLatin1Char(')'));
+}
+
 // Passes everything on to the window's dialogs and keeps the messages (and
 // questions) shown, so that a report can tell what the run said.
 class KeptMessages : public Dialogs {
@@ -94,7 +135,8 @@ Form1::Form1(DbEngine& engine, Dialogs& dialogs, Settings& settings, std::functi
       settings_(settings),
       runAutoUpdate_(std::move(runAutoUpdate)) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(qs(kCaption));
+    setWindowTitle(translated(kCaption));
+    setWindowIcon(windowIconOfProgram());
     createControls();
     applyTabOrder();
     bindProgressBar(itemBar_, ProgressBar1[0]);
@@ -132,7 +174,10 @@ void Form1::createTopBand() {
     Frame1->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     place(Frame1, design::Frame1);
 
-    cmdComp = makeButton(Frame1, "cmdComp", QStringLiteral("비교"));
+    Frame1->setAccessibleName(tr("경로와 명령"));
+
+    cmdComp = makeButton(Frame1, "cmdComp", tr("비교"));
+    giveAccessKey(cmdComp, Qt::Key_C, tr("두 DB 비교"), QStringLiteral("F5"));
     QPalette pal = cmdComp->palette();
     pal.setColor(QPalette::Button, GridTableModel::toQColor(0x00FFC0C0));
     cmdComp->setPalette(pal);
@@ -142,7 +187,10 @@ void Form1::createTopBand() {
 
     cmbApp = new QComboBox(Frame1);
     cmbApp->setObjectName(QStringLiteral("cmbApp"));
-    for (const auto& entry : ProductTable()) cmbApp->addItem(qs(entry.text));
+    cmbApp->setAccessibleName(tr("제품"));
+    // Each entry shows its text in the window's language and keeps the
+    // designed text, which the product rules look up, as its data.
+    for (const auto& entry : ProductTable()) cmbApp->addItem(translated(entry.text), qs(entry.text));
     place(cmbApp, design::cmbApp);
     // The user's choice (mouse, keys, wheel); choices made by the program
     // call cmbApp_Click themselves (selectEntry).
@@ -155,36 +203,52 @@ void Form1::createTopBand() {
     static const char* const accessNames[2] = {"cmdAccess_0", "cmdAccess_1"};
     static const char* const compactNames[2] = {"cmdCompact_0", "cmdCompact_1"};
     static const char* const moveNames[2] = {"cmdMove_0", "cmdMove_1"};
-    static const char* const dbTexts[2] = {"DB (A)...", "DB (B)..."};
     static const char* const moveTexts[2] = {"Next F3", "Prev +F3"};
+    const QString dbTextsShown[2] = {tr("DB (A)..."), tr("DB (B)...")};
+    const QString accessTexts[2] = {tr("<< 엑세스열기", "row A"), tr("<< 엑세스열기", "row B")};
+    const QString compactTexts[2] = {tr("<< 압축및복구", "row A"), tr("<< 압축및복구", "row B")};
+    const QString dbNamesSpoken[2] = {tr("DB A 파일 선택"), tr("DB B 파일 선택")};
+    const QString pathNamesSpoken[2] = {tr("DB A 경로"), tr("DB B 경로")};
+    const QString accessNamesSpoken[2] = {tr("DB A를 엑세스에서 열기"), tr("DB B를 엑세스에서 열기")};
+    const QString compactNamesSpoken[2] = {tr("DB A 압축 및 복구"), tr("DB B 압축 및 복구")};
+    const QString moveNamesSpoken[2] = {tr("다음 차이"), tr("이전 차이")};
+    static const Qt::Key dbKeys[2] = {Qt::Key_A, Qt::Key_B};
+    static const Qt::Key accessKeys[2] = {Qt::Key_O, Qt::Key_P};
+    static const Qt::Key compactKeys[2] = {Qt::Key_M, Qt::Key_T};
     for (int i = 0; i < 2; ++i) {
-        cmdDB[i] = makeButton(Frame1, dbNames[i], QString::fromLatin1(dbTexts[i]));
+        cmdDB[i] = makeButton(Frame1, dbNames[i], dbTextsShown[i]);
+        giveAccessKey(cmdDB[i], dbKeys[i], dbNamesSpoken[i]);
         place(cmdDB[i], design::cmdDB[i]);
         connect(cmdDB[i], &QPushButton::clicked, this, [this, i] { cmdDB_Click(i); });
 
         txtDBPath[i] = new QLineEdit(Frame1);
         txtDBPath[i]->setObjectName(QString::fromLatin1(pathNames[i]));
+        txtDBPath[i]->setAccessibleName(pathNamesSpoken[i]);
         txtDBPath[i]->setFont(pathFont);
         txtDBPath[i]->setAcceptDrops(true);
         place(txtDBPath[i], design::txtDBPath[i]);
         connect(txtDBPath[i], &QLineEdit::textChanged, this, [this, i] { txtDBPath_Change(i); });
 
-        cmdAccess[i] = makeButton(Frame1, accessNames[i], QStringLiteral("<< 엑세스열기"));
+        cmdAccess[i] = makeButton(Frame1, accessNames[i], accessTexts[i]);
+        giveAccessKey(cmdAccess[i], accessKeys[i], accessNamesSpoken[i]);
         place(cmdAccess[i], design::cmdAccess[i]);
         connect(cmdAccess[i], &QPushButton::clicked, this, [this, i] { cmdAccess_Click(i); });
 
-        cmdCompact[i] = makeButton(Frame1, compactNames[i], QStringLiteral("<< 압축및복구"));
+        cmdCompact[i] = makeButton(Frame1, compactNames[i], compactTexts[i]);
+        giveAccessKey(cmdCompact[i], compactKeys[i], compactNamesSpoken[i]);
         place(cmdCompact[i], design::cmdCompact[i]);
         connect(cmdCompact[i], &QPushButton::clicked, this, [this, i] { cmdCompact_Click(i); });
 
         cmdMove[i] = makeButton(Frame1, moveNames[i], QString::fromLatin1(moveTexts[i]));
+        cmdMove[i]->setAccessibleName(moveNamesSpoken[i]);
         place(cmdMove[i], design::cmdMove[i]);
         cmdMove[i]->setVisible(false);
         connect(cmdMove[i], &QPushButton::clicked, this, [this, i] { cmdMove_Click(static_cast<int16_t>(i)); });
     }
 
-    Label1 = new QLabel(qs(kLabelText), Frame1);
+    Label1 = new QLabel(translated(kLabelText), Frame1);
     Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setAccessibleName(tr("비교 범위"));
     place(Label1, design::Label1);
     // Tall enough for its font, which may be larger than the design's.
     Label1->resize(Label1->width(), std::max(Label1->height(), Label1->fontMetrics().height()));
@@ -195,6 +259,7 @@ void Form1::createControls() {
 
     spList = new GridView(grid_, this);
     spList->setObjectName(QStringLiteral("spList"));
+    spList->setAccessibleName(tr("비교 결과"));
     place(spList, design::spList);
     // A double click (or Enter, see gridKeyFilter) opens the row's details
     // box; the cells are never edited.
@@ -208,17 +273,20 @@ void Form1::createControls() {
     createGridMenu();
 
     static const char* const barNames[2] = {"ProgressBar1_0", "ProgressBar1_1"};
+    const QString barNamesSpoken[2] = {tr("항목 진행률"), tr("전체 진행률")};
     for (int i = 0; i < 2; ++i) {
         ProgressBar1[i] = new QProgressBar(this);
         ProgressBar1[i]->setObjectName(QString::fromLatin1(barNames[i]));
+        ProgressBar1[i]->setAccessibleName(barNamesSpoken[i]);
         ProgressBar1[i]->setRange(0, 100);
         ProgressBar1[i]->setTextVisible(false);
         place(ProgressBar1[i], design::ProgressBar1[i]);
         ProgressBar1[i]->setVisible(false);
     }
 
-    maketb = new QLineEdit(qs(kNoticeText), this);
+    maketb = new QLineEdit(translated(kNoticeText), this);
     maketb->setObjectName(QStringLiteral("maketb"));
+    maketb->setAccessibleName(tr("알림"));
     maketb->setReadOnly(true);
     QFont noticeFont(QStringLiteral("굴림"));
     noticeFont.setPointSizeF(20.25);
@@ -240,15 +308,13 @@ void Form1::createGridMenu() {
         line->setSeparator(true);
         spList->addAction(line);
     };
-    add(mnuDetails, "mnuDetails", QStringLiteral("테이블 상세 정보...\tEnter"), {});
+    add(mnuDetails, "mnuDetails", tr("테이블 상세 정보...\tEnter"), {});
     separator();
-    add(mnuSaveReport, "mnuSaveReport", QStringLiteral("비교 보고서 저장..."), QKeySequence(Qt::CTRL | Qt::Key_S));
-    add(mnuFixB, "mnuFixB", QStringLiteral("수정 스크립트 저장: B를 A와 같게..."),
-        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B));
-    add(mnuFixA, "mnuFixA", QStringLiteral("수정 스크립트 저장: A를 B와 같게..."),
-        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
+    add(mnuSaveReport, "mnuSaveReport", tr("비교 보고서 저장..."), QKeySequence(Qt::CTRL | Qt::Key_S));
+    add(mnuFixB, "mnuFixB", tr("수정 스크립트 저장: B를 A와 같게..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B));
+    add(mnuFixA, "mnuFixA", tr("수정 스크립트 저장: A를 B와 같게..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
     separator();
-    add(mnuOneSided, "mnuOneSided", qs(modCmpDB::OneSidedModeLabel(true)),
+    add(mnuOneSided, "mnuOneSided", translated(modCmpDB::OneSidedModeLabel(true)),
         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
     mnuOneSided->setCheckable(true);
     spList->setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -308,6 +374,34 @@ void Form1::load() {
     if (loaded_) return;
     loaded_ = true;
     guarded("Form_Load", [this] { Form_Load(); });
+    restorePlacement();
+}
+
+QIcon Form1::windowIconOfProgram() {
+    QIcon icon;
+    for (int size : {48, 256})
+        icon.addFile(QStringLiteral(":/icons/dexmira-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+words::Language Form1::uiLanguage() {
+    //: The code of this translation's language: "en" for English. The
+    //: window writes its reports and details in that language.
+    return tr("ko", "language code") == QLatin1String("en") ? words::Language::English : words::Language::Korean;
+}
+
+// The window's size and position, beside the remembered paths under a key
+// of their own; a saved place outside today's screens is moved onto one.
+void Form1::restorePlacement() {
+    const std::string saved = settings_.get(kSettingsSection, kPlacementKey);
+    if (!saved.empty()) restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(saved)));
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    guarded("closeEvent", [this] {
+        settings_.set(kSettingsSection, kPlacementKey, saveGeometry().toBase64().toStdString());
+    });
+    QWidget::closeEvent(event);
 }
 
 void Form1::setVisible(bool visible) {
@@ -320,14 +414,18 @@ void Form1::setVisible(bool visible) {
 void Form1::Form_Load() {
     if (runAutoUpdate_) runAutoUpdate_(false);
     InitList();
-    setWindowTitle(qs(WindowTitle(DEXMIRA_VERSION_MAJOR, DEXMIRA_VERSION_MINOR, DEXMIRA_VERSION_PATCH)));
+    setWindowTitle(qs(WindowTitle(translated(kCaption).toStdString(), DEXMIRA_VERSION_MAJOR, DEXMIRA_VERSION_MINOR,
+                                  DEXMIRA_VERSION_PATCH)));
     for (int i = 0; i < 2; ++i) txtDBPath[i]->setText(qs(settings_.get(kSettingsSection, kSettingKey[i])));
     cmbApp->setCurrentIndex(0);
     grid_.setLocked(true);
 }
 
 void Form1::InitList() {
-    if (grid_.columnCount() != modCmpDB::kColumns) SetupGridLayout(grid_);
+    if (grid_.columnCount() != modCmpDB::kColumns) {
+        SetupGridLayout(grid_);
+        translateGridHeader();
+    }
     grid_.setRowCount(0);
     grid_.joinHeader(1, 11);
     grid_.joinHeader(13, 23);
@@ -338,7 +436,18 @@ void Form1::InitList() {
     spList->setSelectionMode(QAbstractItemView::SingleSelection);
 }
 
+void Form1::translateGridHeader() {
+    for (int c = 1; c <= grid_.columnCount(); ++c)
+        for (bool upper : {false, true})
+            for (const auto& word : kGridWords)
+                if (grid_.headerText(c, upper) == word.source)
+                    grid_.setHeaderText(c, upper,
+                                        QCoreApplication::translate("Form1", word.source, word.comment).toStdString());
+}
+
 // ---------------------------------------------------------------- product and paths
+
+std::string Form1::entryText() const { return cmbApp->currentData().toString().toStdString(); }
 
 void Form1::selectEntry(int entry) {
     if (cmbApp->currentIndex() == entry) return;
@@ -349,7 +458,7 @@ void Form1::selectEntry(int entry) {
 void Form1::cmbApp_Click() {
     guarded("cmbApp_Click", [this] {
         if (!isVisible()) return;
-        const ProductChoice choice = LookUpProduct(cmbApp->currentText().toStdString());
+        const ProductChoice choice = LookUpProduct(entryText());
         ProductCode = choice.code;
         if (txtDBPath[0]->text().isEmpty()) txtDBPath[0]->setText(qs(choice.defaultPath));
     });
@@ -410,7 +519,7 @@ void Form1::cmdComp_Click() {
         if (details_) details_->close();
         runPathA_ = pathText(0);
         runPathB_ = pathText(1);
-        runProduct_ = ProductCode.empty() ? std::string() : cmbApp->currentText().toStdString();
+        runProduct_ = ProductCode.empty() ? std::string() : entryText();
         KeptMessages kept(dialogs_, runMessages_);
         Workbench wb = workbench(kept);
         try {
@@ -461,7 +570,7 @@ QDialog* Form1::showDetails(int row) {
     std::string table = modCmpDB::GetCellText(grid_, modCmpDB::kBaseA + 1, row);
     if (table.empty()) table = modCmpDB::GetCellText(grid_, modCmpDB::kBaseB + 1, row);
     if (table.empty()) return nullptr;
-    const details::TableDetails found = details::MakeTableDetails(structures_, table);
+    const details::TableDetails found = details::MakeTableDetails(structures_, table, uiLanguage());
     if (!found.found()) return nullptr;
     if (details_) details_->close();
     auto* box = new frmDetails(found, structures_.pathA, structures_.pathB, this);
@@ -477,12 +586,12 @@ std::string Form1::markToolTip(int column, int row) const {
     if (column - base < 2 || column - base > 4) return {};
     if (modCmpDB::GetCellText(grid_, column, row) != "v") return {};
     return details::MarkTip(structures_, column, modCmpDB::GetCellText(grid_, base + 1, row),
-                            modCmpDB::GetCellText(grid_, base + 5, row));
+                            modCmpDB::GetCellText(grid_, base + 5, row), uiLanguage());
 }
 
 bool Form1::haveFinishedRun() {
     if (runFinished_ && structures_.complete()) return true;
-    dialogs_.message("저장할 비교 결과가 없습니다. 먼저 비교하세요.", kAppTitle, Icon::None);
+    dialogs_.message(tr("저장할 비교 결과가 없습니다. 먼저 비교하세요.").toStdString(), kAppTitle, Icon::None);
     return false;
 }
 
@@ -501,11 +610,12 @@ void Form1::mnuSaveReport_Click() {
             askSavePath("compare-report.html", "Report (html, csv, json)", "*.html *.csv *.json");
         if (path.empty()) return;
         if (!report::IsReportPath(path)) {
-            dialogs_.message("보고서 파일 이름은 .html, .csv 또는 .json으로 끝나야 합니다.\r\n\r\n" + path, kAppTitle,
-                             Icon::Warning);
+            dialogs_.message(tr("보고서 파일 이름은 .html, .csv 또는 .json으로 끝나야 합니다.").toStdString() +
+                                 "\r\n\r\n" + path,
+                             kAppTitle, Icon::Warning);
             return;
         }
-        report::ReportData data = report::MakeReportData(grid_, &structures_, runMessages_);
+        report::ReportData data = report::MakeReportData(grid_, &structures_, runMessages_, uiLanguage());
         data.requestedA = runPathA_;
         data.requestedB = runPathB_;
         data.product = runProduct_;
@@ -515,7 +625,7 @@ void Form1::mnuSaveReport_Click() {
             dialogs_.message(e.what(), kAppTitle, Icon::Critical);
             return;
         }
-        dialogs_.message("보고서를 저장했습니다.\r\n\r\n" + path, kAppTitle, Icon::Information);
+        dialogs_.message(tr("보고서를 저장했습니다.").toStdString() + "\r\n\r\n" + path, kAppTitle, Icon::Information);
     });
 }
 
@@ -536,10 +646,10 @@ void Form1::mnuFixScript_Click(int target) {
             dialogs_.message(e.what(), kAppTitle, Icon::Critical);
             return;
         }
-        const std::string what = script.empty() ? "두 DB의 키와 인덱스가 같아 빈 스크립트를 저장했습니다."
-                                 : fixB         ? "B의 키와 인덱스를 A와 같게 만드는 스크립트를 저장했습니다."
-                                                : "A의 키와 인덱스를 B와 같게 만드는 스크립트를 저장했습니다.";
-        dialogs_.message(what + "\r\n\r\n" + path, kAppTitle, Icon::Information);
+        const QString what = script.empty() ? tr("두 DB의 키와 인덱스가 같아 빈 스크립트를 저장했습니다.")
+                             : fixB         ? tr("B의 키와 인덱스를 A와 같게 만드는 스크립트를 저장했습니다.")
+                                            : tr("A의 키와 인덱스를 B와 같게 만드는 스크립트를 저장했습니다.");
+        dialogs_.message(what.toStdString() + "\r\n\r\n" + path, kAppTitle, Icon::Information);
     });
 }
 
@@ -547,7 +657,7 @@ void Form1::mnuOneSided_Click(bool checked) {
     keepOneSidedFields_ = checked;
     if (mnuOneSided->isChecked() != checked) mnuOneSided->setChecked(checked);
     // The label under the boxes tells which fields the next run compares.
-    Label1->setText(checked ? qs(modCmpDB::OneSidedModeLabel(true)) : qs(kLabelText));
+    Label1->setText(translated(checked ? modCmpDB::OneSidedModeLabel(true) : kLabelText));
 }
 
 // ---------------------------------------------------------------- window services

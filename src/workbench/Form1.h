@@ -26,11 +26,13 @@
 #include "ProgressBar.h"
 #include "Report.h"
 #include "Settings.h"
+#include "Words.h"
 #include "Workbench.h"
 
 class QAction;
 class QComboBox;
 class QFrame;
+class QIcon;
 class QLabel;
 class QLineEdit;
 class QMimeData;
@@ -81,6 +83,12 @@ public:
     QDialog* showDetails(int row);
     QDialog* detailsBox() const { return details_.data(); }
 
+    // The language of the translation installed (Korean when none is), in
+    // which the window also writes reports and the details of a table.
+    static dex::words::Language uiLanguage();
+    // The program's icon, as the window carries it.
+    static QIcon windowIconOfProgram();
+
     // WindowServices
     void focusPathBox(int index) override;
     void showNotice(bool shown) override;
@@ -116,6 +124,8 @@ public:
 protected:
     void setVisible(bool visible) override;
     void resizeEvent(QResizeEvent* event) override;
+    // Remembers the window's size and position for the next start.
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -126,6 +136,10 @@ private:
     void bindProgressBar(dex::ProgressBar& bar, QProgressBar* widget);
     void place(QWidget* widget, const dex::form1::TwipRect& rect);
     void selectEntry(int entry);
+    // The chosen list entry's designed text (the text shown may be translated).
+    std::string entryText() const;
+    void translateGridHeader();
+    void restorePlacement();
     void updateMinimumSize();
     void recoverAfterFailedRun();
     bool keyPressFilter(QObject* watched, QEvent* event);

@@ -19,8 +19,8 @@ namespace {
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
 QString tableCaption(const details::TableDetails& d) {
-    if (d.tableB.empty()) return qs(d.tableA) + QStringLiteral(" (A에만 있음)");
-    if (d.tableA.empty()) return qs(d.tableB) + QStringLiteral(" (B에만 있음)");
+    if (d.tableB.empty()) return qs(d.tableA) + frmDetails::tr(" (A에만 있음)");
+    if (d.tableA.empty()) return qs(d.tableB) + frmDetails::tr(" (B에만 있음)");
     if (d.tableA != d.tableB) return qs(d.tableA) + QStringLiteral(" (B: ") + qs(d.tableB) + QLatin1Char(')');
     return qs(d.tableA);
 }
@@ -51,12 +51,13 @@ frmDetails::frmDetails(const details::TableDetails& d, const std::string& pathA,
                        QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("frmDetails"));
-    setWindowTitle(QStringLiteral("테이블 상세 - ") + qs(d.tableA.empty() ? d.tableB : d.tableA));
+    setWindowTitle(tr("테이블 상세 - ") + qs(d.tableA.empty() ? d.tableB : d.tableA));
     setAttribute(Qt::WA_DeleteOnClose);
 
     auto* layout = new QVBoxLayout(this);
-    auto* table = new QLabel(QStringLiteral("테이블: ") + tableCaption(d), this);
+    auto* table = new QLabel(tr("테이블: ") + tableCaption(d), this);
     table->setObjectName(QStringLiteral("lblTable"));
+    table->setAccessibleName(tr("테이블"));
     QFont big = table->font();
     big.setBold(true);
     big.setPointSizeF(big.pointSizeF() * 1.2);
@@ -64,19 +65,22 @@ frmDetails::frmDetails(const details::TableDetails& d, const std::string& pathA,
     layout->addWidget(table);
     auto* paths = new QLabel(QStringLiteral("A: ") + qs(pathA) + QStringLiteral("\nB: ") + qs(pathB), this);
     paths->setObjectName(QStringLiteral("lblPaths"));
+    paths->setAccessibleName(tr("비교한 파일"));
     paths->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(paths);
 
-    layout->addWidget(sectionLabel(QStringLiteral("키와 인덱스"), this));
+    layout->addWidget(sectionLabel(tr("키와 인덱스"), this));
     tblIndexes = makeTable("tblIndexes", d.indexes);
+    tblIndexes->setAccessibleName(tr("키와 인덱스"));
     layout->addWidget(tblIndexes, 1);
-    layout->addWidget(sectionLabel(QStringLiteral("필드"), this));
+    layout->addWidget(sectionLabel(tr("필드"), this));
     tblFields = makeTable("tblFields", d.fields);
+    tblFields->setAccessibleName(tr("필드"));
     layout->addWidget(tblFields, 2);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    auto* close = new QPushButton(QStringLiteral("닫기"), this);
+    auto* close = new QPushButton(tr("닫기"), this);
     close->setObjectName(QStringLiteral("cmdClose"));
     // Enter closes the box as Enter on the grid opened it; Tab reaches the tables.
     close->setDefault(true);

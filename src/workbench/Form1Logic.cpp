@@ -47,8 +47,10 @@ std::vector<int> InferredEntries(const std::string& pathA) {
     return entries;
 }
 
-std::string WindowTitle(int major, int minor, int revision) {
-    return kCaption + std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(revision);
+std::string WindowTitle(int major, int minor, int revision) { return WindowTitle(kCaption, major, minor, revision); }
+
+std::string WindowTitle(const std::string& caption, int major, int minor, int revision) {
+    return caption + std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(revision);
 }
 
 KeyAction RouteKey(int keyCode, int shift) {

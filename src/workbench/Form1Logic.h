@@ -16,6 +16,9 @@ namespace dex::form1 {
 // Settings section and keys of the two remembered paths.
 inline const std::string kSettingsSection = "환경설정";
 inline const std::string kSettingKey[2] = {"최근DB_A", "최근DB_B"};
+// The window's size and position (Qt's saved geometry, Base64), in the same
+// section under a key of its own.
+inline const std::string kPlacementKey = "창위치";
 
 inline const std::string kCaption = "Dexmira - Orvessa 상담원용";
 inline const std::string kNoticeText = "최신버전파일을 생성중입니다.";
@@ -36,8 +39,10 @@ bool MatchesPattern(const std::string& text, const std::string& pattern);
 // selected; all tests are made before any entry is selected.
 std::vector<int> InferredEntries(const std::string& pathA);
 
-// "Dexmira - Orvessa 상담원용" + major.minor.revision, without a blank.
+// "Dexmira - Orvessa 상담원용" + major.minor.revision, without a blank; the
+// same after another caption (a translation of it).
 std::string WindowTitle(int major, int minor, int revision);
+std::string WindowTitle(const std::string& caption, int major, int minor, int revision);
 
 // Keys: key codes and shift state as the window's key handler receives them.
 constexpr int kKeyEscape = 27, kKeyF3 = 114, kKeyF5 = 116;

@@ -4,11 +4,15 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QPointer>
 #include <QTimer>
+#include <QTranslator>
+#include <array>
 #include <iostream>
 #include <optional>
+#include <string_view>
 
 #include "Form1.h"
 #include "QtDialogs.h"
@@ -24,19 +28,55 @@ struct GuiOptions {
     bool dialogsLog = false;
 };
 
-// Parses the options left after QApplication took its own; false (with a
-// message on stderr) for anything it does not know.
-bool parseOptions(const QStringList& args, GuiOptions& options) {
+// Qt's own options (QGuiApplication, QApplication, the xcb platform), as
+// "-name" or "--name"; those of the first list take a value ("-style
+// fusion" or "-style=fusion").
+constexpr std::array<std::string_view, 15> kQtOptionsWithValue{
+    "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "geometry", "qwindowtitle",
+    "title", "qwindowicon", "icon", "session", "display", "style", "stylesheet", "name"};
+constexpr std::array<std::string_view, 7> kQtFlags{"reverse",  "testability", "widgetcount", "nograb",
+                                                   "dograb",   "sync",        "qmljsdebugger"};
+
+// How many arguments a Qt option at args[i] takes up (1 or 2); 0 when it
+// is none of Qt's. Sets platformGiven for -platform.
+int qtOptionLength(const QStringList& args, int i, bool& platformGiven) {
+    QString word = args[i];
+    if (!word.startsWith(QLatin1Char('-'))) return 0;
+    word.remove(0, word.startsWith(QLatin1String("--")) ? 2 : 1);
+    const bool inlineValue = word.contains(QLatin1Char('='));
+    const std::string name = word.section(QLatin1Char('='), 0, 0).toStdString();
+    for (std::string_view flag : kQtFlags)
+        if (name == flag) return 1;
+    for (std::string_view option : kQtOptionsWithValue)
+        if (name == option) {
+            if (name == "platform") platformGiven = true;
+            return inlineValue || i + 1 >= args.size() ? 1 : 2;
+        }
+    return 0;
+}
+
+// Parses the options (args[0] is the program); with qtOptions, Qt's own
+// are passed over, as before QApplication has taken them. False, with the
+// reason in problem, for anything it does not know.
+bool parseOptions(const QStringList& args, GuiOptions& options, std::string& problem, bool qtOptions = false,
+                  bool* platformGiven = nullptr) {
+    bool platform = false;
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
         auto value = [&](std::optional<std::string>& target) {
             if (i + 1 >= args.size()) {
-                std::cerr << "dexmira: option " << a.toStdString() << " needs a value\n";
+                problem = "option " + a.toStdString() + " needs a value";
                 return false;
             }
             target = args[++i].toStdString();
             return true;
         };
+        if (qtOptions) {
+            if (const int length = qtOptionLength(args, i, platform)) {
+                i += length - 1;
+                continue;
+            }
+        }
         if (a == QLatin1String("--gui")) continue;
         if (a == QLatin1String("--compare")) {
             options.compare = true;
@@ -55,14 +95,22 @@ bool parseOptions(const QStringList& args, GuiOptions& options) {
         } else if (!a.startsWith(QLatin1Char('-')) && !options.pathB) {
             options.pathB = a.toStdString();
         } else if (!a.startsWith(QLatin1Char('-'))) {
-            std::cerr << "dexmira: at most two files (box A and box B); also given: " << a.toStdString() << '\n';
+            problem = "at most two files (box A and box B); also given: " + a.toStdString();
             return false;
         } else {
-            std::cerr << "dexmira: unknown option " << a.toStdString() << '\n';
+            problem = "unknown option " + a.toStdString();
             return false;
         }
     }
+    if (platformGiven) *platformGiven = platform;
     return true;
+}
+
+bool parseOptions(const QStringList& args, GuiOptions& options) {
+    std::string problem;
+    if (parseOptions(args, options, problem)) return true;
+    std::cerr << "dexmira: " << problem << '\n';
+    return false;
 }
 
 // Message boxes that do not block: each message is a line on stderr.
@@ -101,7 +149,8 @@ bool applyOptions(Form1& form, const GuiOptions& options) {
     if (options.pathB) boxB->setText(QString::fromStdString(*options.pathB));
     if (options.product) {
         auto* list = form.findChild<QComboBox*>(QStringLiteral("cmbApp"));
-        const int entry = list->findText(QString::fromStdString(*options.product), Qt::MatchExactly);
+        // Entries are found by their designed text, whatever the language shown.
+        const int entry = list->findData(QString::fromStdString(*options.product));
         if (entry < 0) {
             std::cerr << "dexmira: no product list entry named '" << *options.product << "'\n";
             return false;
@@ -128,6 +177,39 @@ bool savePng(QWidget& widget, const QString& file) {
 
 }  // namespace
 
+bool CheckWindowArguments(const std::vector<std::string>& args,
+                          const std::function<std::string(const char*)>& environment, std::string& problem) {
+    QStringList all{QStringLiteral("dexmira")};
+    for (const auto& a : args) all << QString::fromStdString(a);
+    GuiOptions options;
+    bool platformGiven = false;
+    if (!parseOptions(all, options, problem, true, &platformGiven)) return false;
+    if (platformGiven || !environment("QT_QPA_PLATFORM").empty() || !environment("DISPLAY").empty() ||
+        !environment("WAYLAND_DISPLAY").empty())
+        return true;
+    problem = "the window needs a display, and neither DISPLAY nor WAYLAND_DISPLAY is set "
+              "(the commands below run without one)";
+    return false;
+}
+
+Translations::Translations(words::Language language) {
+    auto install = [this](const QString& file, const QString& folder) {
+        auto translator = std::make_unique<QTranslator>();
+        if (translator->load(file, folder) && QCoreApplication::installTranslator(translator.get()))
+            installed_.push_back(std::move(translator));
+        else
+            complete_ = false;
+    };
+    if (language == words::Language::Korean)
+        install(QStringLiteral("qtbase_ko"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    else
+        install(QStringLiteral("dexmira_en"), QStringLiteral(":/i18n"));
+}
+
+Translations::~Translations() {
+    for (const auto& translator : installed_) QCoreApplication::removeTranslator(translator.get());
+}
+
 bool applyCommandLine(Form1& form, const QStringList& args) {
     GuiOptions options;
     return parseOptions(args, options) && applyOptions(form, options);
@@ -139,6 +221,10 @@ int runGui(int argc, char** argv, DbEngine& engine, const GuiServices& services)
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Dexmira"));
     QApplication::setApplicationName(QStringLiteral("Dexmira"));
+    // The desktop entry, whose icon a Wayland desktop shows for the window.
+    QGuiApplication::setDesktopFileName(QStringLiteral("dexmira"));
+    QApplication::setWindowIcon(Form1::windowIconOfProgram());
+    const Translations translations(words::DesktopLanguage());
     GuiOptions options;
     if (!parseOptions(QApplication::arguments(), options)) return 2;
 

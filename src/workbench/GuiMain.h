@@ -1,16 +1,48 @@
 #pragma once
 // Starts the window: the program's entry when no command is given.
 #include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include <QStringList>
 
 #include "CompareRun.h"
 #include "DbEngine.h"
 #include "Dialogs.h"
+#include "Words.h"
 
 class Form1;
+class QTranslator;
 
 namespace dex {
+
+// Whether the window can start with the arguments after the program's
+// name, before any window or Qt application exists: every option is one of
+// runGui's below or one of Qt's own (-platform, -style, ...), and there is a
+// display to show it on (DISPLAY or WAYLAND_DISPLAY, or a platform chosen
+// by QT_QPA_PLATFORM or -platform). False with the reason in problem.
+// environment: name -> value, "" when unset.
+bool CheckWindowArguments(const std::vector<std::string>& args,
+                          const std::function<std::string(const char*)>& environment, std::string& problem);
+
+// The translations for language, installed in the application while this
+// lives: for Korean Qt's own (qtbase_ko from Qt's translations folder: the
+// dialogs' buttons, the file dialogs), for English the window's English
+// translation (Qt itself speaks English). Needs a QCoreApplication.
+class Translations {
+public:
+    explicit Translations(words::Language language);
+    ~Translations();
+    Translations(const Translations&) = delete;
+    Translations& operator=(const Translations&) = delete;
+    // Whether every file the language needs was found and installed.
+    bool complete() const { return complete_; }
+
+private:
+    std::vector<std::unique_ptr<QTranslator>> installed_;
+    bool complete_ = true;
+};
 
 // Fills the window's boxes and product from the options in args (args[0]
 // is the program), as runGui does once the window is shown; each box gets

@@ -100,12 +100,25 @@ void compareFields(const TableDef& a, const TableDef& b, std::vector<SettingDiff
             }
 }
 
-std::string settingText(const FieldDef& f, const std::string& setting) {
+std::string say(words::Language language, std::string_view korean) {
+    return words::Say(language, words::Context::Indexes, korean);
+}
+
+std::string settingText(const FieldDef& f, const std::string& setting, words::Language language) {
     if (setting == "type") return modCmpDB::TypeName(f.type);
     if (setting == "size") return std::to_string(f.size);
-    if (setting == "default") return f.defaultValue.empty() ? "(none)" : f.defaultValue;
-    if (setting == "required") return f.required ? "yes" : "no";
-    return f.allowZeroLength ? "yes" : "no";
+    if (setting == "default") return f.defaultValue.empty() ? say(language, "(없음)") : f.defaultValue;
+    const bool yes = setting == "required" ? f.required : f.allowZeroLength;
+    return say(language, yes ? "예" : "아니오");
+}
+
+// A setting's name (SettingDifference::settings) in Korean.
+std::string_view settingWord(const std::string& setting) {
+    if (setting == "type") return "형식";
+    if (setting == "size") return "크기";
+    if (setting == "default") return "기본값";
+    if (setting == "required") return "필수";
+    return "빈 문자열";
 }
 
 }  // namespace
@@ -141,28 +154,47 @@ StructureDiff CompareStructures(const std::vector<TableDef>& a, const std::vecto
     return diff;
 }
 
-std::string DescribeIndex(const IndexDef& index) {
-    std::string kind = index.primary ? "primary key" : index.foreign ? "foreign key" : "index";
-    if (index.unique && !index.primary) kind = "unique " + kind;
+std::string DescribeIndex(const IndexDef& index, words::Language language) {
+    std::string kind = say(language, index.primary ? "기본키" : index.foreign ? "외래키" : "인덱스");
+    if (index.unique && !index.primary) kind = words::Fill(say(language, "고유 %1"), {kind});
     std::string out = kind + " " + index.name + " (" + joined(index.fields) + ")";
-    if (index.foreign) out += " references " + index.referencedTable + " (" + joined(index.referencedFields) + ")";
+    if (index.foreign)
+        out += words::Fill(say(language, " → %1 (%2)"), {index.referencedTable, joined(index.referencedFields)});
     return out;
 }
+
+namespace {
+
+struct PartWords {
+    unsigned bit;
+    const char* name;    // the JSON's name
+    const char* korean;  // the description's word
+};
+constexpr PartWords kParts[] = {
+    {part::Fields, "fields", "필드"},
+    {part::FieldOrder, "field order", "필드 순서"},
+    {part::Unique, "unique", "고유"},
+    {part::Primary, "primary", "기본키 여부"},
+    {part::Foreign, "foreign", "외래키 여부"},
+    {part::ReferencedTable, "referenced table", "참조 테이블"},
+    {part::ReferencedFields, "referenced fields", "참조 필드"},
+};
+
+}  // namespace
 
 std::vector<std::string> PartNames(unsigned parts) {
-    static const std::pair<unsigned, const char*> names[] = {
-        {part::Fields, "fields"},       {part::FieldOrder, "field order"},
-        {part::Unique, "unique"},       {part::Primary, "primary"},
-        {part::Foreign, "foreign"},     {part::ReferencedTable, "referenced table"},
-        {part::ReferencedFields, "referenced fields"},
-    };
     std::vector<std::string> out;
-    for (const auto& [bit, name] : names)
-        if (parts & bit) out.push_back(name);
+    for (const auto& p : kParts)
+        if (parts & p.bit) out.push_back(p.name);
     return out;
 }
 
-std::string DescribeParts(unsigned parts) { return joined(PartNames(parts)); }
+std::string DescribeParts(unsigned parts, words::Language language) {
+    std::vector<std::string> out;
+    for (const auto& p : kParts)
+        if (parts & p.bit) out.push_back(say(language, p.korean));
+    return joined(out);
+}
 
 std::string ChangeName(Change change) {
     switch (change) {
@@ -174,25 +206,28 @@ std::string ChangeName(Change change) {
     return {};
 }
 
-std::string DescribeDifference(const IndexDifference& d) {
-    const std::string head = d.table + ": ";
+std::string DescribeDifference(const IndexDifference& d, words::Language language) {
     switch (d.change) {
-        case Change::OnlyInA: return head + DescribeIndex(*d.a) + " only in A";
-        case Change::OnlyInB: return head + DescribeIndex(*d.b) + " only in B";
+        case Change::OnlyInA:
+            return words::Fill(say(language, "%1: A에만 있는 %2"), {d.table, DescribeIndex(*d.a, language)});
+        case Change::OnlyInB:
+            return words::Fill(say(language, "%1: B에만 있는 %2"), {d.table, DescribeIndex(*d.b, language)});
         case Change::Renamed:
-            return head + DescribeIndex(*d.a) + " in A is named " + d.b->name + " in B";
+            return words::Fill(say(language, "%1: A의 %2, B에서의 이름은 %3"),
+                               {d.table, DescribeIndex(*d.a, language), d.b->name});
         case Change::Redefined:
-            return head + d.a->name + " differs in " + DescribeParts(d.parts) + ": A " + DescribeIndex(*d.a) +
-                   ", B " + DescribeIndex(*d.b);
+            return words::Fill(say(language, "%1: %2의 %3 다름: A %4, B %5"),
+                               {d.table, d.a->name, DescribeParts(d.parts, language), DescribeIndex(*d.a, language),
+                                DescribeIndex(*d.b, language)});
     }
-    return head;
+    return d.table + ": ";
 }
 
-std::string DescribeSettings(const SettingDifference& d) {
+std::string DescribeSettings(const SettingDifference& d, words::Language language) {
     std::string out = d.table + "." + d.field + ": ";
     for (size_t i = 0; i < d.settings.size(); ++i)
-        out += (i ? "; " : "") + d.settings[i] + " A " + settingText(d.a, d.settings[i]) + ", B " +
-               settingText(d.b, d.settings[i]);
+        out += (i ? "; " : "") + say(language, settingWord(d.settings[i])) + " A " +
+               settingText(d.a, d.settings[i], language) + ", B " + settingText(d.b, d.settings[i], language);
     return out;
 }
 

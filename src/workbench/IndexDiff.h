@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "DbEngine.h"
+#include "Words.h"
 
 namespace dex::indexdiff {
 
@@ -68,20 +69,28 @@ bool SameDefinition(const IndexDef& x, const IndexDef& y);
 // Bits of part:: that differ between two indexes.
 unsigned DefinitionDifferences(const IndexDef& x, const IndexDef& y);
 
+// The descriptions below are in English unless told otherwise: the JSON
+// document and the fix script's comments carry them for scripts to read.
+// Korean is their source text, as for the reports (Words.h).
+//
 // "primary key PrimaryKey (code)", "unique index ix (a, b)",
-// "foreign key fk (gcode) references custgroup (code)".
-std::string DescribeIndex(const IndexDef& index);
+// "foreign key fk (gcode) references custgroup (code)"; in Korean
+// "기본키 PrimaryKey (code)", "고유 인덱스 ix (a, b)",
+// "외래키 fk (gcode) → custgroup (code)".
+std::string DescribeIndex(const IndexDef& index, words::Language language = words::Language::English);
 // Names of the part bits set: "fields", "field order", "unique", "primary",
-// "foreign", "referenced table", "referenced fields".
+// "foreign", "referenced table", "referenced fields" (the JSON's names).
 std::vector<std::string> PartNames(unsigned parts);
-// The same joined: "fields, unique".
-std::string DescribeParts(unsigned parts);
+// The same joined, in language: "fields, unique" ("필드, 고유").
+std::string DescribeParts(unsigned parts, words::Language language = words::Language::English);
 // "onlyInA", "onlyInB", "renamed", "redefined".
 std::string ChangeName(Change change);
 // One line for a difference, naming the table, e.g.
-// "customer: index idx_name (name) only in A".
-std::string DescribeDifference(const IndexDifference& d);
-// "customer.name: size A 50, B 40; default A "", B 0".
-std::string DescribeSettings(const SettingDifference& d);
+// "customer: index idx_name (name) only in A"
+// ("customer: A에만 있는 인덱스 idx_name (name)").
+std::string DescribeDifference(const IndexDifference& d, words::Language language = words::Language::English);
+// "customer.name: size A 50, B 40; default A "", B 0"
+// ("customer.name: 크기 A 50, B 40; 기본값 A "", B 0").
+std::string DescribeSettings(const SettingDifference& d, words::Language language = words::Language::English);
 
 }  // namespace dex::indexdiff

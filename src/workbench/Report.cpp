@@ -29,6 +29,12 @@ constexpr int kMark = modCmpDB::kMarkColumn;
 // Lower header texts of one side's eleven columns, as the window shows them.
 const char* const kSideLabels[11] = {"테이블명", "P", "F", "I", "필드명", "Type", "Size", "Def", "Null", "Zro", "RKEY"};
 const char* const kMarkLabel = "비교";
+
+// A text of the report in its language (Korean is the source, Words.h).
+std::string say(words::Language language, std::string_view korean) {
+    return words::Say(language, words::Context::Report, korean);
+}
+
 // The mark column's own colours in the window.
 constexpr Color kMarkBack = 0x00FFFF80, kMarkFore = 0x000000FF;
 
@@ -66,35 +72,40 @@ bool involves(const std::optional<IndexDef>& index, const std::string& field) {
     return false;
 }
 
-std::string yesNo(const std::string& mark) { return mark.empty() ? "no" : "yes"; }
+std::string yesNo(const std::string& mark, words::Language language) {
+    return say(language, mark.empty() ? "아니오" : "예");
+}
 
 // A row whose one side is empty: the field is on one side only, or the other
 // side has it on another row (the two sides' fields are in another order).
-std::string describeFacingEmpty(const std::string& key, bool presentInA, const LoadedStructures* s) {
+std::string describeFacingEmpty(const std::string& key, bool presentInA, const LoadedStructures* s,
+                                words::Language lang) {
     const char* present = presentInA ? "A" : "B";
     const char* other = presentInA ? "B" : "A";
     if (s && s->complete() && !hasField(presentInA ? s->tablesB : s->tablesA, key))
-        return key + " only in " + present;
-    return key + " faces no field: " + other + " has it on another row (the fields' order differs)";
+        return words::Fill(say(lang, "%1: %2에만 있음"), {key, present});
+    return words::Fill(say(lang, "%1: 맞은편에 필드가 없음 (%2에는 다른 행에 있음: 필드 순서가 다름)"), {key, other});
 }
 
-std::string describeRow(const GridRow& row, const LoadedStructures* s, const std::optional<StructureDiff>& diff) {
+std::string describeRow(const GridRow& row, const LoadedStructures* s, const std::optional<StructureDiff>& diff,
+                        words::Language lang) {
     const std::string& keyA = row.cells[10];
     const std::string& keyB = row.cells[22];
     if (keyA.empty() && keyB.empty()) return {};
-    if (keyA.empty() || keyB.empty()) return describeFacingEmpty(keyA.empty() ? keyB : keyA, keyB.empty(), s);
-    if (!equalsNoCase(keyA, keyB)) return "A " + keyA + " faces B " + keyB + " (the fields' order differs)";
+    if (keyA.empty() || keyB.empty()) return describeFacingEmpty(keyA.empty() ? keyB : keyA, keyB.empty(), s, lang);
+    if (!equalsNoCase(keyA, keyB)) return words::Fill(say(lang, "A %1 맞은편에 B %2 (필드 순서가 다름)"), {keyA, keyB});
     std::string out;
-    static const std::pair<int, const char*> marks[] = {{2, "primary key"}, {3, "foreign key"}, {4, "index"}};
+    static const std::pair<int, const char*> marks[] = {{2, "기본키"}, {3, "외래키"}, {4, "인덱스"}};
     for (const auto& [col, name] : marks) {
         const std::string& a = row.cells[col - 1];
         const std::string& b = row.cells[col + 11];
-        if (upperText(a) != upperText(b)) out += (out.empty() ? "" : "; ") + std::string(name) + ": A " + yesNo(a) + ", B " + yesNo(b);
+        if (upperText(a) != upperText(b))
+            out += (out.empty() ? "" : "; ") + say(lang, name) + ": A " + yesNo(a, lang) + ", B " + yesNo(b, lang);
     }
     if (diff)
         for (const auto& d : diff->indexes)
             if (equalsNoCase(d.table, row.cells[0]) && (involves(d.a, row.cells[4]) || involves(d.b, row.cells[4])))
-                out += (out.empty() ? "" : "; ") + indexdiff::DescribeDifference(d);
+                out += (out.empty() ? "" : "; ") + indexdiff::DescribeDifference(d, lang);
     return out;
 }
 
@@ -118,6 +129,7 @@ p.none { font-style: italic; }
 )";
 
 void htmlMeta(std::ostream& out, const ReportData& d) {
+    const words::Language lang = d.language;
     auto row = [&out](const std::string& head, const std::string& value, const char* cls = nullptr) {
         out << "<tr><th>" << HtmlEscape(head) << "</th><td" << (cls ? std::string(" class=\"") + cls + "\"" : "") << ">"
             << HtmlEscape(value) << "</td></tr>\n";
@@ -125,12 +137,13 @@ void htmlMeta(std::ostream& out, const ReportData& d) {
     out << "<table class=\"meta\">\n";
     row("A", d.requestedA.empty() ? d.pathA : d.requestedA, "path");
     row("B", d.requestedB.empty() ? d.pathB : d.requestedB, "path");
-    if (!d.requestedA.empty() && d.requestedA != d.pathA) row("Compared copy of A", d.pathA, "path");
-    if (!d.requestedB.empty() && d.requestedB != d.pathB) row("Compared copy of B", d.pathB, "path");
-    row("Product", d.product.empty() ? "(none: the files were compared as they are)" : d.product);
-    row("Date", d.createdAt);
-    row("Program", "Dexmira " + d.version);
-    row("Result", d.resultMessage());
+    const std::string copyOf = say(lang, "비교한 %1의 사본");
+    if (!d.requestedA.empty() && d.requestedA != d.pathA) row(words::Fill(copyOf, {"A"}), d.pathA, "path");
+    if (!d.requestedB.empty() && d.requestedB != d.pathB) row(words::Fill(copyOf, {"B"}), d.pathB, "path");
+    row(say(lang, "제품"), d.product.empty() ? say(lang, "(없음: 파일을 있는 그대로 비교함)") : d.product);
+    row(say(lang, "날짜"), d.createdAt);
+    row(say(lang, "프로그램"), "Dexmira " + d.version);
+    row(say(lang, "결과"), d.resultMessage());
     out << "</table>\n";
 }
 
@@ -142,15 +155,17 @@ void htmlCell(std::ostream& out, const GridRow& row, int col) {
 }
 
 void htmlGrid(std::ostream& out, const ReportData& d) {
-    out << "<h2>Marked rows (" << d.count << ")</h2>\n";
+    const words::Language lang = d.language;
+    out << "<h2>" << HtmlEscape(words::Fill(say(lang, "표시된 행 (%1)"), {std::to_string(d.count)})) << "</h2>\n";
     if (d.count == 0) {
-        out << "<p class=\"none\">No row is marked.</p>\n";
+        out << "<p class=\"none\">" << HtmlEscape(say(lang, "표시된 행이 없습니다.")) << "</p>\n";
         return;
     }
     out << "<table class=\"grid\">\n<thead>\n<tr><th rowspan=\"2\">#</th><th colspan=\"10\">A</th><th rowspan=\"2\">"
-        << kMarkLabel << "</th><th colspan=\"10\">B</th><th rowspan=\"2\">Difference</th></tr>\n<tr>";
+        << HtmlEscape(say(lang, kMarkLabel)) << "</th><th colspan=\"10\">B</th><th rowspan=\"2\">"
+        << HtmlEscape(say(lang, "차이")) << "</th></tr>\n<tr>";
     for (int side = 0; side < 2; ++side)
-        for (int i = 0; i < 10; ++i) out << "<th>" << HtmlEscape(kSideLabels[i]) << "</th>";
+        for (int i = 0; i < 10; ++i) out << "<th>" << HtmlEscape(say(lang, kSideLabels[i])) << "</th>";
     out << "</tr>\n</thead>\n<tbody>\n";
     for (const auto& row : d.rows) {
         if (!row.marked()) continue;
@@ -163,55 +178,60 @@ void htmlGrid(std::ostream& out, const ReportData& d) {
     out << "</tbody>\n</table>\n";
 }
 
-std::string indexCell(const std::optional<IndexDef>& index) {
-    return index ? indexdiff::DescribeIndex(*index) : std::string("-");
+std::string indexCell(const std::optional<IndexDef>& index, words::Language lang) {
+    return index ? indexdiff::DescribeIndex(*index, lang) : std::string("-");
 }
 
-std::string changeText(const indexdiff::IndexDifference& d) {
+std::string changeText(const indexdiff::IndexDifference& d, words::Language lang) {
     switch (d.change) {
-        case indexdiff::Change::OnlyInA: return "only in A";
-        case indexdiff::Change::OnlyInB: return "only in B";
-        case indexdiff::Change::Renamed: return "same definition, another name";
-        case indexdiff::Change::Redefined: return "same name, another definition: " + indexdiff::DescribeParts(d.parts);
+        case indexdiff::Change::OnlyInA: return say(lang, "A에만 있음");
+        case indexdiff::Change::OnlyInB: return say(lang, "B에만 있음");
+        case indexdiff::Change::Renamed: return say(lang, "정의가 같고 이름이 다름");
+        case indexdiff::Change::Redefined:
+            return words::Fill(say(lang, "이름이 같고 정의가 다름: %1"), {indexdiff::DescribeParts(d.parts, lang)});
     }
     return {};
 }
 
-void htmlTablesOnOneSide(std::ostream& out, const StructureDiff& s) {
+void htmlTablesOnOneSide(std::ostream& out, const StructureDiff& s, words::Language lang) {
     for (const auto* side : {"A", "B"}) {
         const auto& names = side[0] == 'A' ? s.tablesOnlyInA : s.tablesOnlyInB;
         if (names.empty()) continue;
-        out << "<p>Tables only in " << side << ": ";
+        out << "<p>" << HtmlEscape(words::Fill(say(lang, "%1에만 있는 테이블: "), {side}));
         for (size_t i = 0; i < names.size(); ++i) out << (i ? ", " : "") << HtmlEscape(names[i]);
         out << "</p>\n";
     }
 }
 
 void htmlStructure(std::ostream& out, const ReportData& d) {
-    out << "<h2>Keys and indexes</h2>\n";
+    const words::Language lang = d.language;
+    auto text = [lang](std::string_view korean) { return HtmlEscape(say(lang, korean)); };
+    out << "<h2>" << text("키와 인덱스") << "</h2>\n";
     if (!d.structure) {
-        out << "<p class=\"none\">The structures were not kept for this run.</p>\n";
+        out << "<p class=\"none\">" << text("이번 비교에서는 구조를 보관하지 않았습니다.") << "</p>\n";
         return;
     }
     const StructureDiff& s = *d.structure;
-    htmlTablesOnOneSide(out, s);
+    htmlTablesOnOneSide(out, s, lang);
     if (s.indexes.empty()) {
-        out << "<p class=\"none\">The tables on both sides have the same keys and indexes.</p>\n";
+        out << "<p class=\"none\">" << text("양쪽 테이블의 키와 인덱스가 같습니다.") << "</p>\n";
     } else {
-        out << "<table class=\"list\">\n<thead><tr><th>Table</th><th>Difference</th><th>A</th><th>B</th></tr></thead>\n<tbody>\n";
+        out << "<table class=\"list\">\n<thead><tr><th>" << text("테이블") << "</th><th>" << text("차이")
+            << "</th><th>A</th><th>B</th></tr></thead>\n<tbody>\n";
         for (const auto& x : s.indexes)
-            out << "<tr><td>" << HtmlEscape(x.table) << "</td><td>" << HtmlEscape(changeText(x)) << "</td><td>"
-                << HtmlEscape(indexCell(x.a)) << "</td><td>" << HtmlEscape(indexCell(x.b)) << "</td></tr>\n";
+            out << "<tr><td>" << HtmlEscape(x.table) << "</td><td>" << HtmlEscape(changeText(x, lang)) << "</td><td>"
+                << HtmlEscape(indexCell(x.a, lang)) << "</td><td>" << HtmlEscape(indexCell(x.b, lang)) << "</td></tr>\n";
         out << "</tbody>\n</table>\n";
     }
-    out << "<h2>Field settings</h2>\n";
+    out << "<h2>" << text("필드 설정") << "</h2>\n";
     if (s.settings.empty()) {
-        out << "<p class=\"none\">The fields on both sides have the same settings.</p>\n";
+        out << "<p class=\"none\">" << text("양쪽 필드의 설정이 같습니다.") << "</p>\n";
         return;
     }
-    out << "<table class=\"list\">\n<thead><tr><th>Field</th><th>Differences</th></tr></thead>\n<tbody>\n";
+    out << "<table class=\"list\">\n<thead><tr><th>" << text("필드") << "</th><th>" << text("차이점")
+        << "</th></tr></thead>\n<tbody>\n";
     for (const auto& x : s.settings) {
-        std::string text = indexdiff::DescribeSettings(x);
+        std::string text = indexdiff::DescribeSettings(x, lang);
         text = text.substr(text.find(": ") + 2);
         out << "<tr><td>" << HtmlEscape(x.table + "." + x.field) << "</td><td>" << HtmlEscape(text) << "</td></tr>\n";
     }
@@ -302,8 +322,10 @@ std::string lowerExtension(const std::string& path) {
 
 }  // namespace
 
-ReportData MakeReportData(const Grid& grid, const LoadedStructures* structures, std::vector<Message> messages) {
+ReportData MakeReportData(const Grid& grid, const LoadedStructures* structures, std::vector<Message> messages,
+                          words::Language language) {
     ReportData d;
+    d.language = language;
     d.pathA = grid.columnCount() >= 1 ? grid.headerText(1, true) : "";
     d.pathB = grid.columnCount() >= 13 ? grid.headerText(13, true) : "";
     d.createdAt = nowText();
@@ -317,7 +339,7 @@ ReportData MakeReportData(const Grid& grid, const LoadedStructures* structures, 
         GridRow row = snapshotRow(grid, r);
         if (row.marked()) {
             ++d.count;
-            row.difference = describeRow(row, structures, d.structure);
+            row.difference = describeRow(row, structures, d.structure, language);
         }
         d.rows.push_back(std::move(row));
     }
@@ -326,10 +348,11 @@ ReportData MakeReportData(const Grid& grid, const LoadedStructures* structures, 
 
 std::string HtmlReport(const ReportData& d) {
     std::ostringstream out;
-    out << "<!DOCTYPE html>\n<html lang=\"ko\">\n<head>\n<meta charset=\"utf-8\">\n<title>"
-        << HtmlEscape("Dexmira structure comparison " + d.createdAt) << "</title>\n<style>\n"
+    out << "<!DOCTYPE html>\n<html lang=\"" << words::Code(d.language) << "\">\n<head>\n<meta charset=\"utf-8\">\n<title>"
+        << HtmlEscape(words::Fill(say(d.language, "Dexmira 구조 비교 %1"), {d.createdAt})) << "</title>\n<style>\n"
         << kStyle << "td.mark { background-color: " << CssColor(kMarkBack) << "; color: " << CssColor(kMarkFore)
-        << "; text-align: center; font-weight: bold; }\n</style>\n</head>\n<body>\n<h1>Structure comparison</h1>\n";
+        << "; text-align: center; font-weight: bold; }\n</style>\n</head>\n<body>\n<h1>"
+        << HtmlEscape(say(d.language, "구조 비교")) << "</h1>\n";
     htmlMeta(out, d);
     htmlGrid(out, d);
     htmlStructure(out, d);
@@ -340,12 +363,12 @@ std::string HtmlReport(const ReportData& d) {
 std::string CsvReport(const ReportData& d) {
     std::string out = "\xEF\xBB\xBF";
     for (int c = 1; c <= kColumns; ++c) {
-        const std::string label = c == kMark ? kMarkLabel
-                                  : c < kMark ? std::string("A ") + kSideLabels[c - 1]
-                                              : std::string("B ") + kSideLabels[c - kMark - 1];
+        const std::string label = c == kMark ? say(d.language, kMarkLabel)
+                                  : c < kMark ? "A " + say(d.language, kSideLabels[c - 1])
+                                              : "B " + say(d.language, kSideLabels[c - kMark - 1]);
         out += CsvField(label) + ",";
     }
-    out += "difference\r\n";
+    out += CsvField(say(d.language, "차이")) + "\r\n";
     for (const auto& row : d.rows) {
         if (!row.marked()) continue;
         for (const auto& cell : row.cells) out += CsvField(cell) + ",";

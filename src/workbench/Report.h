@@ -12,6 +12,7 @@
 #include "Dialogs.h"
 #include "Grid.h"
 #include "IndexDiff.h"
+#include "Words.h"
 #include "Workbench.h"
 
 namespace dex::report {
@@ -43,14 +44,19 @@ struct ReportData {
     // The comparison of indexes and field settings; absent when the
     // structures were not kept (or one side failed to load).
     std::optional<indexdiff::StructureDiff> structure;
+    // The language of the HTML page and the CSV (the JSON document is the
+    // same in every language).
+    words::Language language = words::Language::Korean;
 
     // The run's result: the text of its last message ("" when none).
     std::string resultMessage() const { return messages.empty() ? std::string() : messages.back().text; }
 };
 
-// Takes the snapshot: the grid's rows and marks, the index-level comparison
-// of the kept structures (when given and complete), the time and version.
-ReportData MakeReportData(const Grid& grid, const LoadedStructures* structures, std::vector<Message> messages);
+// Takes the snapshot: the grid's rows and marks (what differs in words, in
+// language), the index-level comparison of the kept structures (when given
+// and complete), the time and version.
+ReportData MakeReportData(const Grid& grid, const LoadedStructures* structures, std::vector<Message> messages,
+                          words::Language language = words::Language::Korean);
 
 std::string HtmlReport(const ReportData& data);
 std::string CsvReport(const ReportData& data);

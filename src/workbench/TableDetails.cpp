@@ -8,6 +8,9 @@ namespace dex::details {
 namespace {
 
 using indexdiff::Change;
+using words::Language;
+
+std::string say(Language lang, std::string_view korean) { return words::Say(lang, words::Context::Details, korean); }
 
 const TableDef* findTable(const std::vector<TableDef>& tables, const std::string& name) {
     for (const auto& t : tables)
@@ -25,16 +28,17 @@ std::string references(const IndexDef& index) {
     return index.foreign ? index.referencedTable + " (" + joined(index.referencedFields) + ")" : std::string();
 }
 
-std::vector<std::string> sideHeaders(std::vector<std::string> names, const char* side) {
-    for (auto& n : names) n = std::string(side) + " " + n;
-    return names;
+std::vector<std::string> sideHeaders(const std::vector<const char*>& names, const char* side, Language lang) {
+    std::vector<std::string> out;
+    for (const char* n : names) out.push_back(std::string(side) + " " + say(lang, n));
+    return out;
 }
 
-Sheet emptySheet(const std::vector<std::string>& sideColumns) {
+Sheet emptySheet(const std::vector<const char*>& sideColumns, Language lang) {
     Sheet sheet;
-    sheet.headers = sideHeaders(sideColumns, "A");
-    sheet.headers.push_back("비교");
-    for (auto& h : sideHeaders(sideColumns, "B")) sheet.headers.push_back(std::move(h));
+    sheet.headers = sideHeaders(sideColumns, "A", lang);
+    sheet.headers.push_back(say(lang, "비교"));
+    for (auto& h : sideHeaders(sideColumns, "B", lang)) sheet.headers.push_back(std::move(h));
     return sheet;
 }
 
@@ -43,10 +47,10 @@ Sheet emptySheet(const std::vector<std::string>& sideColumns) {
 // Offsets of the index columns within one side.
 constexpr int kName = 0, kKind = 1, kUnique = 2, kFields = 3, kRefs = 4;
 
-std::vector<Cell> indexCells(const IndexDef* index) {
+std::vector<Cell> indexCells(const IndexDef* index, Language lang) {
     if (!index) return std::vector<Cell>(kIndexSideColumns);
     return {{index->name, {}},
-            {KindText(*index), {}},
+            {KindText(*index, lang), {}},
             {index->unique ? "O" : "", {}},
             {joined(index->fields), {}},
             {references(*index), {}}};
@@ -62,8 +66,8 @@ std::vector<int> partColumns(unsigned parts) {
     return cols;
 }
 
-std::string partWords(unsigned parts) {
-    static const std::pair<unsigned, const char*> words[] = {
+std::string partWords(unsigned parts, Language lang) {
+    static const std::pair<unsigned, const char*> partNames[] = {
         {indexdiff::part::Fields, "필드"},
         {indexdiff::part::FieldOrder, "필드 순서"},
         {indexdiff::part::Unique, "고유"},
@@ -72,26 +76,26 @@ std::string partWords(unsigned parts) {
         {indexdiff::part::ReferencedFields, "참조 필드"},
     };
     std::vector<std::string> out;
-    for (const auto& [bits, word] : words)
-        if (parts & bits) out.push_back(word);
+    for (const auto& [bits, word] : partNames)
+        if (parts & bits) out.push_back(say(lang, word));
     return joined(out);
 }
 
-std::string changeText(Change change, unsigned parts) {
+std::string changeText(Change change, unsigned parts, Language lang) {
     switch (change) {
-        case Change::OnlyInA: return "A에만";
-        case Change::OnlyInB: return "B에만";
-        case Change::Renamed: return "이름 다름";
-        case Change::Redefined: return "다름: " + partWords(parts);
+        case Change::OnlyInA: return say(lang, "A에만");
+        case Change::OnlyInB: return say(lang, "B에만");
+        case Change::Renamed: return say(lang, "이름 다름");
+        case Change::Redefined: return words::Fill(say(lang, "다름: %1"), {partWords(parts, lang)});
     }
     return {};
 }
 
-std::vector<Cell> indexRow(const IndexDef* a, const IndexDef* b, const indexdiff::IndexDifference* d) {
-    std::vector<Cell> left = indexCells(a), right = indexCells(b);
+std::vector<Cell> indexRow(const IndexDef* a, const IndexDef* b, const indexdiff::IndexDifference* d, Language lang) {
+    std::vector<Cell> left = indexCells(a, lang), right = indexCells(b, lang);
     std::string mark;
     if (d) {
-        mark = changeText(d->change, d->parts);
+        mark = changeText(d->change, d->parts, lang);
         std::vector<int> cols;
         if (d->change == Change::OnlyInA || d->change == Change::OnlyInB)
             cols = {kName, kKind, kUnique, kFields, kRefs};
@@ -124,8 +128,8 @@ const IndexDef* sameIndexOf(const TableDef* b, const IndexDef& a) {
     return nullptr;
 }
 
-Sheet indexSheet(const TableDef* a, const TableDef* b, bool compared) {
-    Sheet sheet = emptySheet({"이름", "종류", "고유", "필드", "참조"});
+Sheet indexSheet(const TableDef* a, const TableDef* b, bool compared, Language lang) {
+    Sheet sheet = emptySheet({"이름", "종류", "고유", "필드", "참조"}, lang);
     std::vector<indexdiff::IndexDifference> diffs;
     if (compared && a && b) {
         for (auto& d : indexdiff::CompareStructures({*a}, {*b}).indexes) diffs.push_back(std::move(d));
@@ -140,31 +144,31 @@ Sheet indexSheet(const TableDef* a, const TableDef* b, bool compared) {
         for (const auto& ix : a->indexes) {
             const auto* d = compared ? differenceOfA(diffs, ix) : nullptr;
             const IndexDef* other = d ? (d->b ? &*d->b : nullptr) : sameIndexOf(b, ix);
-            sheet.rows.push_back(indexRow(&ix, other, d));
+            sheet.rows.push_back(indexRow(&ix, other, d, lang));
         }
     }
     if (compared) {
         for (const auto& d : diffs)
-            if (d.change == Change::OnlyInB) sheet.rows.push_back(indexRow(nullptr, &*d.b, &d));
+            if (d.change == Change::OnlyInB) sheet.rows.push_back(indexRow(nullptr, &*d.b, &d, lang));
     } else if (!a && b) {
-        for (const auto& ix : b->indexes) sheet.rows.push_back(indexRow(nullptr, &ix, nullptr));
+        for (const auto& ix : b->indexes) sheet.rows.push_back(indexRow(nullptr, &ix, nullptr, lang));
     }
     return sheet;
 }
 
 // ---------------------------------------------------------------- fields
 
-std::string yesNo(bool value) { return value ? "예" : "아니오"; }
+std::string yesNo(bool value, Language lang) { return say(lang, value ? "예" : "아니오"); }
 
-std::vector<Cell> fieldCells(const FieldDef* f) {
+std::vector<Cell> fieldCells(const FieldDef* f, Language lang) {
     if (!f) return std::vector<Cell>(kFieldSideColumns);
     const bool text = f->type == daotype::Text;
     return {{f->name, {}},
             {modCmpDB::TypeName(f->type), {}},
             {text ? std::to_string(f->size) : "", {}},
             {f->defaultValue, {}},
-            {yesNo(f->required), {}},
-            {text ? yesNo(f->allowZeroLength) : "", {}}};
+            {yesNo(f->required, lang), {}},
+            {text ? yesNo(f->allowZeroLength, lang) : "", {}}};
 }
 
 // IndexDiff's setting names, their column within a side, and their words.
@@ -179,21 +183,21 @@ constexpr SettingColumn kSettings[] = {
 };
 
 std::vector<Cell> fieldRow(const FieldDef* a, const FieldDef* b, const std::vector<std::string>& settings,
-                           bool oneSided) {
-    std::vector<Cell> left = fieldCells(a), right = fieldCells(b);
+                           bool oneSided, Language lang) {
+    std::vector<Cell> left = fieldCells(a, lang), right = fieldCells(b, lang);
     std::string mark;
     if (oneSided) {
         for (auto& c : (a ? left : right)) c.back = modCmpDB::kPaleYellow;
-        mark = a ? "A에만" : "B에만";
+        mark = say(lang, a ? "A에만" : "B에만");
     }
-    std::vector<std::string> words;
+    std::vector<std::string> differing;
     for (const auto& s : settings)
         for (const auto& k : kSettings)
             if (s == k.name) {
                 left[k.column].back = right[k.column].back = modCmpDB::kRed;
-                words.push_back(k.word);
+                differing.push_back(say(lang, k.word));
             }
-    if (!words.empty()) mark = "다름: " + joined(words);
+    if (!differing.empty()) mark = words::Fill(say(lang, "다름: %1"), {joined(differing)});
     std::vector<Cell> row = std::move(left);
     row.push_back({mark, {}});
     for (auto& c : right) row.push_back(std::move(c));
@@ -207,8 +211,8 @@ const FieldDef* findField(const TableDef* t, const std::string& name) {
     return nullptr;
 }
 
-Sheet fieldSheet(const TableDef* a, const TableDef* b, bool compared) {
-    Sheet sheet = emptySheet({"필드명", "형식", "크기", "기본값", "필수", "빈 문자열"});
+Sheet fieldSheet(const TableDef* a, const TableDef* b, bool compared, Language lang) {
+    Sheet sheet = emptySheet({"필드명", "형식", "크기", "기본값", "필수", "빈 문자열"}, lang);
     std::vector<indexdiff::SettingDifference> diffs;
     if (compared && a && b) diffs = indexdiff::CompareStructures({*a}, {*b}).settings;
     auto settingsOf = [&](const std::string& field) {
@@ -219,34 +223,34 @@ Sheet fieldSheet(const TableDef* a, const TableDef* b, bool compared) {
     if (a)
         for (const auto& f : a->fields) {
             const FieldDef* other = findField(b, f.name);
-            sheet.rows.push_back(fieldRow(&f, other, settingsOf(f.name), compared && !other));
+            sheet.rows.push_back(fieldRow(&f, other, settingsOf(f.name), compared && !other, lang));
         }
     if (b)
         for (const auto& f : b->fields)
-            if (!findField(a, f.name)) sheet.rows.push_back(fieldRow(nullptr, &f, {}, compared));
+            if (!findField(a, f.name)) sheet.rows.push_back(fieldRow(nullptr, &f, {}, compared, lang));
     return sheet;
 }
 
 }  // namespace
 
-std::string KindText(const IndexDef& index) {
-    return index.primary ? "기본키" : index.foreign ? "외래키" : "인덱스";
+std::string KindText(const IndexDef& index, Language language) {
+    return say(language, index.primary ? "기본키" : index.foreign ? "외래키" : "인덱스");
 }
 
-TableDetails MakeTableDetails(const LoadedStructures& structures, const std::string& table) {
+TableDetails MakeTableDetails(const LoadedStructures& structures, const std::string& table, Language language) {
     const TableDef* a = structures.loadedA ? findTable(structures.tablesA, table) : nullptr;
     const TableDef* b = structures.loadedB ? findTable(structures.tablesB, table) : nullptr;
     const bool compared = structures.complete();
     TableDetails details;
     details.tableA = a ? a->name : "";
     details.tableB = b ? b->name : "";
-    details.indexes = indexSheet(a, b, compared && (a || b));
-    details.fields = fieldSheet(a, b, compared && (a || b));
+    details.indexes = indexSheet(a, b, compared && (a || b), language);
+    details.fields = fieldSheet(a, b, compared && (a || b), language);
     return details;
 }
 
 std::string MarkTip(const LoadedStructures& structures, int column, const std::string& table,
-                    const std::string& field) {
+                    const std::string& field, Language language) {
     const bool sideA = column <= modCmpDB::kMarkColumn;
     const int offset = column - (sideA ? modCmpDB::kBaseA : modCmpDB::kBaseB);
     if (offset < 2 || offset > 4) return {};
@@ -262,10 +266,7 @@ std::string MarkTip(const LoadedStructures& structures, int column, const std::s
         bool holds = false;
         for (const auto& f : ix.fields) holds = holds || equalsNoCase(f, field);
         if (!holds) continue;
-        std::string line = KindText(ix) + " " + ix.name + " (" + joined(ix.fields) + ")";
-        if (ix.unique && !ix.primary) line = "고유 " + line;
-        if (ix.foreign) line += " → " + references(ix);
-        tip += (tip.empty() ? "" : "\n") + line;
+        tip += (tip.empty() ? "" : "\n") + indexdiff::DescribeIndex(ix, language);
     }
     return tip;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Grid.h"
+#include "Words.h"
 #include "Workbench.h"
 
 namespace dex::details {
@@ -39,19 +40,22 @@ struct TableDetails {
 
 // The details of the table named table (letter case ignored) in the kept
 // structures. Differences are marked only when both sides were loaded.
-TableDetails MakeTableDetails(const LoadedStructures& structures, const std::string& table);
+// The texts are in language.
+TableDetails MakeTableDetails(const LoadedStructures& structures, const std::string& table,
+                              words::Language language = words::Language::Korean);
 
 // Columns of the sheets.
 constexpr int kIndexSideColumns = 5, kFieldSideColumns = 6;
 
-// "기본키", "외래키", "인덱스" (the grid's P, F and I).
-std::string KindText(const IndexDef& index);
+// "기본키", "외래키", "인덱스" (the grid's P, F and I), in language.
+std::string KindText(const IndexDef& index, words::Language language = words::Language::Korean);
 
 // The indexes behind the mark in grid column column (2-4 for A's P/F/I,
 // 14-16 for B's) on the row of table.field: one line per index, such as
 // "기본키 pk_customer (code)" or
-// "외래키 fk_customer_office (office) → office (code)"; "" when none.
+// "외래키 fk_customer_office (office) → office (code)" (in language, as
+// indexdiff::DescribeIndex says it); "" when none.
 std::string MarkTip(const LoadedStructures& structures, int column, const std::string& table,
-                    const std::string& field);
+                    const std::string& field, words::Language language = words::Language::Korean);
 
 }  // namespace dex::details

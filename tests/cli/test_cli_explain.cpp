@@ -68,8 +68,12 @@ protected:
     ~Explain() override { fs::remove_all(dir); }
 
     std::string path(const std::string& name) const { return (dir / name).string(); }
-    dex::test::ProgramResult dexmira(const std::vector<std::string>& args, const std::string& input = "") {
-        return runProgram(DEXMIRA_BIN, args, input);
+    // Run in the default language (Korean), or with LANG=lang.
+    dex::test::ProgramResult dexmira(const std::vector<std::string>& args, const std::string& input = "",
+                                     const std::string& lang = "") {
+        std::vector<std::pair<std::string, std::string>> set;
+        if (!lang.empty()) set.emplace_back("LANG", lang);
+        return runProgram(DEXMIRA_BIN, args, input, 0, dex::test::kLanguageVariables, set);
     }
     void makeStore(const std::string& p, const std::string& script) {
         ASSERT_EQ(dexmira({"create", p, "--password", "kt5316"}).status, 0);
@@ -118,14 +122,21 @@ TEST_F(Explain, ReportsInThreeFormats) {
     EXPECT_NE(html.find("@page { size: A4"), std::string::npos);
     EXPECT_EQ(html.find("<script"), std::string::npos);
     EXPECT_NE(html.find("<tr><th>A</th><td class=\"path\">" + a + "</td></tr>"), std::string::npos);
-    EXPECT_NE(html.find("<tr><th>Result</th><td>2건의 다른곳이 발견 되었습니다.</td></tr>"), std::string::npos);
+    EXPECT_NE(html.find("<html lang=\"ko\">"), std::string::npos);
+    EXPECT_NE(html.find("<h1>구조 비교</h1>"), std::string::npos);
+    EXPECT_NE(html.find("<tr><th>결과</th><td>2건의 다른곳이 발견 되었습니다.</td></tr>"), std::string::npos);
     EXPECT_NE(html.find("<tr><td>15</td><td>거래처</td><td></td><td></td><td style=\"background-color:#FF0000\">v</td>"
                         "<td>이름</td>"),
               std::string::npos)
         << html;
-    EXPECT_NE(html.find("<tr><td>customer</td><td>only in B</td><td>-</td><td>index idx_g (gcode)</td></tr>"),
+    EXPECT_NE(html.find("<tr><td>customer</td><td>B에만 있음</td><td>-</td><td>인덱스 idx_g (gcode)</td></tr>"),
               std::string::npos);
-    EXPECT_NE(html.find("<tr><td>customer.name</td><td>size A 50, B 40; default A (none), B &quot;&lt;x&gt;&quot;</td></tr>"),
+    EXPECT_NE(html.find("<tr><td>customer</td><td>이름이 같고 정의가 다름: 참조 테이블</td>"
+                        "<td>외래키 fk_cust_group (gcode) → custgroup (code)</td>"
+                        "<td>외래키 fk_cust_group (gcode) → grp2 (code)</td></tr>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<p>A에만 있는 테이블: memo_a</p>"), std::string::npos);
+    EXPECT_NE(html.find("<tr><td>customer.name</td><td>크기 A 50, B 40; 기본값 A (없음), B &quot;&lt;x&gt;&quot;</td></tr>"),
               std::string::npos);
 
     const std::string csvText = readWhole(path("r.csv"));
@@ -134,11 +145,12 @@ TEST_F(Explain, ReportsInThreeFormats) {
     ASSERT_EQ(csv.size(), 3u);
     ASSERT_EQ(csv[0].size(), 24u);
     EXPECT_EQ(csv[0][0], "A 테이블명");
-    EXPECT_EQ(csv[0][23], "difference");
+    EXPECT_EQ(csv[0][11], "비교");
+    EXPECT_EQ(csv[0][23], "차이");
     EXPECT_EQ(csv[1][10], "customer.rid");
     EXPECT_EQ(csv[1][3], "v");
     EXPECT_EQ(csv[1][15], "");
-    EXPECT_EQ(csv[2][23], "index: A yes, B no; 거래처: index ix_이름 (이름) only in A");
+    EXPECT_EQ(csv[2][23], "인덱스: A 예, B 아니오; 거래처: A에만 있는 인덱스 ix_이름 (이름)");
 
     const std::string json = readWhole(path("r.json"));
     EXPECT_NE(json.find("\"count\":2,\"active\":{\"column\":12,\"row\":6}"), std::string::npos);
@@ -152,6 +164,56 @@ TEST_F(Explain, ReportsInThreeFormats) {
     auto oneSided = dexmira({"compare", a, b, "--one-sided"});
     EXPECT_EQ(oneSided.err, "4건의 다른곳이 발견 되었습니다.\n");
     EXPECT_NE(oneSided.out.find("   10  memo_a.id [...]         !  (none)\n"), std::string::npos) << oneSided.out;
+}
+
+// Hangul syllables in text, once the given words are taken out.
+bool hasHangulBesides(std::string text, const std::vector<std::string>& words) {
+    for (const auto& w : words)
+        for (size_t at; (at = text.find(w)) != std::string::npos;) text.erase(at, w.size());
+    for (size_t i = 0; i + 2 < text.size(); ++i) {
+        const auto b0 = static_cast<unsigned char>(text[i]), b1 = static_cast<unsigned char>(text[i + 1]);
+        // U+AC00..U+D7A3 in UTF-8: EA B0 80 .. ED 9E A3.
+        if ((b0 == 0xEA && b1 >= 0xB0) || b0 == 0xEB || b0 == 0xEC || (b0 == 0xED && b1 <= 0x9E)) return true;
+    }
+    return false;
+}
+
+TEST_F(Explain, ReportsInEnglishForAnEnglishDesktop) {
+    const std::string a = path("a.mdb"), b = path("b.mdb");
+    makeStore(a, kReference);
+    makeStore(b, kDrifted);
+    for (const char* ext : {"html", "csv", "json"}) {
+        auto r = dexmira({"compare", a, b, "--report", path(std::string("en.") + ext)}, "", "en_US.UTF-8");
+        EXPECT_EQ(r.status, 1) << r.err;
+    }
+    // The databases' own names, and the run's message, which the comparison
+    // shows in its own words.
+    const std::vector<std::string> data{"거래처", "이름", "2건의 다른곳이 발견 되었습니다."};
+
+    const std::string html = readWhole(path("en.html"));
+    EXPECT_NE(html.find("<html lang=\"en\">"), std::string::npos);
+    EXPECT_NE(html.find("<h1>Structure comparison</h1>"), std::string::npos);
+    EXPECT_NE(html.find("<tr><th>Result</th><td>2건의 다른곳이 발견 되었습니다.</td></tr>"), std::string::npos);
+    EXPECT_NE(html.find("<h2>Marked rows (2)</h2>"), std::string::npos);
+    EXPECT_NE(html.find("<tr><td>customer</td><td>only in B</td><td>-</td><td>index idx_g (gcode)</td></tr>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<tr><td>customer.name</td><td>size A 50, B 40; default A (none), B &quot;&lt;x&gt;&quot;</td></tr>"),
+              std::string::npos);
+    EXPECT_FALSE(hasHangulBesides(html, data)) << html;
+
+    const std::string csvText = readWhole(path("en.csv"));
+    const auto csv = readCsv(csvText.substr(3));
+    ASSERT_EQ(csv.size(), 3u);
+    EXPECT_EQ(csv[0][0], "A Table");
+    EXPECT_EQ(csv[0][23], "Difference");
+    EXPECT_EQ(csv[2][23], "index: A yes, B no; 거래처: index ix_이름 (이름) only in A");
+    EXPECT_FALSE(hasHangulBesides(csvText, data)) << csvText;
+
+    // The JSON is for programs: the same in every language.
+    const std::string json = readWhole(path("en.json"));
+    EXPECT_NE(json.find("\"description\":\"customer: index idx_g (gcode) only in B\""), std::string::npos) << json;
+    auto korean = dexmira({"compare", a, b, "--report", path("ko.json")});
+    EXPECT_EQ(indexesOf(path("ko.json")), indexesOf(path("en.json")));
 }
 
 TEST_F(Explain, FixScriptsOfBothDirectionsLeaveNoIndexDifference) {

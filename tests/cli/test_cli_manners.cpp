@@ -67,6 +67,40 @@ TEST(CliManners, UnknownOptionPrintsTheCommandsUsage) {
     EXPECT_EQ(command.err.rfind("unknown command 'frobnicate'\nUsage: dexmira", 0), 0u) << command.err;
 }
 
+TEST(CliManners, WindowOptionsAreCheckedBeforeAnyWindowExists) {
+    // Without a display: usage and status 2, never Qt's abort at a missing
+    // display (status 134).
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--bogus"}, {"a.mdb", "--bogus"}, {"--product"}, {"a.mdb", "b.mdb", "c.mdb"}}) {
+        auto r = headless(args);
+        EXPECT_EQ(r.status, 2) << args[0];
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("\n\nUsage: dexmira [FILE_A [FILE_B]]"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(headless({"--bogus"}).err.rfind("dexmira: unknown option --bogus\n", 0), 0u);
+    EXPECT_EQ(headless({"--product"}).err.rfind("dexmira: option --product needs a value\n", 0), 0u);
+    // Known options, but nowhere to show the window.
+    auto noDisplay = headless({"a.mdb", "--product", "VelmoraII"});
+    EXPECT_EQ(noDisplay.status, 2);
+    EXPECT_EQ(noDisplay.err.rfind("dexmira: the window needs a display, and neither DISPLAY nor WAYLAND_DISPLAY is set", 0),
+              0u)
+        << noDisplay.err;
+    // With a display, an unknown option is refused before Qt starts too.
+    auto shown = runProgram(DEXMIRA_BIN, {"--bogus"}, "", 0, kNoDisplay, {{"DISPLAY", ":99"}});
+    EXPECT_EQ(shown.status, 2);
+    EXPECT_EQ(shown.err.rfind("dexmira: unknown option --bogus\n", 0), 0u) << shown.err;
+    // Qt's own options pass, -platform included: the window starts on the
+    // offscreen platform and stops at the product that is not in its list.
+    const fs::path config = makeUniqueFolder("dex_window_options");
+    auto qt = runProgram(DEXMIRA_BIN, {"-platform", "offscreen", "-style=Fusion", "--product", "Nope"}, "", 0, kNoDisplay,
+                         {{"XDG_CONFIG_HOME", config.string()}});
+    EXPECT_EQ(qt.status, 2);
+    // (Qt may say something of its own first.)
+    EXPECT_NE(qt.err.find("dexmira: no product list entry named 'Nope'\n"), std::string::npos) << qt.err;
+    EXPECT_EQ(qt.err.find("Usage:"), std::string::npos) << qt.err;
+    fs::remove_all(config);
+}
+
 class ExecRows : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -26,7 +26,8 @@ namespace fs = std::filesystem;
 ProgramResult dexmira(const fs::path& tmpdir, const std::vector<std::string>& args) {
     std::vector<std::string> all{"TMPDIR=" + tmpdir.string(), DEXMIRA_BIN};
     all.insert(all.end(), args.begin(), args.end());
-    return runProgram("/usr/bin/env", all);
+    // In the default language: the reports' texts below are Korean.
+    return runProgram("/usr/bin/env", all, "", 0, dex::test::kLanguageVariables);
 }
 
 void runScript(const std::string& path, const std::string& password, const std::string& script) {
@@ -262,8 +263,8 @@ TEST_F(Survey, ReportFolderHoldsOneReportPerDatabaseAndAnIndexLinkingThem) {
     EXPECT_NE(index.find("<td>" + damaged + "</td>"), std::string::npos) << "a failed database has no report to link";
     const std::string report = readWhole(reports / "0001-customer.mdb.html");
     EXPECT_NE(report.find(first), std::string::npos);
-    EXPECT_NE(report.find("<h2>Marked rows (4)</h2>"), std::string::npos);
-    EXPECT_NE(readWhole(reports / "0002-customer.mdb.html").find("<h2>Marked rows (0)</h2>"), std::string::npos);
+    EXPECT_NE(report.find("<h2>표시된 행 (4)</h2>"), std::string::npos);
+    EXPECT_NE(readWhole(reports / "0002-customer.mdb.html").find("<h2>표시된 행 (0)</h2>"), std::string::npos);
 
     fs::create_directory_symlink(reports, dir / "link");
     ProgramResult link = dexmira(tmp, {"survey", reference, first, "--product", "VelmoraII", "--report", (dir / "link").string()});

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -34,10 +35,12 @@ inline std::string readWhole(const std::filesystem::path& p) {
 }
 
 // fileSizeLimit > 0: writes past that many bytes fail (EFBIG), as on a full disk.
-// unsetVariables: names removed from the child's environment (e.g. DISPLAY).
+// unsetVariables: names removed from the child's environment (e.g. DISPLAY);
+// setVariables: names and values set in it after that (e.g. LANG).
 inline ProgramResult runProgram(const std::string& exe, const std::vector<std::string>& args,
                                 const std::string& input = "", long fileSizeLimit = 0,
-                                const std::vector<std::string>& unsetVariables = {}) {
+                                const std::vector<std::string>& unsetVariables = {},
+                                const std::vector<std::pair<std::string, std::string>>& setVariables = {}) {
     std::string tmpl = (std::filesystem::temp_directory_path() / "dex_run_XXXXXX").string();
     if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
     const std::filesystem::path dir(tmpl);
@@ -57,6 +60,7 @@ inline ProgramResult runProgram(const std::string& exe, const std::vector<std::s
             ::setrlimit(RLIMIT_FSIZE, &lim);
         }
         for (const auto& name : unsetVariables) ::unsetenv(name.c_str());
+        for (const auto& [name, value] : setVariables) ::setenv(name.c_str(), value.c_str(), 1);
         std::vector<char*> argv{const_cast<char*>(exe.c_str())};
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
@@ -72,5 +76,9 @@ inline ProgramResult runProgram(const std::string& exe, const std::vector<std::s
     std::filesystem::remove_all(dir, ec);
     return r;
 }
+
+// The variables that choose the language of the program's own words: unset
+// them for its default (Korean), then set LANG to choose another.
+inline const std::vector<std::string> kLanguageVariables{"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
 
 }  // namespace dex::test

@@ -9,8 +9,11 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 
+#include <memory>
+
 #include "GridTableModel.h"
 #include "GridView.h"
+#include "GuiMain.h"
 #include "WindowFixture.h"
 
 using namespace wintest;
@@ -301,4 +304,55 @@ TEST_F(DetailsTest, OneSidedModeCountsFieldsOfOneSideAndSaysSo) {
     EXPECT_EQ(label->text(), QStringLiteral("※ 한쪽만 존재하는 필드 제외 /  인덱스만 비교"));
     compare();
     EXPECT_EQ(lastMessage(), "1건의 다른곳이 발견 되었습니다.");
+}
+
+namespace {
+
+// The same comparison on an English desktop.
+class EnglishDetailsTest : public DetailsTest {
+protected:
+    void SetUp() override {
+        english = std::make_unique<dex::Translations>(dex::words::Language::English);
+        ASSERT_TRUE(english->complete());
+        DetailsTest::SetUp();
+    }
+    void TearDown() override {
+        DetailsTest::TearDown();
+        english.reset();
+    }
+    std::unique_ptr<dex::Translations> english;
+};
+
+}  // namespace
+
+TEST_F(EnglishDetailsTest, DetailsTipsAndReportSpeakEnglish) {
+    compare();
+    auto* model = grid()->gridModel();
+    EXPECT_EQ(model->index(2, 14).data(Qt::ToolTipRole).toString(),
+              QStringLiteral("foreign key fk_customer_office (office) references office (code)"));
+
+    auto* box = form->showDetails(3);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Table details - customer"));
+    EXPECT_EQ(box->findChild<QLabel*>("lblTable")->text(), QStringLiteral("Table: customer"));
+    auto* indexes = box->findChild<QTableWidget*>("tblIndexes");
+    EXPECT_EQ(indexes->horizontalHeaderItem(0)->text(), QStringLiteral("A Name"));
+    EXPECT_EQ(rowText(indexes, 1), "idx_name|Index||name||Differs: Unique|idx_name|Index|O|name|");
+    EXPECT_EQ(rowText(indexes, 3), "|||||Only in B|fk_customer_office|Foreign key||office|office (code)");
+    auto* fields = box->findChild<QTableWidget*>("tblFields");
+    EXPECT_EQ(rowText(fields, 1), "name|Text|50||No|Yes|Differs: Size|name|Text|40||No|Yes");
+    EXPECT_EQ(box->findChild<QPushButton*>("cmdClose")->text(), QStringLiteral("Close"));
+    box->close();
+
+    const std::string report = dir.filePath("report.csv").toStdString();
+    dialogs.nextSaveFile = dex::OpenFileResult{false, false, report};
+    action("mnuSaveReport")->trigger();
+    EXPECT_EQ(lastMessage(), "The report was saved.\r\n\r\n" + report);
+    const std::string csv = readFile(report);
+    EXPECT_EQ(csv.rfind("\xEF\xBB\xBF" "A Table,A P,A F,A I,A Field,", 0), 0u) << csv;
+    EXPECT_NE(csv.find(",Difference\r\n"), std::string::npos);
+    EXPECT_NE(csv.find(",\"foreign key: A no, B yes; index: A yes, B no; "), std::string::npos) << csv;
+    EXPECT_NE(csv.find("; customer: foreign key fk_customer_office (office) references office (code) only in B"),
+              std::string::npos)
+        << csv;
 }

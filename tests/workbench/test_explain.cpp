@@ -2,6 +2,8 @@
 // fix script's planning and the mode that keeps one-sided fields.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "FakeEngine.h"
 #include "FixScript.h"
 #include "IndexDiff.h"
@@ -37,10 +39,11 @@ protected:
         };
         return side(0) + " " + modCmpDB::GetCellText(grid, 12, r) + "| " + side(12);
     }
-    std::vector<std::string> descriptions(const indexdiff::StructureDiff& d) const {
+    std::vector<std::string> descriptions(const indexdiff::StructureDiff& d,
+                                          words::Language language = words::Language::English) const {
         std::vector<std::string> out;
-        for (const auto& x : d.indexes) out.push_back(indexdiff::DescribeDifference(x));
-        for (const auto& x : d.settings) out.push_back(indexdiff::DescribeSettings(x));
+        for (const auto& x : d.indexes) out.push_back(indexdiff::DescribeDifference(x, language));
+        for (const auto& x : d.settings) out.push_back(indexdiff::DescribeSettings(x, language));
         return out;
     }
 
@@ -117,6 +120,55 @@ TEST_F(ExplainTest, EachKindOfIndexDifference) {
                   "customer.gcode: type A Long, B Integer; default A 0, B 1",
               }));
     EXPECT_EQ(d.indexes[2].parts, indexdiff::part::ReferencedTable | indexdiff::part::ReferencedFields);
+    // The same in Korean, the reports' source language.
+    EXPECT_EQ(descriptions(d, words::Language::Korean),
+              (std::vector<std::string>{
+                  "customer: A의 기본키 PrimaryKey (code), B에서의 이름은 pk_customer",
+                  "customer: idx_name의 고유 다름: A 인덱스 idx_name (name), B 고유 인덱스 idx_name (name)",
+                  "customer: fk_cust_grp의 참조 테이블, 참조 필드 다름: A 외래키 fk_cust_grp (gcode) → grp (code), "
+                  "B 외래키 FK_CUST_GRP (gcode) → region (id)",
+                  "Region: PrimaryKey의 필드 순서 다름: A 기본키 PrimaryKey (id, zone), B 기본키 PrimaryKey (zone, ID)",
+                  "customer.name: 크기 A 50, B 40; 필수 A 예, B 아니오; 빈 문자열 A 예, B 아니오",
+                  "customer.gcode: 형식 A Long, B Integer; 기본값 A 0, B 1",
+              }));
+    EXPECT_EQ(indexdiff::PartNames(d.indexes[2].parts), (std::vector<std::string>{"referenced table", "referenced fields"}))
+        << "the JSON's names stay the same in every language";
+}
+
+TEST(Words, TheDesktopsLanguageAndTheTextsFilledIn) {
+    using words::Language;
+    struct Case {
+        std::map<std::string, std::string> environment;
+        Language expected;
+    };
+    const Case cases[] = {
+        {{}, Language::Korean},
+        {{{"LANG", "C.UTF-8"}}, Language::Korean},
+        {{{"LANG", "POSIX"}, {"LANGUAGE", "en"}}, Language::Korean},  // LANGUAGE counts only with a real locale
+        {{{"LANG", "ko_KR.UTF-8"}}, Language::Korean},
+        {{{"LANG", "en_US.UTF-8"}}, Language::English},
+        {{{"LANG", "en_GB"}, {"LC_MESSAGES", "ko_KR.UTF-8"}}, Language::Korean},
+        {{{"LANG", "ko_KR.UTF-8"}, {"LC_ALL", "en_US.UTF-8"}}, Language::English},
+        {{{"LANG", "de_DE.UTF-8"}}, Language::Korean},
+        {{{"LANG", "de_DE.UTF-8"}, {"LANGUAGE", "de:en_US:ko"}}, Language::English},
+        {{{"LANG", "en_US.UTF-8"}, {"LANGUAGE", "ko"}}, Language::Korean},
+        {{{"LANG", "en_US@euro"}, {"LANGUAGE", "::"}}, Language::English},
+    };
+    for (const auto& c : cases) {
+        std::string shown;
+        for (const auto& [k, v] : c.environment) shown += k + "=" + v + " ";
+        EXPECT_EQ(words::LanguageOf([&](const char* name) {
+                      auto it = c.environment.find(name);
+                      return it == c.environment.end() ? std::string() : it->second;
+                  }),
+                  c.expected)
+            << shown;
+    }
+    EXPECT_EQ(words::Fill("%1: %2에만 있음", {"customer.rid", "A"}), "customer.rid: A에만 있음");
+    EXPECT_EQ(words::Fill("%2 %1 %3 100%", {"%2", "b"}), "b %2 %3 100%") << "values are not filled again";
+    EXPECT_EQ(words::Say(Language::English, words::Context::Report, "결과"), "Result");
+    EXPECT_EQ(words::Say(Language::Korean, words::Context::Report, "결과"), "결과");
+    EXPECT_EQ(words::Say(Language::English, words::Context::Report, "없는 말"), "없는 말");
 }
 
 TEST_F(ExplainTest, KeepingOneSidedFieldsMarksAndCountsThem) {
