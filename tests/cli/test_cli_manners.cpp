@@ -93,7 +93,7 @@ TEST(CliManners, WindowOptionsAreCheckedBeforeAnyWindowExists) {
     // offscreen platform and stops at the product that is not in its list.
     const fs::path config = makeUniqueFolder("dex_window_options");
     auto qt = runProgram(DEXMIRA_BIN, {"-platform", "offscreen", "-style=Fusion", "--product", "Nope"}, "", 0, kNoDisplay,
-                         {{"XDG_CONFIG_HOME", config.string()}});
+                         {{"XDG_CONFIG_HOME", config.string()}, {"XDG_RUNTIME_DIR", config.string()}});
     EXPECT_EQ(qt.status, 2);
     // (Qt may say something of its own first.)
     EXPECT_NE(qt.err.find("dexmira: no product list entry named 'Nope'\n"), std::string::npos) << qt.err;
