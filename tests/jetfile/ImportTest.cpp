@@ -39,7 +39,7 @@ TEST(Import, JetPasswordBecomesTheStorePassword) {
         ADD_FAILURE() << "a wrong password opened the file";
     } catch (const DbError& e) {
         EXPECT_EQ(e.number(), 3031);
-        EXPECT_EQ(e.description(), "Not a valid password.");
+        EXPECT_EQ(e.description(), "Not a valid password for '" + file + "'.");
     }
     EXPECT_FALSE(fs::exists(tmp / "wrong.mdb"));
 

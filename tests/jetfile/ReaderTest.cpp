@@ -118,7 +118,6 @@ std::vector<std::string> userTables(const JetSchema& s) {
     return out;
 }
 
-const std::string kNotValidPassword = "Not a valid password.";
 const std::string kReadOnly = "Cannot update.  Database or object is read-only.";
 
 // ---------------------------------------------------------------------------
@@ -329,7 +328,7 @@ TEST(JetFileFixtures, DatabasePassword) {
     for (const std::string wrong : {"", "Password", "password1"}) {
         const DbError e = openError(locked, wrong);
         EXPECT_EQ(e.number(), 3031) << wrong;
-        EXPECT_EQ(e.description(), kNotValidPassword);
+        EXPECT_EQ(e.description(), "Not a valid password for '" + locked + "'.");
     }
     // A password given for a file without one is ignored, as Jet does.
     EXPECT_NO_THROW(openJetFile((kFixtures / "npm-node-adodb.mdb").string(), "anything"));
@@ -479,7 +478,7 @@ TEST(JetFileEngineDao, TableDefsInDaoTerms) {
         ADD_FAILURE();
     } catch (const DbError& e) {
         EXPECT_EQ(e.number(), 3031);
-        EXPECT_EQ(e.description(), kNotValidPassword);
+        EXPECT_EQ(e.description(), "Not a valid password for '" + locked + "'.");
     }
 }
 
@@ -683,7 +682,7 @@ TEST(JetFileWritten, Jet3KoreanCodePageAndPassword) {
     testjet::writeJetFile(path, db);
 
     EXPECT_EQ(openError(path, "").number(), 3031);
-    EXPECT_EQ(openError(path, "비밀번호").description(), kNotValidPassword);
+    EXPECT_EQ(openError(path, "비밀번호").description(), "Not a valid password for '" + path + "'.");
     auto f = openJetFile(path, "비밀");
     EXPECT_EQ(f->schema().version, 0);
     EXPECT_EQ(f->schema().codePage, 949);
