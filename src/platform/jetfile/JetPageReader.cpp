@@ -52,7 +52,14 @@ std::shared_ptr<const JetPages::Block> JetPages::block(uint32_t index) const {
     const uint32_t first = index * kBlockPages;
     const uint32_t pages = std::min(kBlockPages, count_ - first);
     const size_t ps = static_cast<size_t>(pageSize_);
-    auto bytes = std::make_shared<Block>(pages * ps);
+    // An evicted block that nobody holds any more is reused: no new pages to map and clear.
+    std::shared_ptr<Block> bytes;
+    if (spare_ && spare_.use_count() == 1) {
+        bytes = std::move(spare_);
+        bytes->resize(pages * ps);
+    } else {
+        bytes = std::make_shared<Block>(pages * ps);
+    }
     if (fd_ >= 0) {
         size_t done = 0;
         while (done < bytes->size()) {
@@ -69,7 +76,9 @@ std::shared_ptr<const JetPages::Block> JetPages::block(uint32_t index) const {
     }
     for (uint32_t p = 0; p < pages; ++p) decodePage(pageKey_, first + p, bytes->data() + p * ps, ps);
     if (cache_.size() >= kCachedBlocks) {
-        cache_.erase(recent_.back());
+        auto old = cache_.find(recent_.back());
+        spare_ = std::const_pointer_cast<Block>(old->second.first);
+        cache_.erase(old);
         recent_.pop_back();
     }
     recent_.push_front(index);

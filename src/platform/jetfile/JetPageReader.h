@@ -100,6 +100,7 @@ private:
     uint32_t count_ = 0;
     mutable std::unordered_map<uint32_t, std::pair<std::shared_ptr<const Block>, std::list<uint32_t>::iterator>> cache_;
     mutable std::list<uint32_t> recent_;  // most recent first
+    mutable std::shared_ptr<Block> spare_;
 };
 
 }  // namespace dex::jetfile
