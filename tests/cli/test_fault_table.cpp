@@ -19,6 +19,8 @@
 #include <random>
 
 #include "HotJournal.h"
+#include "InterruptImport.h"
+#include "JetWriter.h"
 #include "RunProgram.h"
 #include "UniqueFolder.h"
 
@@ -69,6 +71,25 @@ fs::path copyOfReference(const fs::path& dir, const fs::path& to) {
     fs::create_directories(to.parent_path());
     fs::copy_file(dir / "reference.mdb", to);
     return to;
+}
+
+// An import of a Jet file into STORE ended by SIGTERM midway: nothing is left
+// at STORE (the private file is gone too), so STORE is given to the commands.
+fs::path interruptedImportTarget(const fs::path& dir) {
+    testjet::WTable t;
+    t.name = "big";
+    t.columns.resize(2);
+    t.columns[0].name = "id", t.columns[0].type = 0x04;
+    t.columns[1].name = "label", t.columns[1].type = 0x0A, t.columns[1].size = 40;
+    for (int i = 0; i < 60000; ++i) t.rows.push_back({int64_t{i}, "label " + std::to_string(i)});
+    testjet::WDatabase db;
+    db.tables = {t};
+    testjet::writeJetFile((dir / "legacy.mdb").string(), db);
+    const fs::path store = dir / "imported.mdb";
+    const int status = interruptImport(DEXMIRA_BIN, (dir / "legacy.mdb").string(), store, SIGTERM);
+    EXPECT_TRUE(status != -1 && WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_TRUE(importLeftovers(store).empty()) << "the interrupted import left its private file";
+    return store;
 }
 
 std::vector<Scenario> scenarios() {
@@ -145,6 +166,8 @@ std::vector<Scenario> scenarios() {
              return copyOfReference(d, deep / "reference.mdb");
          },
          failsAll("bytes long")},
+        {"InterruptedImport", interruptedImportTarget,
+         {notFound, notFound, Outcome{2, "Could not find file"}, Outcome{2, "file not found"}, notFound}},
         {"KoreanAndBlanksInThePath",
          [](const fs::path& d) { return copyOfReference(d, d / "고객 자료" / "참조 자료 1.mdb"); },
          {kDiffers, kDiffers, kSucceeds, kSucceeds, kSucceeds}},
