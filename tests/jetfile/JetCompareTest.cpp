@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "InterruptImport.h"
+#include "JetDamage.h"
 #include "JetStore.h"
 #include "JetTestSupport.h"
 #include "JetWriter.h"
@@ -133,6 +134,43 @@ TEST(JetCommands, ATruncatedFileFailsItsComparison) {
     ProgramResult imported = dexmira({"import", cut, tmp / "cut-store.mdb"});
     EXPECT_EQ(imported.status, 2);
     EXPECT_FALSE(fs::exists(tmp / "cut-store.mdb"));
+}
+
+TEST(JetCommands, CheckSaysSoundProblemsOrUnreadable) {
+    TempFolder tmp;
+    const std::string jet = writeLargeJet(tmp);
+    ProgramResult sound = dexmira({"check", jet});
+    EXPECT_EQ(sound.status, 0) << sound.out << sound.err;
+    EXPECT_NE(sound.out.find("sound: " + jet + " ("), std::string::npos) << sound.out;
+
+    // The definition's row count (offset 16 of its page) one short.
+    std::string bytes = readWhole(jet);
+    const uint32_t tdef = testjet::tableDefPageOf(bytes, "big");
+    bytes[tdef * 4096 + 16] = static_cast<char>(bytes[tdef * 4096 + 16] - 1);
+    const std::string wrong = tmp / "wrong.mdb";
+    std::ofstream(wrong, std::ios::binary) << bytes;
+    ProgramResult bad = dexmira({"check", wrong});
+    EXPECT_EQ(bad.status, 1) << bad.out << bad.err;
+    EXPECT_NE(bad.out.find("table 'big', page " + std::to_string(tdef) +
+                           ": the definition counts 59999 rows, its pages hold 60000\n"),
+              std::string::npos) << bad.out;
+    ProgramResult json = dexmira({"check", wrong, "--json"});
+    EXPECT_EQ(json.status, 1);
+    EXPECT_NE(json.out.find("\"sound\": false"), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("{\"table\": \"big\", \"index\": \"\", \"page\": " + std::to_string(tdef) +
+                            ", \"what\": \"the definition counts 59999 rows, its pages hold 60000\"}"),
+              std::string::npos) << json.out;
+
+    const std::string text = tmp / "notes.mdb";
+    std::ofstream(text) << "a shopping list, long enough to be taken for anything but a database\n";
+    ProgramResult unreadable = dexmira({"check", text});
+    EXPECT_EQ(unreadable.status, 2);
+    EXPECT_NE(unreadable.err.find("Error 3343 (Unrecognized database format '" + text + "'.)"), std::string::npos)
+        << unreadable.err;
+    EXPECT_EQ(dexmira({"check"}).status, 2);
+    ProgramResult help = dexmira({"help", "check"});
+    EXPECT_NE(help.out.find("usage: dexmira check FILE [--password PW] [--json]"), std::string::npos) << help.out;
+    EXPECT_NE(dexmira({"--help"}).out.find("dexmira check FILE"), std::string::npos);
 }
 
 TEST(JetCommands, ComparisonsWithProductOfJetFilesAndStores) {

@@ -1,0 +1,178 @@
+#include "JetCheck.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+namespace dex::jetfile {
+namespace {
+
+constexpr uint8_t kDataPage = 0x01, kUsagePage = 0x05;
+
+// The pages a usage map itself occupies: the page of its row and, for a
+// reference map, its map pages.
+std::vector<uint32_t> mapHolders(const JetPages& pages, uint32_t pointer, bool jet3) {
+    std::vector<uint32_t> out{pointer >> 8};
+    const PageView page = pages.page(pointer >> 8, "the usage map");
+    const auto slots = rowSlots(page, jet3);
+    const size_t row = pointer & 0xFF;
+    if (row >= slots.size() || slots[row].end == slots[row].start) return out;
+    if (page.u8(slots[row].start) != 1) return out;
+    for (size_t at = slots[row].start + 1; at + 4 <= slots[row].end; at += 4)
+        if (const uint32_t p = page.u32(at)) out.push_back(p);
+    return out;
+}
+
+class Checker {
+public:
+    explicit Checker(const JetModel& m) : m_(m), pages_(m.pages()), reached_(pages_.count(), 0), free_(pages_.count(), 0) {}
+
+    JetCheckReport run() {
+        report_.pages = pages_.count();
+        reach(0);
+        globalMap();
+        ownersOfDataPages();
+        for (const JetModelTable& t : m_.tables()) table(t);
+        unreached();
+        if (report_.indexes)
+            report_.notes.push_back("the index B-trees and their keys are not walked by this build: only their usage "
+                                    "maps and pages are checked");
+        return std::move(report_);
+    }
+
+private:
+    void problem(const std::string& table, uint32_t page, const std::string& what, const std::string& index = {}) {
+        report_.problems.push_back(JetFinding{table, index, page, what});
+    }
+    void reach(uint32_t p) {
+        if (p < reached_.size()) reached_[p] = 1;
+    }
+    // Marks the pages of a usage map and, with `listed`, the pages it lists.
+    void reachMap(const std::string& table, uint32_t pointer, const char* what, bool listed, const std::string& index = {}) {
+        if (pointer == 0) return;  // no map (Access leaves a long-value column's free-space map at 0)
+        try {
+            for (uint32_t p : mapHolders(pages_, pointer, m_.jet3())) reach(p);
+            if (listed)
+                for (uint32_t p : readUsageMap(pages_, pointer, m_.jet3())) reach(p);
+        } catch (const JetDamage& e) {
+            problem(table, pointer >> 8, std::string(what) + ": " + e.what(), index);
+        }
+    }
+
+    // Page 1 holds the file's own map: its first row lists the free pages.
+    void globalMap() {
+        reach(1);
+        try {
+            const PageView page = pages_.page(1);
+            if (page.u8(0) != kDataPage) {
+                problem("", 1, "page 1 is not the file's page map");
+                return;
+            }
+            // Free pages may lie past the end: they are pages the file could grow into.
+            const auto slots = rowSlots(page, m_.jet3());
+            if (slots.empty() || slots[0].end - slots[0].start < 5 || page.u8(slots[0].start) != 0) {
+                report_.notes.push_back("the file's page map on page 1 is no inline map: free pages are not known");
+                return;
+            }
+            const size_t s = slots[0].start;
+            const uint32_t first = page.u32(s + 1);
+            for (size_t i = s + 5; i < slots[0].end; ++i)
+                for (int bit = 0; bit < 8; ++bit)
+                    if (page.u8(i) & (1 << bit)) {
+                        const uint64_t p = first + (i - s - 5) * 8 + static_cast<uint64_t>(bit);
+                        if (p < free_.size()) free_[p] = 1;
+                    }
+        } catch (const JetDamage& e) {
+            problem("", 1, std::string("the file's page map: ") + e.what());
+        }
+    }
+
+    void ownersOfDataPages() {
+        for (uint32_t p = 1; p < pages_.count(); ++p) {
+            const PageView page = pages_.page(p);
+            if (page.u8(0) == kDataPage) owners_[page.u32(4)].push_back(p);
+        }
+    }
+
+    void table(const JetModelTable& t) {
+        ++report_.tables;
+        for (uint32_t p : t.def.pages) reach(p);
+        reachMap(t.name, t.def.usageMap, "its usage map", false);
+        reachMap(t.name, t.def.freeMap, "its free-space map", true);
+        const std::set<uint32_t> listed(t.dataPages.begin(), t.dataPages.end());
+        for (uint32_t p : t.dataPages) {
+            reach(p);
+            const PageView page = pages_.page(p);
+            if (page.u8(0) != kDataPage || page.u32(4) != t.page)
+                problem(t.name, p, "the usage map lists this page, which is not one of the table's data pages (type " +
+                                       std::to_string(page.u8(0)) + ")");
+        }
+        // A page given up keeps its bytes (and so its owner) but is listed free on page 1.
+        for (uint32_t p : owners_[t.page])
+            if (!listed.count(p) && !free_[p])
+                problem(t.name, p, "the page holds the table's rows but its usage map does not list it");
+        rows(t);
+        for (const auto& lv : t.def.longValueMaps) {
+            reachMap(t.name, lv.owned, "a long-value column's usage map", true);
+            reachMap(t.name, lv.free, "a long-value column's free-space map", true);
+        }
+        for (const auto& ix : t.def.physicalIndexes) {
+            ++report_.indexes;
+            reachMap(t.name, ix.usageMap, "an index's usage map", true);
+        }
+    }
+
+    void rows(const JetModelTable& t) {
+        size_t live = 0;
+        try {
+            TableRows rows(pages_, t.def, t.page, m_.jet3(), m_.header().codePage, t.name);
+            rows.forEach([&](const RowPlace& place, std::vector<JetValue>&) {
+                reach(place.dataPage);
+                return ++live, true;
+            });
+            for (uint32_t p : rows.longValuePages()) reach(p);
+        } catch (const DbError& e) {
+            problem(t.name, 0, e.description());
+            return;
+        }
+        report_.rows += live;
+        if (live == t.def.rowCount) return;
+        const std::string what = "the definition counts " + std::to_string(t.def.rowCount) + " rows, its pages hold " +
+                                 std::to_string(live);
+        // Access leaves the counts of its own system tables behind (MSysQueries
+        // of an Access 2000 file: 82 counted, 90 live rows, all of them indexed).
+        if (m_.catalog()[t.catalogIndex].flags & 0x80000000)
+            report_.notes.push_back("table '" + t.name + "': " + what + " (a system table, whose count Access does not keep)");
+        else
+            problem(t.name, t.page, what);
+    }
+
+    void unreached() {
+        for (uint32_t p = 2; p < pages_.count(); ++p) {
+            if (reached_[p] || free_[p]) continue;
+            const uint8_t type = pages_.page(p).u8(0);
+            problem("", p, "the page (type " + std::to_string(type) +
+                               ") belongs to no table, index or long value and is not listed free");
+        }
+    }
+
+    const JetModel& m_;
+    const JetPages& pages_;
+    std::vector<uint8_t> reached_, free_;
+    std::map<uint32_t, std::vector<uint32_t>> owners_;
+    JetCheckReport report_;
+};
+
+}  // namespace
+
+std::string JetFinding::text() const {
+    std::string out;
+    if (!table.empty()) out += "table '" + table + "'";
+    if (!index.empty()) out += (out.empty() ? "" : ", ") + std::string("index '") + index + "'";
+    if (page) out += (out.empty() ? "" : ", ") + std::string("page ") + std::to_string(page);
+    return (out.empty() ? "" : out + ": ") + what;
+}
+
+JetCheckReport checkJetFile(const JetModel& model) { return Checker(model).run(); }
+
+}  // namespace dex::jetfile
