@@ -23,6 +23,15 @@ std::vector<uint32_t> mapHolders(const JetPages& pages, uint32_t pointer, bool j
     return out;
 }
 
+// "the file is damaged: X in table 'T'" as X.
+std::string withoutFrame(std::string what, const std::string& table) {
+    const std::string head = "the file is damaged: ", tail = " in table '" + table + "'";
+    if (what.rfind(head, 0) == 0) what.erase(0, head.size());
+    if (what.size() > tail.size() && what.compare(what.size() - tail.size(), tail.size(), tail) == 0)
+        what.erase(what.size() - tail.size());
+    return what;
+}
+
 class Checker {
 public:
     explicit Checker(const JetModel& m) : m_(m), pages_(m.pages()), reached_(pages_.count(), 0), free_(pages_.count(), 0) {}
@@ -124,15 +133,27 @@ private:
 
     void rows(const JetModelTable& t) {
         size_t live = 0;
+        // Every LVAL row belongs to one value: a row that a second value reads is shared.
+        std::map<uint32_t, RowPlace> lvalOwner;
+        std::set<std::pair<uint32_t, int>> reported;  // one finding per value
         try {
             TableRows rows(pages_, t.def, t.page, m_.jet3(), m_.header().codePage, t.name);
+            rows.onLongValueRow([&](uint32_t pointer, const RowPlace& current) {
+                auto [it, fresh] = lvalOwner.emplace(pointer, current);
+                if (!fresh && (it->second.page != current.page || it->second.row != current.row) &&
+                    reported.emplace(current.page, current.row).second)
+                    problem(t.name, pointer >> 8,
+                            "row " + std::to_string(pointer & 0xFF) + " of this long-value page belongs to the values of "
+                            "row " + std::to_string(it->second.row) + " of page " + std::to_string(it->second.page) +
+                            " and of row " + std::to_string(current.row) + " of page " + std::to_string(current.page));
+            });
             rows.forEach([&](const RowPlace& place, std::vector<JetValue>&) {
                 reach(place.dataPage);
                 return ++live, true;
             });
             for (uint32_t p : rows.longValuePages()) reach(p);
         } catch (const DbError& e) {
-            problem(t.name, 0, e.description());
+            problem(t.name, 0, withoutFrame(e.description(), t.name));
             return;
         }
         report_.rows += live;

@@ -144,7 +144,8 @@ void TableRows::forEach(const std::function<bool(const RowPlace&, std::vector<Je
             for (size_t r = 0; r < slots.size(); ++r) {
                 const RowSlot& slot = slots[r];
                 if (slot.flags & kDeleted) continue;
-                RowPlace place{number, static_cast<int>(r), number, static_cast<int>(r)};
+                RowPlace& place = place_;
+                place = RowPlace{number, static_cast<int>(r), number, static_cast<int>(r)};
                 if (slot.flags & kOverflow) {
                     PageView target = page;
                     RowSlot at = slot;
@@ -316,6 +317,7 @@ std::pair<PageView, RowSlot> TableRows::lvalRow(uint32_t pointer, const std::str
                 ", which has " + std::to_string(slots.size()) + " rows");
     if (std::find(lvalPages_.begin(), lvalPages_.end(), page.number()) == lvalPages_.end() && lvalPages_.size() < 1000000)
         lvalPages_.push_back(page.number());
+    if (onLvalRow_) onLvalRow_(pointer, place_);
     return {page, slots[row]};
 }
 

@@ -65,6 +65,9 @@ public:
     const std::vector<const TdefColumn*>& columns() const { return columns_; }
     // The LVAL pages of the long values read so far.
     const std::vector<uint32_t>& longValuePages() const { return lvalPages_; }
+    // Called with page << 8 | row of every LVAL row a long value is read
+    // from, and the place of the row whose value it is.
+    void onLongValueRow(std::function<void(uint32_t, const RowPlace&)> f) { onLvalRow_ = std::move(f); }
 
 private:
     void readRow(const PageView& page, const RowSlot& slot, std::vector<JetValue>& out);
@@ -86,6 +89,8 @@ private:
     std::vector<uint32_t> mapPages_;
     std::vector<uint32_t> lvalPages_;
     uint64_t produced_ = 0, budget_ = 0;
+    std::function<void(uint32_t, const RowPlace&)> onLvalRow_;
+    RowPlace place_;
 };
 
 }  // namespace dex::jetfile
