@@ -48,13 +48,8 @@ int makeJet(const std::string& out, int rows) {
 
 // A table (id Long, note Memo): the memo starts 6 bytes into each row.
 dex::testjet::WDatabase memoTable(int rows, size_t memoBytes) {
-    dex::testjet::WTable t;
-    t.name = "notes";
-    t.columns = {{"id", 0x04, 4}, {"note", 0x0C, 0}};
-    for (int i = 0; i < rows; ++i)
-        t.rows.push_back({int64_t{i}, i == 0 ? std::string(memoBytes, 'x') : std::string("short")});
     dex::testjet::WDatabase db;
-    db.tables.push_back(std::move(t));
+    db.tables.push_back(dex::testjet::memoTable("notes", rows, memoBytes));
     return db;
 }
 

@@ -20,7 +20,7 @@
 
 #include "HotJournal.h"
 #include "InterruptImport.h"
-#include "JetWriter.h"
+#include "JetDamage.h"
 #include "RunProgram.h"
 #include "UniqueFolder.h"
 
@@ -76,14 +76,8 @@ fs::path copyOfReference(const fs::path& dir, const fs::path& to) {
 // An import of a Jet file into STORE ended by SIGTERM midway: nothing is left
 // at STORE (the private file is gone too), so STORE is given to the commands.
 fs::path interruptedImportTarget(const fs::path& dir) {
-    testjet::WTable t;
-    t.name = "big";
-    t.columns.resize(2);
-    t.columns[0].name = "id", t.columns[0].type = 0x04;
-    t.columns[1].name = "label", t.columns[1].type = 0x0A, t.columns[1].size = 40;
-    for (int i = 0; i < 60000; ++i) t.rows.push_back({int64_t{i}, "label " + std::to_string(i)});
     testjet::WDatabase db;
-    db.tables = {t};
+    db.tables = {testjet::labelTable("big", 60000)};
     testjet::writeJetFile((dir / "legacy.mdb").string(), db);
     const fs::path store = dir / "imported.mdb";
     const int status = interruptImport(DEXMIRA_BIN, (dir / "legacy.mdb").string(), store, SIGTERM);

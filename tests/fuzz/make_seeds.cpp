@@ -300,8 +300,7 @@ dex::testjet::WDatabase smallJet(int version) {
     }
     dex::testjet::WTable child{"child", {{"id", 0x04, 4}, {"t", 0x04, 4}}, {}, {{int64_t{1}, int64_t{1}}}};
     // (id, note): the memo's field starts 6 bytes into each row.
-    dex::testjet::WTable notes{"notes", {{"id", 0x04, 4}, {"note", 0x0C, 0}}, {}, {}};
-    for (int r = 0; r < 4; ++r) notes.rows.push_back({int64_t{r}, std::string(r == 0 ? 9000 : 5, 'n')});
+    const dex::testjet::WTable notes = dex::testjet::memoTable("notes", 4, 9000);
     dex::testjet::WDatabase db;
     db.version = version;
     db.tables = {t, child, notes};

@@ -65,17 +65,7 @@ TEST(JetCheck, EveryAccessMadeFileIsSound) {
 // data pages, and "other" with one row.
 std::string writeOrders(const TempFolder& dir, const std::string& name) {
     testjet::WDatabase db;
-    testjet::WTable t;
-    t.name = "orders";
-    t.columns.resize(2);
-    t.columns[0].name = "id", t.columns[0].type = coltype::Long;
-    t.columns[1].name = "note", t.columns[1].type = coltype::Memo;
-    for (int i = 0; i < 400; ++i) t.rows.push_back({int64_t{i}, std::string(i == 0 ? 9000 : 40, 'n')});
-    testjet::WTable other;
-    other.name = "other";
-    other.columns = t.columns;
-    other.rows = {{int64_t{1}, std::string("x")}};
-    db.tables = {t, other};
+    db.tables = {testjet::memoTable("orders", 400, 9000, 40), testjet::memoTable("other", 1, 1)};
     const std::string path = dir.file(name);
     testjet::writeJetFile(path, db);
     return path;

@@ -70,14 +70,8 @@ TEST(JetCommands, ImportAndStructureOfAFixture) {
 
 // A Jet file whose import takes a while: 60,000 rows.
 std::string writeLargeJet(const TempFolder& tmp) {
-    testjet::WTable t;
-    t.name = "big";
-    t.columns.resize(2);
-    t.columns[0].name = "id", t.columns[0].type = 0x04;
-    t.columns[1].name = "label", t.columns[1].type = 0x0A, t.columns[1].size = 40;
-    for (int i = 0; i < 60000; ++i) t.rows.push_back({int64_t{i}, "label number " + std::to_string(i)});
     testjet::WDatabase db;
-    db.tables = {t};
+    db.tables = {testjet::labelTable("big", 60000)};
     const std::string path = tmp / "large.mdb";
     testjet::writeJetFile(path, db);
     return path;

@@ -532,16 +532,11 @@ testjet::WColumn col(const std::string& name, int type, int size = 0) {
 }
 
 // A written file with one table "t" (id Long, note Memo) of three rows,
-// the first with a memo long enough for a chain of LVAL rows.
+// the first with a memo long enough for a chain of LVAL rows, the last Null.
 std::string writeNotes(const TempFolder& dir, const std::string& name) {
     testjet::WDatabase db;
-    testjet::WTable t;
-    t.name = "t";
-    t.columns.resize(2);
-    t.columns[0].name = "id", t.columns[0].type = coltype::Long;
-    t.columns[1].name = "note", t.columns[1].type = coltype::Memo;
-    t.rows = {{int64_t{1}, std::string(20000, 'a')}, {int64_t{2}, std::string("b")}, {int64_t{3}, std::monostate{}}};
-    db.tables = {t};
+    db.tables = {testjet::memoTable("t", 3, 20000, 1)};
+    db.tables[0].rows[2][1] = std::monostate{};
     const std::string path = dir.file(name).string();
     testjet::writeJetFile(path, db);
     return path;
@@ -654,13 +649,7 @@ TEST(JetFileDamage, LongValueChainsThatLoopOrAreShared) {
 
     // 3,000 rows whose memos all point at one chain of 64 KB: 190 MB from a 300 KB file.
     testjet::WDatabase db;
-    testjet::WTable t;
-    t.name = "notes";
-    t.columns.resize(2);
-    t.columns[0].name = "id", t.columns[0].type = coltype::Long;
-    t.columns[1].name = "note", t.columns[1].type = coltype::Memo;
-    for (int i = 0; i < 3000; ++i) t.rows.push_back({int64_t{i}, i == 0 ? std::string(65536, 'x') : std::string("s")});
-    db.tables = {t};
+    db.tables = {testjet::memoTable("notes", 3000, 65536, 1)};
     const std::string shared = dir.file("shared.mdb").string();
     testjet::writeJetFile(shared, db);
     ASSERT_EQ(rowsOf(*openJetFile(shared, ""), "notes").size(), 3000u);

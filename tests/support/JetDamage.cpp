@@ -16,6 +16,26 @@ namespace {
 constexpr size_t kPage = 4096;
 }
 
+WTable memoTable(const std::string& name, int rows, size_t firstBytes, size_t otherBytes) {
+    WTable t;
+    t.name = name;
+    t.columns.resize(2);
+    t.columns[0].name = "id", t.columns[0].type = 0x04;
+    t.columns[1].name = "note", t.columns[1].type = 0x0C;
+    for (int i = 0; i < rows; ++i) t.rows.push_back({int64_t{i}, std::string(i == 0 ? firstBytes : otherBytes, 'n')});
+    return t;
+}
+
+WTable labelTable(const std::string& name, int rows) {
+    WTable t;
+    t.name = name;
+    t.columns.resize(2);
+    t.columns[0].name = "id", t.columns[0].type = 0x04;
+    t.columns[1].name = "label", t.columns[1].type = 0x0A, t.columns[1].size = 40;
+    for (int i = 0; i < rows; ++i) t.rows.push_back({int64_t{i}, "label " + std::to_string(i)});
+    return t;
+}
+
 std::string readFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;

@@ -8,7 +8,16 @@
 #include <functional>
 #include <string>
 
+#include "JetWriter.h"
+
 namespace dex::testjet {
+
+// A table (id Long, note Memo) of `rows` rows, ids from 0: row 0's memo has
+// firstBytes bytes, every other row's otherBytes. Its memo field starts 6
+// bytes into each row (the offset the functions below take).
+WTable memoTable(const std::string& name, int rows, size_t firstBytes, size_t otherBytes = 5);
+// A table (id Long, label Text(40)) of `rows` rows: "label N".
+WTable labelTable(const std::string& name, int rows);
 
 // The file's bytes, and writing them back.
 std::string readFileBytes(const std::string& path);
