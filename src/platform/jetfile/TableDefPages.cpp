@@ -154,6 +154,8 @@ TdefPhysicalIndex readPhysical(Cursor& c, const Layout& l) {
         ix.keys.push_back(TdefIndexKey{static_cast<int>(column), (c.at8(slot + 2) & 0x01) == 0});
     }
     ix.flags = static_cast<uint8_t>(c.at8(start + l.physicalFlags));
+    // After the key slots: the index's usage map (4 bytes), then its root page.
+    ix.rootPage = c.at32(start + l.physicalSkipBefore + static_cast<size_t>(kKeySlots) * 3 + 4);
     ix.usageMap = c.at32(start + l.physicalSkipBefore + kKeySlots * 3);
     ix.raw = c.slice(start, l.physicalEntrySize);
     return ix;
@@ -239,7 +241,11 @@ TableDefinition readTableDefinition(uint32_t firstPage, bool jet3, int pageSize,
 
     const char* counts = "the counts of columns and indexes run past the end of the definition";
     c.needEntries(physicalCount, l.physicalHeaderSize, counts);
-    c.skip(physicalCount * l.physicalHeaderSize, counts);
+    std::vector<uint32_t> uniqueCounts;  // the second 4-byte word of each index's header block
+    for (uint32_t i = 0; i < physicalCount; ++i) {
+        uniqueCounts.push_back(c.at32(c.pos() + 4));
+        c.skip(l.physicalHeaderSize, counts);
+    }
 
     c.needEntries(columnCount, l.columnEntrySize, counts);
     def.columns.reserve(columnCount);
@@ -248,7 +254,10 @@ TableDefinition readTableDefinition(uint32_t firstPage, bool jet3, int pageSize,
 
     c.needEntries(physicalCount, l.physicalEntrySize, counts);
     def.physicalIndexes.reserve(physicalCount);
-    for (uint32_t i = 0; i < physicalCount; ++i) def.physicalIndexes.push_back(readPhysical(c, l));
+    for (uint32_t i = 0; i < physicalCount; ++i) {
+        def.physicalIndexes.push_back(readPhysical(c, l));
+        def.physicalIndexes.back().uniqueEntryCount = uniqueCounts[i];
+    }
 
     c.needEntries(logicalCount, l.logicalEntrySize, counts);
     def.logicalIndexes.reserve(logicalCount);
