@@ -10,7 +10,7 @@
 namespace dex::jetfile {
 namespace {
 
-constexpr uint8_t kDataPage = 0x01, kUsagePage = 0x05;
+constexpr uint8_t kDataPage = 0x01;
 
 // The pages a usage map itself occupies: the page of its row and, for a
 // reference map, its map pages.
