@@ -1,6 +1,8 @@
 // Helper of bench/import-run.sh: makes Jet 4 files of the vardoII base schema
 // with customer, product_m and sale filled to a number of rows.
 //   bench_import make-jet OUT.mdb ROWS   the store sample, then its Jet 4 twin
+//   bench_import make-shared OUT.mdb ROWS  ROWS rows whose memos all point at one chain of 64 KB
+//   bench_import make-loop OUT.mdb         one row whose memo chain comes back to its first page
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -8,6 +10,7 @@
 
 #include "BenchSamples.h"
 #include "JetStore.h"
+#include "JetDamage.h"
 #include "JetWriter.h"
 
 namespace fs = std::filesystem;
@@ -43,15 +46,36 @@ int makeJet(const std::string& out, int rows) {
     return 0;
 }
 
+// A table (id Long, note Memo): the memo starts 6 bytes into each row.
+dex::testjet::WDatabase memoTable(int rows, size_t memoBytes) {
+    dex::testjet::WDatabase db;
+    db.tables.push_back(dex::testjet::memoTable("notes", rows, memoBytes));
+    return db;
+}
+
+int makeShared(const std::string& out, int rows) {
+    dex::testjet::writeJetFile(out, memoTable(rows, 65536));
+    dex::testjet::shareFirstLongValue(out, "notes", 6);
+    return 0;
+}
+
+int makeLoop(const std::string& out) {
+    dex::testjet::writeJetFile(out, memoTable(1, 65536));
+    dex::testjet::loopFirstLongValue(out, "notes", 6);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     try {
         if (argc == 4 && std::string(argv[1]) == "make-jet") return makeJet(argv[2], std::atoi(argv[3]));
+        if (argc == 4 && std::string(argv[1]) == "make-shared") return makeShared(argv[2], std::atoi(argv[3]));
+        if (argc == 3 && std::string(argv[1]) == "make-loop") return makeLoop(argv[2]);
     } catch (const std::exception& e) {
         std::cerr << e.what() << "\n";
         return 2;
     }
-    std::cerr << "usage: bench_import make-jet OUT.mdb ROWS\n";
+    std::cerr << "usage: bench_import make-jet OUT.mdb ROWS | make-shared OUT.mdb ROWS | make-loop OUT.mdb\n";
     return 2;
 }

@@ -8,6 +8,7 @@
 #include "DbSession.h"
 #include "FileKind.h"
 #include "ErrorText.h"
+#include "CliCheck.h"
 #include "CliHelp.h"
 #include "CliMigrate.h"
 #include "CliSurvey.h"
@@ -269,6 +270,7 @@ int run(DbEngine& engine, const std::vector<std::string>& all, std::ostream& out
     if (command == "version-info") return cliVersionInfo(args.rest(), out, err);
     if (command == "compact") return cmdCompact(engine, std::move(args), err);
     if (command == "import") return cmdImport(std::move(args), err);
+    if (command == "check") return cmdCheck(std::move(args), out, err);
     if (command == "migrate") return cliMigrate(engine, args.rest(), out, err);
     if (command == "survey") return cmdSurvey(std::move(args), out, err);
     if (command == kSurveyJobCommand) return cmdSurveyJob(engine, std::move(args), out, err);

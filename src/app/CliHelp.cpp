@@ -15,7 +15,7 @@ struct CommandHelp {
     const char* example;
 };
 
-constexpr std::array<CommandHelp, 9> kCommands{{
+constexpr std::array<CommandHelp, 10> kCommands{{
     {"compare",
      "dexmira compare A B [--product NAME] [--json] [--one-sided] [--report FILE.html|.csv|.json]\n"
      "                    [--fix-sql FILE [--fix-target B|A]]",
@@ -44,6 +44,11 @@ constexpr std::array<CommandHelp, 9> kCommands{{
      "dexmira exec ref.mdb \"SELECT * FROM dbversion\""},
     {"import", "dexmira import JETFILE STORE [--password PW]", "Reads a real Jet file into a new store.",
      "dexmira import legacy.mdb store.mdb"},
+    {"check", "dexmira check FILE [--password PW] [--json]",
+     "Proves a real Jet (Access) file sound or names each problem (table, index, page): pages of the\n"
+     "  right type and reachable, row counts, usage maps, long-value chains, index trees and keys.\n"
+     "  Exit status: 0 sound, 1 problems found, 2 the file cannot be read.",
+     "dexmira check customer.mdb --json"},
     {"migrate", "dexmira migrate FILE --product NAME [--trace-sql]",
      "Brings FILE itself to the product's latest schema (all or nothing).",
      "dexmira migrate customer.mdb --product VelmoraII"},

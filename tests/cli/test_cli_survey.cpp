@@ -313,7 +313,7 @@ TEST_F(Survey, AnAccessMadeFileWithAnotherPasswordFailsItsRow) {
     ProgramResult r = dexmira(tmp, {"survey", reference, locked, sameJet, "--product", "VelmoraII"});
     EXPECT_EQ(r.status, 2) << r.err;
     EXPECT_EQ(tableRows(r.out), (Rows{{sameJet, "1", "0", "same"},
-                                      {locked, "-", "-", "failed: Error 3031 (Not a valid password.)"}}));
+                                      {locked, "-", "-", "failed: Error 3031 (Not a valid password for '" + locked + "'.)"}}));
     EXPECT_TRUE(readWhole(locked) == bytes);
     EXPECT_TRUE(fs::is_empty(tmp));
 }

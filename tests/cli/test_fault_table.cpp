@@ -19,6 +19,8 @@
 #include <random>
 
 #include "HotJournal.h"
+#include "InterruptImport.h"
+#include "JetDamage.h"
 #include "RunProgram.h"
 #include "UniqueFolder.h"
 
@@ -69,6 +71,19 @@ fs::path copyOfReference(const fs::path& dir, const fs::path& to) {
     fs::create_directories(to.parent_path());
     fs::copy_file(dir / "reference.mdb", to);
     return to;
+}
+
+// An import of a Jet file into STORE ended by SIGTERM midway: nothing is left
+// at STORE (the private file is gone too), so STORE is given to the commands.
+fs::path interruptedImportTarget(const fs::path& dir) {
+    testjet::WDatabase db;
+    db.tables = {testjet::labelTable("big", 60000)};
+    testjet::writeJetFile((dir / "legacy.mdb").string(), db);
+    const fs::path store = dir / "imported.mdb";
+    const int status = interruptImport(DEXMIRA_BIN, (dir / "legacy.mdb").string(), store, SIGTERM);
+    EXPECT_TRUE(status != -1 && WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_TRUE(importLeftovers(store).empty()) << "the interrupted import left its private file";
+    return store;
 }
 
 std::vector<Scenario> scenarios() {
@@ -145,6 +160,8 @@ std::vector<Scenario> scenarios() {
              return copyOfReference(d, deep / "reference.mdb");
          },
          failsAll("bytes long")},
+        {"InterruptedImport", interruptedImportTarget,
+         {notFound, notFound, Outcome{2, "Could not find file"}, Outcome{2, "file not found"}, notFound}},
         {"KoreanAndBlanksInThePath",
          [](const fs::path& d) { return copyOfReference(d, d / "고객 자료" / "참조 자료 1.mdb"); },
          {kDiffers, kDiffers, kSucceeds, kSucceeds, kSucceeds}},

@@ -12,6 +12,10 @@
 //   short, and bare version blocks.
 // store_open: tiny stores made with the store (512-byte pages), then cut
 //   short or with a byte changed in the header or in a kept CREATE text.
+// jet_tabledef (whole files, mode byte 0x08): small Jet 4 and Jet 3 files
+//   made by the tests' Jet writer (every column type, a memo chain, a
+//   relationship, a password), and copies whose long values are shared or
+//   loop. The table-definition seeds there are make_jet_tabledef_seeds.py's.
 // Everything is made here from scratch.
 #include <sqlite3.h>
 #include <stdlib.h>
@@ -26,7 +30,9 @@
 #include <vector>
 
 #include "DbError.h"
+#include "JetDamage.h"
 #include "JetStore.h"
+#include "JetWriter.h"
 #include "PeWriter.h"
 
 namespace fs = std::filesystem;
@@ -260,6 +266,74 @@ void storeSeeds(const fs::path& out, const fs::path& work) {
 
 }  // namespace
 
+// A small Jet file: one table of every column type and a few rows (the
+// first with a memo long enough for a chain of LVAL rows).
+dex::testjet::WDatabase smallJet(int version) {
+    using dex::Value;
+    dex::testjet::WTable t;
+    t.name = "t";
+    const int types[] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0F, 0x10};
+    for (int type : types) {
+        if (version == 0 && type == 0x10) continue;  // Jet 3 has no Decimal
+        dex::testjet::WColumn col;
+        col.name = "c" + std::to_string(type);
+        col.type = type;
+        col.size = type == 0x0A || type == 0x09 ? 20 : 0;
+        if (type == 0x10) col.scale = 2;
+        t.columns.push_back(col);
+    }
+    t.indexes = {{"PrimaryKey", true, true, {"c4"}, {}}};
+    for (int r = 0; r < 3; ++r) {
+        std::vector<Value> row;
+        for (const auto& col : t.columns) {
+            switch (col.type) {
+                case 0x08: row.emplace_back(std::string("2024-03-15 09:30:00")); break;
+                case 0x09: case 0x0B: row.emplace_back(std::string("\x01\x02\x03", 3)); break;
+                case 0x0A: row.emplace_back(std::string("text ") + std::to_string(r)); break;
+                case 0x0C: row.emplace_back(std::string(r == 0 ? 6000 : 10, 'm')); break;
+                case 0x0F: row.emplace_back(std::string("{12345678-9ABC-DEF0-1234-56789ABCDEF0}")); break;
+                case 0x10: row.emplace_back(std::string("-12.5")); break;
+                default: row.emplace_back(int64_t{r + 1});
+            }
+        }
+        t.rows.push_back(row);
+    }
+    dex::testjet::WTable child{"child", {{"id", 0x04, 4}, {"t", 0x04, 4}}, {}, {{int64_t{1}, int64_t{1}}}};
+    // (id, note): the memo's field starts 6 bytes into each row.
+    const dex::testjet::WTable notes = dex::testjet::memoTable("notes", 4, 9000);
+    dex::testjet::WDatabase db;
+    db.version = version;
+    db.tables = {t, child, notes};
+    dex::testjet::WRelationship rel;
+    rel.table = "child", rel.refTable = "t", rel.columns = {"t"}, rel.refColumns = {"c4"};
+    db.relationships = {rel};
+    return db;
+}
+
+void jetFileSeeds(const fs::path& dir, const fs::path& work) {
+    fs::create_directories(dir);
+    auto seed = [&](const std::string& name, const fs::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::ofstream(dir / name, std::ios::binary) << '\x08' << bytes;
+    };
+    for (int version : {1, 0}) {
+        dex::testjet::WDatabase db = smallJet(version);
+        if (version == 0) db.password = "pw";
+        const fs::path file = work / ("v" + std::to_string(version) + ".mdb");
+        dex::testjet::writeJetFile(file.string(), db);
+        seed(version ? "file_jet4" : "file_jet3_password", file);
+    }
+    const fs::path shared = work / "shared.mdb";
+    dex::testjet::writeJetFile(shared.string(), smallJet(1));
+    dex::testjet::shareFirstLongValue(shared.string(), "notes", 6);
+    seed("file_jet4_shared_memo", shared);
+    const fs::path loop = work / "loop.mdb";
+    dex::testjet::writeJetFile(loop.string(), smallJet(1));
+    dex::testjet::loopFirstLongValue(loop.string(), "notes", 6);
+    seed("file_jet4_looping_memo", loop);
+}
+
 int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(stderr, "usage: %s SOURCE_DIR CORPUS_DIR\n", argv[0]);
@@ -272,6 +346,7 @@ int main(int argc, char** argv) {
         sqlSeeds(argv[1], corpus / "sql_dialect", work);
         peSeeds(corpus / "pe_version");
         storeSeeds(corpus / "store_open", work);
+        jetFileSeeds(corpus / "jet_tabledef", work);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         fs::remove_all(work);

@@ -3,6 +3,8 @@
 // that would write a Jet file refusing.
 #include <fstream>
 
+#include "InterruptImport.h"
+#include "JetDamage.h"
 #include "JetStore.h"
 #include "JetTestSupport.h"
 #include "JetWriter.h"
@@ -64,6 +66,105 @@ TEST(JetCommands, ImportAndStructureOfAFixture) {
     EXPECT_EQ(write.status, 2);
     EXPECT_NE(write.err.find("3027"), std::string::npos) << write.err;
     EXPECT_TRUE(readWhole(file) == before) << "nothing ever writes a Jet file";
+}
+
+// A Jet file whose import takes a while: 60,000 rows.
+std::string writeLargeJet(const TempFolder& tmp) {
+    testjet::WDatabase db;
+    db.tables = {testjet::labelTable("big", 60000)};
+    const std::string path = tmp / "large.mdb";
+    testjet::writeJetFile(path, db);
+    return path;
+}
+
+TEST(JetCommands, AnInterruptedImportLeavesNothingAtStore) {
+    TempFolder tmp;
+    const std::string jet = writeLargeJet(tmp);
+    const fs::path store = tmp / "store.mdb";
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(sig));
+        const int status = interruptImport(DEXMIRA_BIN, jet, store, sig);
+        ASSERT_NE(status, -1) << "the import could not be interrupted";
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(store)));
+        EXPECT_TRUE(importLeftovers(store).empty());
+    }
+    // SIGKILL leaves the private file, which is no store: STORE stays free,
+    // and the next import into it removes the leftover.
+    ASSERT_NE(interruptImport(DEXMIRA_BIN, jet, store, SIGKILL), -1);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(store)));
+    ASSERT_FALSE(importLeftovers(store).empty());
+    ProgramResult structure = dexmira({"structure", store.string()});
+    EXPECT_EQ(structure.status, 2);
+    ProgramResult again = dexmira({"import", jet, store.string()});
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_TRUE(importLeftovers(store).empty());
+    EXPECT_EQ(dexmira({"exec", store.string(), "SELECT COUNT(*) FROM big"}).out, "COUNT(*)\n60000\n");
+
+    // A dangling link at STORE is refused like an existing file, and its target is not made.
+    const fs::path link = tmp / "link.mdb";
+    fs::create_symlink(tmp / "target.mdb", link);
+    ProgramResult refused = dexmira({"import", jet, link.string()});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("already exists"), std::string::npos) << refused.err;
+    EXPECT_FALSE(fs::exists(tmp / "target.mdb"));
+}
+
+// A file cut to 6 of its 72 pages is no empty database: reading it fails, and
+// a comparison with the whole file fails instead of finding them equal.
+TEST(JetCommands, ATruncatedFileFailsItsComparison) {
+    DEX_REQUIRE_FIXTURE(file, "jackcess_indexTestV2000.mdb");
+    TempFolder tmp;
+    const std::string cut = tmp / "cut.mdb";
+    fs::copy_file(file, cut);
+    fs::resize_file(cut, 6 * 4096);
+    ProgramResult structure = dexmira({"structure", cut});
+    EXPECT_EQ(structure.status, 2);
+    EXPECT_NE(structure.err.find("the file is damaged"), std::string::npos) << structure.err;
+    ProgramResult compare = dexmira({"compare", cut, file});
+    EXPECT_EQ(compare.status, 2) << compare.out << compare.err;
+    EXPECT_EQ(compare.err.find("두 DB의 구조가 일치 합니다."), std::string::npos) << compare.err;
+    EXPECT_NE(compare.err.find(cut), std::string::npos) << compare.err;
+    ProgramResult imported = dexmira({"import", cut, tmp / "cut-store.mdb"});
+    EXPECT_EQ(imported.status, 2);
+    EXPECT_FALSE(fs::exists(tmp / "cut-store.mdb"));
+}
+
+TEST(JetCommands, CheckSaysSoundProblemsOrUnreadable) {
+    TempFolder tmp;
+    const std::string jet = writeLargeJet(tmp);
+    ProgramResult sound = dexmira({"check", jet});
+    EXPECT_EQ(sound.status, 0) << sound.out << sound.err;
+    EXPECT_NE(sound.out.find("sound: " + jet + " ("), std::string::npos) << sound.out;
+
+    // The definition's row count (offset 16 of its page) one short.
+    std::string bytes = readWhole(jet);
+    const uint32_t tdef = testjet::tableDefPageOf(bytes, "big");
+    bytes[tdef * 4096 + 16] = static_cast<char>(bytes[tdef * 4096 + 16] - 1);
+    const std::string wrong = tmp / "wrong.mdb";
+    std::ofstream(wrong, std::ios::binary) << bytes;
+    ProgramResult bad = dexmira({"check", wrong});
+    EXPECT_EQ(bad.status, 1) << bad.out << bad.err;
+    EXPECT_NE(bad.out.find("table 'big', page " + std::to_string(tdef) +
+                           ": the definition counts 59999 rows, its pages hold 60000\n"),
+              std::string::npos) << bad.out;
+    ProgramResult json = dexmira({"check", wrong, "--json"});
+    EXPECT_EQ(json.status, 1);
+    EXPECT_NE(json.out.find("\"sound\": false"), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("{\"table\": \"big\", \"index\": \"\", \"page\": " + std::to_string(tdef) +
+                            ", \"what\": \"the definition counts 59999 rows, its pages hold 60000\"}"),
+              std::string::npos) << json.out;
+
+    const std::string text = tmp / "notes.mdb";
+    std::ofstream(text) << "a shopping list, long enough to be taken for anything but a database\n";
+    ProgramResult unreadable = dexmira({"check", text});
+    EXPECT_EQ(unreadable.status, 2);
+    EXPECT_NE(unreadable.err.find("Error 3343 (Unrecognized database format '" + text + "'.)"), std::string::npos)
+        << unreadable.err;
+    EXPECT_EQ(dexmira({"check"}).status, 2);
+    ProgramResult help = dexmira({"help", "check"});
+    EXPECT_NE(help.out.find("usage: dexmira check FILE [--password PW] [--json]"), std::string::npos) << help.out;
+    EXPECT_NE(dexmira({"--help"}).out.find("dexmira check FILE"), std::string::npos);
 }
 
 TEST(JetCommands, ComparisonsWithProductOfJetFilesAndStores) {

@@ -8,11 +8,15 @@
 #include <fstream>
 #include <map>
 
+#include "JetDamage.h"
 #include "JetFile.h"
 #include "JetFileEngine.h"
 #include "JetHeader.h"
 #include "JetValues.h"
+#include "JetModel.h"
 #include "JetWriter.h"
+#include "MdbAdapter.h"
+#include "TableDefPages.h"
 #include "TextCodec.h"
 #include "UniqueFolder.h"
 
@@ -118,7 +122,6 @@ std::vector<std::string> userTables(const JetSchema& s) {
     return out;
 }
 
-const std::string kNotValidPassword = "Not a valid password.";
 const std::string kReadOnly = "Cannot update.  Database or object is read-only.";
 
 // ---------------------------------------------------------------------------
@@ -142,6 +145,12 @@ TEST(JetValues, DecimalGuidAndSingle) {
     dec[13] = 0x39, dec[14] = 0x30;  // 12345 in the least significant word
     EXPECT_EQ(formatJetDecimal(dec, 2), "-123.45");
     EXPECT_EQ(formatJetDecimal(dec, 6), "-0.012345");
+    // As many digits as the scale, one more, one fewer: the leading 0 stays.
+    EXPECT_EQ(formatJetDecimal(dec, 5), "-0.12345");
+    EXPECT_EQ(formatJetDecimal(dec, 4), "-1.2345");
+    EXPECT_EQ(formatJetDecimal(dec, 0), "-12345");
+    uint8_t zero[17] = {0x80};
+    EXPECT_EQ(formatJetDecimal(zero, 2), "0.00");
     dec[0] = 0;
     dec[1] = 0x01;  // 2^96 in the most significant word
     EXPECT_EQ(formatJetDecimal(dec, 0), "79228162514264337593543962681");
@@ -319,6 +328,90 @@ TEST(JetFileFixtures, RowCountsAndValuesAsMdbExportShowsThem) {
     }
 }
 
+// Every Access-made file, every table (system and hidden ones too): our rows
+// are libmdb's rows, value for value (libmdb's forms: currency as a double,
+// dates rounded to the second).
+std::vector<fs::path> accessMadeFiles() {
+    std::vector<fs::path> out;
+    for (const fs::path dir : {kFixtures, kFixtures.parent_path() / "templates"})
+        if (fs::is_directory(dir))
+            for (const auto& e : fs::directory_iterator(dir))
+                if (e.path().extension() == ".mdb") out.push_back(e.path());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::string passwordOf(const fs::path& p) {
+    return p.filename().string().find("with-password") != std::string::npos ? "password" : "";
+}
+
+Value libmdbForm(const JetValue& v) {
+    if (auto* d = std::get_if<JetDateTime>(&v)) {
+        auto t = formatJetDate(d->days);
+        return t ? Value{*t} : Value{};
+    }
+    if (auto* m = std::get_if<JetCurrency>(&v)) return static_cast<double>(m->units) / 10000.0;
+    return engineValue(v);
+}
+
+TEST(JetFileFixtures, EveryTableReadsAsLibmdbReadsIt) {
+    REQUIRE_FIXTURES();
+    for (const fs::path& file : accessMadeFiles()) {
+        SCOPED_TRACE(file.filename().string());
+        const auto model = JetModel::open(file.string(), passwordOf(file));
+        MdbAdapter mdb(file.string(), model->header(), model->pages().count());
+        mdb.readCatalog(model->table("MSysObjects")->def);
+        size_t tables = 0, rows = 0;
+        for (const JetModelTable& t : model->tables()) {
+            std::vector<std::vector<Value>> ours, theirs;
+            model->readRows(t, [&](const RowPlace&, std::vector<JetValue>& r) {
+                std::vector<Value> row;
+                for (const auto& v : r) row.push_back(libmdbForm(v));
+                return ours.push_back(std::move(row)), true;
+            });
+            mdb.readRows(t.catalogIndex, t.def, t.name, [&](std::vector<Value>& r) { return theirs.push_back(r), true; });
+            EXPECT_EQ(ours, theirs) << t.name;
+            ++tables;
+            rows += ours.size();
+        }
+        EXPECT_GE(tables, 4u);
+        EXPECT_EQ(model->table("MSysObjects")->system, true);
+    }
+}
+
+// Hidden and system-flagged tables are part of the model, with their flags.
+TEST(JetFileFixtures, HiddenAndSystemTablesAreInTheModel) {
+    REQUIRE_FIXTURES();
+    const auto model = JetModel::open((kFixtures / "jackcess_indexTestV2000.mdb").string(), "");
+    const JetModelTable* nav = model->table("MSysNavPaneGroups");
+    ASSERT_NE(nav, nullptr);
+    EXPECT_TRUE(nav->hidden);
+    EXPECT_TRUE(nav->system);
+    EXPECT_EQ(model->catalog()[nav->catalogIndex].flags, 10);
+    const JetModelTable* objects = model->table("MSysAccessObjects");
+    ASSERT_NE(objects, nullptr);
+    EXPECT_FALSE(objects->hidden);
+    EXPECT_TRUE(objects->system);  // flag 0x2
+    EXPECT_EQ(model->header().sortOrder, 0x409);
+    EXPECT_EQ(model->table("Table1")->def.columns.size(), 5u);
+    EXPECT_EQ(model->table("Table1")->def.columns[3].sortOrder, 0x409);
+    EXPECT_EQ(JetModel::open((kFixtures / "npm-node-adodb.mdb").string(), "")->header().sortOrder, 0x804);
+
+    // The catalog's raw blobs, the queries, permissions and relationships as stored.
+    const JetCatalogEntry& t1 = model->catalog()[model->table("Table1")->catalogIndex];
+    EXPECT_EQ(t1.lvProp.substr(0, 4), std::string("MR2\0", 4));
+    EXPECT_EQ(t1.page(), 24u);
+    const JetPropertyMap* data = model->properties(t1).map("data");
+    ASSERT_NE(data, nullptr);
+    ASSERT_NE(data->find("AllowZeroLength"), nullptr);
+    EXPECT_TRUE(propertyIsTrue(*data->find("AllowZeroLength")));
+    EXPECT_EQ(model->relationshipRows().rows.size(), 4u);  // as mdb-export lists them
+    EXPECT_FALSE(model->permissions().rows.empty());
+    const auto queries = JetModel::open((kFixtures / "jackcess_queryTestV2000.mdb").string(), "")->queries();
+    EXPECT_EQ(queries.rows.size(), 90u);
+    EXPECT_GE(queries.column("Expression"), 0);
+}
+
 TEST(JetFileFixtures, DatabasePassword) {
     REQUIRE_FIXTURES();
     const std::string locked = (kFixtures / "mdbreader_V2003_with-password.mdb").string();
@@ -329,7 +422,7 @@ TEST(JetFileFixtures, DatabasePassword) {
     for (const std::string wrong : {"", "Password", "password1"}) {
         const DbError e = openError(locked, wrong);
         EXPECT_EQ(e.number(), 3031) << wrong;
-        EXPECT_EQ(e.description(), kNotValidPassword);
+        EXPECT_EQ(e.description(), "Not a valid password for '" + locked + "'.");
     }
     // A password given for a file without one is ignored, as Jet does.
     EXPECT_NO_THROW(openJetFile((kFixtures / "npm-node-adodb.mdb").string(), "anything"));
@@ -444,6 +537,169 @@ TEST(JetFileDamage, RowsThatDoNotFitTheirPlace) {
     expectUsersRowsDamaged(manyColumns);
 }
 
+testjet::WColumn col(const std::string& name, int type, int size = 0) {
+    testjet::WColumn c;
+    c.name = name;
+    c.type = type;
+    c.size = size;
+    return c;
+}
+
+// A written file with one table "t" (id Long, note Memo) of three rows,
+// the first with a memo long enough for a chain of LVAL rows, the last Null.
+std::string writeNotes(const TempFolder& dir, const std::string& name) {
+    testjet::WDatabase db;
+    db.tables = {testjet::memoTable("t", 3, 20000, 1)};
+    db.tables[0].rows[2][1] = std::monostate{};
+    const std::string path = dir.file(name).string();
+    testjet::writeJetFile(path, db);
+    return path;
+}
+
+TableDefinition definitionOf(const std::string& path, const std::string& table, uint32_t& page) {
+    const std::string bytes = testjet::readFileBytes(path);
+    page = testjet::tableDefPageOf(bytes, table);
+    return readTableDefinition(page, false, 4096, [&](uint32_t p) {
+        return std::vector<uint8_t>(bytes.begin() + p * 4096, bytes.begin() + (p + 1) * 4096);
+    }, table);
+}
+
+DbError rowsError(const std::string& path, const std::string& table) {
+    try {
+        auto f = openJetFile(path, "");
+        rowsOf(*f, table);
+    } catch (const DbError& e) {
+        return e;
+    }
+    ADD_FAILURE() << path << ": the rows of " << table << " were read";
+    return DbError(0, "");
+}
+
+void expectDamaged(const DbError& e, const std::string& path, const std::string& table, const std::string& cause) {
+    EXPECT_EQ(e.number(), 3343) << e.description();
+    EXPECT_EQ(e.description().rfind("Unrecognized database format '" + path + "': the file is damaged: ", 0), 0u)
+        << e.description();
+    EXPECT_NE(e.description().find("in table '" + table + "'"), std::string::npos) << e.description();
+    EXPECT_NE(e.description().find(cause), std::string::npos) << e.description();
+}
+
+// Every page a definition, a usage map, a long value or an overflow row names
+// is checked against the file's size: nothing past the end is ever read as
+// an empty page.
+TEST(JetFileDamage, PageReferencesPastTheEndAreDamage) {
+    TempFolder dir;
+    const std::string good = writeNotes(dir, "good.mdb");
+    ASSERT_EQ(rowsOf(*openJetFile(good, ""), "t").size(), 3u);
+    uint32_t tdef = 0;
+    const TableDefinition def = definitionOf(good, "t", tdef);
+    const uint32_t pages = static_cast<uint32_t>(fs::file_size(good) / 4096);
+    auto le32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+
+    // The usage map as row 0 of the page just past the end, and of the last page.
+    for (const uint32_t at : {pages, pages + 1000}) {
+        const std::string path = dir.file("map" + std::to_string(at) + ".mdb").string();
+        fs::copy_file(good, path);
+        patch(path, tdef * 4096 + 55, le32(at << 8));
+        expectDamaged(openError(path), path, "t", "page " + std::to_string(at) + ", beyond the end of the file");
+    }
+    // The inline map's first page moved so that its pages lie past the end.
+    {
+        const std::string path = dir.file("mappages.mdb").string();
+        fs::copy_file(good, path);
+        const size_t mapPage = def.usageMap >> 8, mapRow = def.usageMap & 0xFF;
+        const std::string page = readBytes(path, static_cast<std::streamoff>(mapPage * 4096), 4096);
+        const size_t start = (static_cast<uint8_t>(page[14 + 2 * mapRow]) | (static_cast<uint8_t>(page[15 + 2 * mapRow]) << 8)) & 0x1FFF;
+        patch(path, static_cast<std::streamoff>(mapPage * 4096 + start + 1), le32(pages));
+        expectDamaged(openError(path), path, "t", "usage map lists page " + std::to_string(pages));
+    }
+    // The first row's memo continues on a page past the end.
+    {
+        const std::string path = dir.file("memo.mdb").string();
+        fs::copy_file(good, path);
+        std::string bytes = testjet::readFileBytes(path);
+        bool first = true;
+        testjet::forEachStoredRow(bytes, tdef, [&](size_t, size_t start, size_t) {
+            if (first) bytes.replace(start + 6 + 4, 4, le32(pages << 8));
+            first = false;
+        });
+        testjet::writeFileBytes(path, bytes);
+        expectDamaged(rowsError(path, "t"), path, "t", "refers to page " + std::to_string(pages));
+    }
+}
+
+TEST(JetFileDamage, AFileCutShortEndsInAMessage) {
+    REQUIRE_FIXTURES();
+    TempFolder dir;
+    const std::string path = copyFixture(dir, "jackcess_indexTestV2000.mdb");
+    ASSERT_EQ(fs::file_size(path), 72u * 4096);
+    fs::resize_file(path, 6 * 4096);
+    const DbError e = openError(path);
+    EXPECT_EQ(e.number(), 3343);
+    EXPECT_EQ(e.description().rfind("Unrecognized database format '" + path + "': the file is damaged: ", 0), 0u)
+        << e.description();
+    EXPECT_NE(e.description().find("beyond the end of the file (6 pages)"), std::string::npos) << e.description();
+}
+
+// Long values: a chain that comes back to itself, and many rows sharing one
+// chain, end in a message instead of memory and disk.
+TEST(JetFileDamage, LongValueChainsThatLoopOrAreShared) {
+    TempFolder dir;
+    const std::string loop = writeNotes(dir, "loop.mdb");
+    testjet::loopFirstLongValue(loop, "t", 6);
+    expectDamaged(rowsError(loop, "t"), loop, "t", "claims 500000000 bytes, more than the file holds");
+
+    // The same loop with an honest length: the chain's second visit to its row is the damage.
+    const std::string loop2 = writeNotes(dir, "loop2.mdb");
+    testjet::loopFirstLongValue(loop2, "t", 6);
+    std::string bytes = testjet::readFileBytes(loop2);
+    uint32_t tdef = testjet::tableDefPageOf(bytes, "t");
+    bool first = true;
+    testjet::forEachStoredRow(bytes, tdef, [&](size_t, size_t start, size_t) {
+        if (first) bytes.replace(start + 6, 4, std::string("\x20\x4E\x00\x00", 4));  // 20000 bytes
+        first = false;
+    });
+    testjet::writeFileBytes(loop2, bytes);
+    expectDamaged(rowsError(loop2, "t"), loop2, "t", "comes back to row");
+
+    // 3,000 rows whose memos all point at one chain of 64 KB: 190 MB from a 300 KB file.
+    testjet::WDatabase db;
+    db.tables = {testjet::memoTable("notes", 3000, 65536, 1)};
+    const std::string shared = dir.file("shared.mdb").string();
+    testjet::writeJetFile(shared, db);
+    ASSERT_EQ(rowsOf(*openJetFile(shared, ""), "notes").size(), 3000u);
+    testjet::shareFirstLongValue(shared, "notes", 6);
+    expectDamaged(rowsError(shared, "notes"), shared, "notes", "more than a file of ");
+}
+
+// A logical index may use physical entries 0 .. N-1 of N, not N.
+TEST(JetFileDamage, LogicalIndexNamingPhysicalEntryNofN) {
+    TempFolder dir;
+    testjet::WDatabase db;
+    testjet::WTable t{"Users", {col("ID", coltype::Long), col("Name", coltype::Text, 20)}, {}, {}};
+    t.indexes = {{"PrimaryKey", true, true, {"ID"}, {}}, {"Name", false, false, {"Name"}, {}}};
+    db.tables = {t};
+    const std::string path = dir.file("users.mdb").string();
+    testjet::writeJetFile(path, db);
+    uint32_t tdef = 0;
+    const TableDefinition def = definitionOf(path, "Users", tdef);
+    ASSERT_EQ(def.physicalIndexes.size(), 2u);
+    const std::string joined(def.bytes.begin(), def.bytes.end());
+    const size_t at = joined.find(def.logicalIndexes[1].raw);
+    ASSERT_NE(at, std::string::npos);
+    for (const auto& [physical, fine] : std::vector<std::pair<char, bool>>{{1, true}, {2, false}, {'\xFF', false}}) {
+        patch(path, static_cast<std::streamoff>(tdef * 4096 + at + 8),
+              physical == '\xFF' ? std::string(4, '\xFF') : std::string{physical, 0, 0, 0});
+        if (fine) {
+            EXPECT_NO_THROW(openJetFile(path, ""));
+            continue;
+        }
+        const DbError e = openError(path);
+        EXPECT_EQ(e.number(), 3343);
+        EXPECT_NE(e.description().find("logical index 1 uses index entry " + std::string(physical == 2 ? "2" : "-1") + " of 2 in table 'Users'"),
+                  std::string::npos) << e.description();
+    }
+}
+
 // ---------------------------------------------------------------------------
 // The engine
 
@@ -479,7 +735,7 @@ TEST(JetFileEngineDao, TableDefsInDaoTerms) {
         ADD_FAILURE();
     } catch (const DbError& e) {
         EXPECT_EQ(e.number(), 3031);
-        EXPECT_EQ(e.description(), kNotValidPassword);
+        EXPECT_EQ(e.description(), "Not a valid password for '" + locked + "'.");
     }
 }
 
@@ -560,14 +816,6 @@ TEST(JetFileEngineAdo, WritesAndCompactAreRefused) {
 
 // ---------------------------------------------------------------------------
 // Files from the test writer
-
-testjet::WColumn col(const std::string& name, int type, int size = 0) {
-    testjet::WColumn c;
-    c.name = name;
-    c.type = type;
-    c.size = size;
-    return c;
-}
 
 TEST(JetFileWritten, EveryColumnTypeAndLongValues) {
     TempFolder dir;
@@ -683,7 +931,7 @@ TEST(JetFileWritten, Jet3KoreanCodePageAndPassword) {
     testjet::writeJetFile(path, db);
 
     EXPECT_EQ(openError(path, "").number(), 3031);
-    EXPECT_EQ(openError(path, "비밀번호").description(), kNotValidPassword);
+    EXPECT_EQ(openError(path, "비밀번호").description(), "Not a valid password for '" + path + "'.");
     auto f = openJetFile(path, "비밀");
     EXPECT_EQ(f->schema().version, 0);
     EXPECT_EQ(f->schema().codePage, 949);

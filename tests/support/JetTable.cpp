@@ -9,11 +9,14 @@
 #include <map>
 #include <stdexcept>
 
+#include "IndexKey.h"
+#include "IndexPages.h"
 #include "JetFile.h"
 
 namespace dex::testjet::detail {
 
 namespace ct = dex::jetfile::coltype;
+namespace jf = dex::jetfile;
 
 namespace {
 
@@ -411,7 +414,7 @@ Bytes buildTableDef(const TablePlan& t, const Format& f, const TextCodec& codec,
     put32(b, refs.freeMap);
     for (size_t i = 0; i < t.physical.size(); ++i) {
         put32(b, 0);
-        put32(b, 0);  // entries in the index: its tree is empty
+        put32(b, 0);  // the count of distinct keys: a hint Access keeps, left 0
         if (!f.jet3) put32(b, 0);
     }
     for (const ColumnPlan& c : t.columns) putColumn(b, c, f, codec, sortOrder);
@@ -505,18 +508,92 @@ std::vector<Bytes> encodeRows(const TablePlan& t, const TextCodec& codec, const 
     return rows;
 }
 
-// Rows on consecutive data pages of the table; the pages' numbers.
-std::vector<int> writeDataPages(PageFile& file, const std::vector<Bytes>& rows, int tdefPage) {
+// Rows on consecutive data pages of the table; the pages' numbers. places
+// receives each row's page and row number.
+std::vector<int> writeDataPages(PageFile& file, const std::vector<Bytes>& rows, int tdefPage,
+                                std::vector<jf::RowPointer>& places) {
     const Format& f = file.format();
     std::vector<int> pages;
     for (const Bytes& row : rows) {
-        if (pages.empty() || rowpage::add(file.page(pages.back()), f, row) < 0) {
+        int at = pages.empty() ? -1 : rowpage::add(file.page(pages.back()), f, row);
+        if (at < 0) {
             pages.push_back(file.allocate());
             rowpage::init(file.page(pages.back()), f, static_cast<uint32_t>(tdefPage));
-            rowpage::add(file.page(pages.back()), f, row);
+            at = rowpage::add(file.page(pages.back()), f, row);
         }
+        places.push_back(jf::RowPointer{static_cast<uint32_t>(pages.back()), static_cast<uint8_t>(at)});
     }
     return pages;
+}
+
+// One value as the index encoder takes it (exact, as the row stores it).
+jf::KeyValue keyValue(const ColumnPlan& c, const Value& v) {
+    if (c.def.type == ct::Bool) return !isNull(v) && asBool(v);
+    if (isNull(v)) return std::monostate{};
+    switch (c.def.type) {
+    case ct::Byte: case ct::Int: case ct::Long: return asInteger(v, INT32_MIN, INT32_MAX);
+    case ct::Money: {
+        const Bytes b = money(v);
+        uint64_t units = 0;
+        for (int i = 7; i >= 0; --i) units = units << 8 | static_cast<uint8_t>(b[static_cast<size_t>(i)]);
+        return static_cast<int64_t>(units);
+    }
+    case ct::Float: return static_cast<double>(static_cast<float>(asDouble(v)));
+    case ct::Double: return asDouble(v);
+    case ct::DateTime: {
+        const auto* s = std::get_if<std::string>(&v);
+        return s ? jetDate(*s) : asDouble(v);
+    }
+    case ct::RepId: {
+        const std::string& s = bytesOf(v);
+        const Bytes g = s.size() == 16 ? s : guidBytes(s);
+        jf::KeyGuid out;
+        std::copy(g.begin(), g.end(), out.stored.begin());
+        return out;
+    }
+    case ct::Numeric: {
+        const Bytes b = numeric(v, c.def);
+        return jf::decimalFromStored(reinterpret_cast<const uint8_t*>(b.data()));
+    }
+    default: return std::get_if<std::string>(&v) ? std::get<std::string>(v) : valueToText(v);
+    }
+}
+
+// The B-tree of one physical index over the table's rows, its root on the
+// page the definition names. Keys that cannot be computed (Jet 3 text, a
+// sort order other than General) leave the empty root leaf: its pages.
+std::vector<int> writeIndexTree(PageFile& file, const TablePlan& t, const PhysicalIndex& p, int root, int sortOrder,
+                                const std::vector<jf::RowPointer>& places) {
+    const Format& f = file.format();
+    std::vector<jf::IndexKeyColumn> columns;
+    for (size_t k = 0; k < p.columns.size(); ++k) {
+        jf::IndexKeyColumn kc;
+        kc.type = t.columns[static_cast<size_t>(p.columns[k])].def.type;
+        kc.descending = !p.ascending[k];
+        kc.generalSortOrder = jf::isJet4GeneralSortOrder(sortOrder, f.jet3);
+        kc.scale = t.columns[static_cast<size_t>(p.columns[k])].def.scale;
+        columns.push_back(kc);
+    }
+    std::vector<jf::IndexEntry> entries;
+    try {
+        for (size_t r = 0; r < t.rows.size(); ++r) {
+            std::vector<jf::KeyValue> values;
+            for (int col : p.columns)
+                values.push_back(keyValue(t.columns[static_cast<size_t>(col)], t.rows[r][static_cast<size_t>(col)]));
+            if (!jf::rowHasIndexEntry(p.flags & 0x02, values)) continue;
+            entries.push_back(jf::IndexEntry{jf::encodeIndexKey(columns, values), places[r], 0});
+        }
+    } catch (const jf::IndexKeyError&) {
+        return {root};
+    }
+    jf::IndexTreeOptions options;
+    options.jet3 = f.jet3;
+    options.rootPage = static_cast<uint32_t>(root);
+    const jf::IndexTree tree = jf::buildIndexTree(
+        std::move(entries), static_cast<uint32_t>(t.tdefPages.front()), options,
+        [&] { return static_cast<uint32_t>(file.allocate()); },
+        [&](uint32_t page, std::vector<uint8_t> bytes) { file.page(static_cast<int>(page)).assign(bytes.begin(), bytes.end()); });
+    return std::vector<int>(tree.pages.begin(), tree.pages.end());
 }
 
 }  // namespace
@@ -529,12 +606,12 @@ void TableWriter::write(const TablePlan& t) {
     const MapSlot owned = maps.reserve(), freeMap = maps.reserve();
     refs.ownedMap = owned.pointer();
     refs.freeMap = freeMap.pointer();
-    for (size_t i = 0; i < t.physical.size(); ++i) {  // each index: an empty leaf as its root
-        const MapSlot slot = maps.reserve();
+    std::vector<MapSlot> indexSlots;
+    for (size_t i = 0; i < t.physical.size(); ++i) {  // each index: its root page, an empty leaf until the rows are in
+        indexSlots.push_back(maps.reserve());
         const int root = file.allocate();
         writeEmptyLeaf(file.page(root), f, tdefPage);
-        maps.write(slot, {root});
-        refs.indexMaps.push_back(slot.pointer());
+        refs.indexMaps.push_back(indexSlots.back().pointer());
         refs.indexRoots.push_back(root);
     }
     std::map<int, LongValues> longValues;
@@ -547,7 +624,10 @@ void TableWriter::write(const TablePlan& t) {
 
     const std::vector<Bytes> rows = encodeRows(t, codec, f, longValues, refs.autonumber);
     refs.rows = static_cast<uint32_t>(rows.size());
-    maps.write(owned, writeDataPages(file, rows, tdefPage));
+    std::vector<jf::RowPointer> places;
+    maps.write(owned, writeDataPages(file, rows, tdefPage, places));
+    for (size_t i = 0; i < t.physical.size(); ++i)
+        maps.write(indexSlots[i], writeIndexTree(file, t, t.physical[i], refs.indexRoots[i], sortOrder, places));
     maps.write(freeMap, {});
     for (const auto& [number, slots] : longValueSlots) {
         maps.write(slots.first, longValues.at(number).pages());

@@ -23,10 +23,12 @@
 // number, so that libmdb (which matches by number) lists them correctly.
 // Jet 4 text is stored with Unicode compression where that is shorter.
 //
-// Not written: index trees (every physical index gets an empty leaf page as
-// its root, and its entry count is 0; readers that scan tables, mdbtools and
-// ours, do not use them), free-space page maps (empty), security rows
-// (MSysACEs), queries, forms and database properties.
+//  - a B-tree for every physical index, the system tables' included (node
+//    pages and leaf chains, keys from the engine's encoder); an index whose
+//    keys cannot be computed (Jet 3 text, a sort order other than General,
+//    as for code page 949) keeps an empty root leaf.
+// Not written: free-space page maps (empty), security rows (MSysACEs),
+// queries, forms and database properties.
 //
 // Row values use the reader's conventions (JetFile.h): Bool -1/0 (any
 // nonzero is true; Null is stored as false), Money a double (or exact

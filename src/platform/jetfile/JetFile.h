@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -77,19 +78,25 @@ struct JetSchema {
     std::vector<JetRelationship> relationships;
 };
 
-// Row values (dex::Value):
+class JetModel;
+
+// Row values (dex::Value), exact wherever the value allows (JetValues.h, engineValue):
 //   Null -> monostate; Bool -> int64 -1 / 0; Byte, Int, Long -> int64;
-//   Money -> double (the stored 1/10000 units divided out); Float, Double -> double;
-//   DateTime -> text "YYYY-MM-DD HH:MM:SS" (rounded to the second);
+//   Money -> double (the stored 1/10000 units divided out) when that double gives the
+//   units back, else a whole number, else the exact decimal text; Float, Double -> double;
+//   DateTime -> text "YYYY-MM-DD HH:MM:SS", with decimals of the second where the
+//   stored double needs them (a double when no text gives it back);
 //   Text, Memo -> UTF-8 text (Jet 3 converted from the file's code page);
 //   Binary, FixedBinary, Ole -> the raw bytes in a std::string; RepId -> "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}";
 //   Numeric -> its decimal text ("-123.4500" with the column's scale).
-// One open file, read through one libmdb handle: use it from one thread at a time.
+// One open file: use it from one thread at a time.
 class JetFile {
 public:
     virtual ~JetFile() = default;
     virtual const std::string& path() const = 0;
     virtual const JetSchema& schema() const = 0;
+    // The file as stored (catalog, definitions, exact rows).
+    virtual const JetModel& model() const = 0;
     // Every row of the table in stored order. onRow returns false to stop.
     // Throws DbError -2147217865 for a missing table; 3343 "the file is damaged: ..." naming the table.
     virtual void readRows(const std::string& table,
@@ -99,5 +106,12 @@ public:
 // Opens a Jet 3 / Jet 4 file read-only and checks its database password as
 // Jet does (a password given for a file without one is ignored).
 std::unique_ptr<JetFile> openJetFile(const std::string& path, const std::string& password);
+
+// The type mapping: whether a stored column type is one the reader knows
+// (Jet 3/4 types; not ACE's complex columns), and its DAO size: Text in
+// characters (Jet 4 stores two bytes each), Binary (and the fixed-length
+// binary type 0x11) in bytes, fixed types their storage size, Decimal and
+// GUID 16, Memo and OLE 0.
+std::optional<int> daoSizeOf(int type, int storedLength, bool jet3);
 
 }  // namespace dex::jetfile

@@ -17,6 +17,7 @@ constexpr size_t kCodePageOffset = 0x3C;
 constexpr size_t kPageKeyOffset = 0x3E;
 constexpr size_t kPasswordOffset = 0x42;
 constexpr size_t kCreationDateOffset = 0x72;
+constexpr size_t kSortOrderJet4 = 0x6E, kSortOrderJet3 = 0x3A;
 constexpr uint8_t kHeaderKey[4] = {0xC7, 0xDA, 0x39, 0x6B};
 
 
@@ -86,13 +87,17 @@ std::optional<JetHeader> parseJetHeader(const uint8_t* data, size_t size) {
 
     h.codePage = le16(block + kCodePageOffset);
     h.pageKey = le32(block + kPageKeyOffset);
+    h.page0.assign(reinterpret_cast<const char*>(data), std::min<size_t>(size, 4096));
+    std::memcpy(h.page0.data() + kMaskedStart, block + kMaskedStart, masked);
     if (h.format == JetFormat::Jet3) {
+        h.sortOrder = le16(block + kSortOrderJet3);
         h.password = trimTrailingZeros(std::string(reinterpret_cast<const char*>(block + kPasswordOffset), 20), 1);
         return h;
     }
     double date = 0;
     std::memcpy(&date, block + kCreationDateOffset, sizeof date);
     h.creationDate = date;
+    h.sortOrder = static_cast<int>(le32(block + kSortOrderJet4));
     const uint32_t mask = passwordMask(date);
     std::string pw(reinterpret_cast<const char*>(block + kPasswordOffset), 40);
     for (size_t i = 0; i < pw.size(); ++i) pw[i] = static_cast<char>(pw[i] ^ static_cast<char>(mask >> (8 * (i % 4))));

@@ -19,9 +19,12 @@ struct JetHeader {
     int codePage = 0;         // unmasked 0x3C
     uint32_t pageKey = 0;     // unmasked 0x3E; 0 = pages are not encoded
     double creationDate = 0;  // unmasked 0x72 (Jet 4)
+    int sortOrder = 0;        // unmasked 0x6E, 4 bytes (Jet 4) / 0x3A, 2 bytes (Jet 3): 0x409 General
     // The stored password, unmasked: Jet 3 bytes in the file's code page,
     // Jet 4 UCS-2 little-endian; trailing zero bytes removed.
     std::string password;
+    // Page 0 as far as it was read, with the masked block unmasked.
+    std::string page0;
 
     bool hasPassword() const { return !password.empty(); }
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <set>
 
+#include "JetPageReader.h"
+
 namespace dex::jetfile {
 namespace {
 
@@ -15,10 +17,14 @@ struct Layout {
     size_t nameLengthSize;
     size_t physicalEntrySize, physicalSkipBefore, physicalFlags;  // flags offset within the entry
     size_t logicalEntrySize, logicalSkipBefore;
+    size_t autonumber, maxColumns, usageMap, freeMap;
+    size_t colSortOrder, colSortVersion, colCodePage, colMiscFlags;  // 0: not in this layout
 };
 
-constexpr Layout kJet4{16, 40, 43, 45, 47, 51, 63, 12, 25, 5, 7, 11, 12, 15, 21, 23, 2, 52, 4, 46, 28, 4};
-constexpr Layout kJet3{12, 20, 23, 25, 27, 31, 43, 8, 18, 1, 3, 9, 10, 13, 14, 16, 1, 39, 0, 38, 20, 0};
+constexpr Layout kJet4{16, 40, 43, 45, 47, 51, 63, 12, 25, 5, 7, 11, 12, 15, 21, 23, 2, 52, 4, 46, 28, 4,
+                       20, 41, 55, 59, 11, 13, 0, 16};
+constexpr Layout kJet3{12, 20, 23, 25, 27, 31, 43, 8, 18, 1, 3, 9, 10, 13, 14, 16, 1, 39, 0, 38, 20, 0,
+                       16, 21, 35, 39, 9, 0, 11, 0};
 
 constexpr int kKeySlots = 10;
 constexpr uint8_t kTdefPage = 0x02;
@@ -49,6 +55,8 @@ public:
         pos_ += 4;
         return v;
     }
+    std::string slice(size_t at, size_t n) const { return std::string(reinterpret_cast<const char*>(b_.data() + at), n); }
+    size_t size() const { return b_.size(); }
     std::string bytes(size_t n, const char* what) {
         need(n, what);
         std::string s(reinterpret_cast<const char*>(b_.data() + pos_), n);
@@ -76,11 +84,9 @@ private:
     size_t pos_ = 0;
 };
 
-std::string pageText(uint32_t page) { return "page " + std::to_string(page); }
-
 // The definition's pages joined: the first one whole, the others without their header.
 std::vector<uint8_t> joinPages(uint32_t firstPage, int pageSize, const PageSource& pages, const std::string& table,
-                               int maxPages, int& pageCount) {
+                               int maxPages, std::vector<uint32_t>& order) {
     std::vector<uint8_t> joined;
     std::set<uint32_t> seen;
     uint32_t page = firstPage;
@@ -103,10 +109,10 @@ std::vector<uint8_t> joinPages(uint32_t firstPage, int pageSize, const PageSourc
         const uint32_t next = static_cast<uint32_t>(bytes[4]) | (static_cast<uint32_t>(bytes[5]) << 8) |
                               (static_cast<uint32_t>(bytes[6]) << 16) | (static_cast<uint32_t>(bytes[7]) << 24);
         joined.insert(joined.end(), bytes.begin() + (joined.empty() ? 0 : 8), bytes.end());
+        order.push_back(page);
         if (next == 0) break;
         page = next;
     }
-    pageCount = static_cast<int>(seen.size());
     return joined;
 }
 
@@ -122,6 +128,11 @@ TdefColumn readColumn(Cursor& c, const Layout& l, const std::string& table) {
     col.flags = static_cast<uint8_t>(c.at8(start + l.colFlags));
     col.fixedOffset = static_cast<int>(c.at16(start + l.colFixedOffset));
     col.length = static_cast<int>(c.at16(start + l.colLength));
+    col.sortOrder = static_cast<int>(c.at16(start + l.colSortOrder));
+    if (l.colSortVersion) col.sortVersion = static_cast<int>(c.at8(start + l.colSortVersion));
+    if (l.colCodePage) col.codePage = static_cast<int>(c.at16(start + l.colCodePage));
+    if (l.colMiscFlags) col.miscFlags = static_cast<uint8_t>(c.at8(start + l.colMiscFlags));
+    col.raw = c.slice(start, l.columnEntrySize);
     if (col.number > kMaxColumnNumber)
         throw damagedTable("column number " + std::to_string(col.number) + " is out of range", table);
     return col;
@@ -145,6 +156,8 @@ TdefPhysicalIndex readPhysical(Cursor& c, const Layout& l) {
     ix.flags = static_cast<uint8_t>(c.at8(start + l.physicalFlags));
     // After the key slots: the index's usage map (4 bytes), then its root page.
     ix.rootPage = c.at32(start + l.physicalSkipBefore + static_cast<size_t>(kKeySlots) * 3 + 4);
+    ix.usageMap = c.at32(start + l.physicalSkipBefore + kKeySlots * 3);
+    ix.raw = c.slice(start, l.physicalEntrySize);
     return ix;
 }
 
@@ -163,7 +176,21 @@ TdefLogicalIndex readLogical(Cursor& c, const Layout& l) {
     ix.cascadeDeletes = c.u8(what) == 1;
     ix.type = static_cast<int>(c.u8(what));
     c.seek(start + l.logicalEntrySize, what);
+    ix.raw = c.slice(start, l.logicalEntrySize);
     return ix;
+}
+
+// After the index names: for each Memo / OLE column its number and two usage
+// maps, ended by FFFF. Older files may end without the list.
+void readLongValueMaps(Cursor& c, TableDefinition& def) {
+    constexpr size_t kEntry = 10;
+    while (c.size() - c.pos() >= 2) {
+        const uint32_t column = c.at16(c.pos());
+        if (column == 0xFFFF || c.size() - c.pos() < kEntry) return;
+        const size_t at = c.pos();
+        c.skip(kEntry, "a long-value map entry runs past the end of the definition");
+        def.longValueMaps.push_back(TdefLongValueMaps{static_cast<int>(column), c.at32(at + 2), c.at32(at + 6)});
+    }
 }
 
 void checkReferences(const TableDefinition& def, const std::string& table) {
@@ -195,12 +222,18 @@ TableDefinition readTableDefinition(uint32_t firstPage, bool jet3, int pageSize,
                                     const std::string& tableName, int maxPages) {
     const Layout& l = jet3 ? kJet3 : kJet4;
     TableDefinition def;
-    const std::vector<uint8_t> bytes = joinPages(firstPage, pageSize, pages, tableName, maxPages, def.pageCount);
-    Cursor c(bytes, tableName);
+    def.bytes = joinPages(firstPage, pageSize, pages, tableName, maxPages, def.pages);
+    def.pageCount = static_cast<int>(def.pages.size());
+    Cursor c(def.bytes, tableName);
 
     c.seek(l.physicalStart, "the table definition is too short");
     def.rowCount = c.at32(l.rowCount);
-    def.systemTable = c.at8(l.tableType) == 0x53;
+    def.tableType = static_cast<int>(c.at8(l.tableType));
+    def.systemTable = def.tableType == 0x53;
+    def.autonumber = c.at32(l.autonumber);
+    def.maxColumns = static_cast<int>(c.at16(l.maxColumns));
+    def.usageMap = c.at32(l.usageMap);
+    def.freeMap = c.at32(l.freeMap);
     def.variableColumns = static_cast<int>(c.at16(l.variableColumns));
     const uint32_t columnCount = c.at16(l.columnCount);
     const uint32_t logicalCount = c.at32(l.logicalCount);
@@ -231,6 +264,7 @@ TableDefinition readTableDefinition(uint32_t firstPage, bool jet3, int pageSize,
     for (uint32_t i = 0; i < logicalCount; ++i) def.logicalIndexes.push_back(readLogical(c, l));
     for (auto& ix : def.logicalIndexes)
         ix.rawName = readName(c, l, "an index name runs past the end of the definition");
+    readLongValueMaps(c, def);
 
     checkReferences(def, tableName);
     return def;

@@ -15,6 +15,7 @@ constexpr uint32_t kReplacement = 0xFFFD;
 // Decodes UTF-16 code units into UTF-8.
 class Utf16Sink {
 public:
+    explicit Utf16Sink(size_t units) { out_.reserve(units * 3); }
     void unit(uint16_t u) {
         if (pendingHigh_) {
             if (u >= 0xDC00 && u <= 0xDFFF) {
@@ -63,14 +64,14 @@ uint32_t nextCodePoint(const std::string& s, size_t& i) {
 }  // namespace
 
 std::string utf16leToUtf8(const uint8_t* data, size_t size) {
-    Utf16Sink sink;
+    Utf16Sink sink(size / 2);
     for (size_t i = 0; i + 1 < size; i += 2) sink.unit(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
     return sink.finish();
 }
 
 std::string jet4TextToUtf8(const uint8_t* data, size_t size) {
     if (size < 2 || data[0] != 0xFF || data[1] != 0xFE) return utf16leToUtf8(data, size);
-    Utf16Sink sink;
+    Utf16Sink sink(size);
     bool compressed = true;
     size_t i = 2;
     while (i < size) {

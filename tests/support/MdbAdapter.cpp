@@ -547,20 +547,6 @@ size_t columnIndex(const TableDefinition& def, JetText& text, const std::string&
 
 // ---------------------------------------------------------------------------
 
-std::optional<int> daoSizeOf(int type, int storedLength, bool jet3) {
-    switch (type) {
-        case MDB_BOOL: case MDB_BYTE: return 1;
-        case MDB_INT: return 2;
-        case MDB_LONGINT: case MDB_FLOAT: return 4;
-        case MDB_MONEY: case MDB_DOUBLE: case MDB_DATETIME: return 8;
-        case MDB_BINARY: case coltype::FixedBinary: return storedLength;
-        case MDB_TEXT: return jet3 ? storedLength : storedLength / 2;
-        case MDB_OLE: case MDB_MEMO: return 0;
-        case MDB_REPID: case MDB_NUMERIC: return 16;
-        default: return std::nullopt;
-    }
-}
-
 MdbAdapter::MdbAdapter(const std::string& path, const JetHeader& header, uint32_t pageCount)
     : impl_(std::make_unique<Impl>(header, pageCount)) {
     {

@@ -1,7 +1,8 @@
 #pragma once
-// Everything the reader asks of libmdb (mdbtools), behind one class: opening
-// the file read-only, the catalog (MSysObjects), column properties and rows.
-// libmdb itself stays inside MdbAdapter.cpp.
+// An independent reader for the tests: libmdb (mdbtools) behind one class,
+// opening the file read-only and reading the catalog (MSysObjects), column
+// properties and rows, to be compared with our own reader's. libmdb itself
+// stays inside MdbAdapter.cpp. (It was the product's reader of rows once.)
 //
 // Rows are walked page by page with libmdb's own pieces (usage map, row
 // offsets, mdb_crack_row, mdb_ole_read) rather than mdb_fetch_row, because
@@ -41,13 +42,6 @@ struct ColumnProperties {
     bool required = false;
     bool allowZeroLength = false;
 };
-
-// The type mapping: whether a stored column type is one the reader knows
-// (Jet 3/4 types; not ACE's complex columns), and its DAO size: Text in
-// characters (Jet 4 stores two bytes each), Binary (and the fixed-length
-// binary type 0x11) in bytes, fixed types their
-// storage size, Decimal and GUID 16, Memo and OLE 0.
-std::optional<int> daoSizeOf(int type, int storedLength, bool jet3);
 
 // One row: a value per column, in column-number order.
 using RowSink = std::function<bool(std::vector<Value>&)>;

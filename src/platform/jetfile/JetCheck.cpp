@@ -1,0 +1,322 @@
+#include "JetCheck.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "IndexKey.h"
+#include "IndexWalk.h"
+
+namespace dex::jetfile {
+namespace {
+
+constexpr uint8_t kDataPage = 0x01;
+
+// The pages a usage map itself occupies: the page of its row and, for a
+// reference map, its map pages.
+std::vector<uint32_t> mapHolders(const JetPages& pages, uint32_t pointer, bool jet3) {
+    std::vector<uint32_t> out{pointer >> 8};
+    const PageView page = pages.page(pointer >> 8, "the usage map");
+    const auto slots = rowSlots(page, jet3);
+    const size_t row = pointer & 0xFF;
+    if (row >= slots.size() || slots[row].end == slots[row].start) return out;
+    if (page.u8(slots[row].start) != 1) return out;
+    for (size_t at = slots[row].start + 1; at + 4 <= slots[row].end; at += 4)
+        if (const uint32_t p = page.u32(at)) out.push_back(p);
+    return out;
+}
+
+KeyValue keyValueOf(const JetValue& v) {
+    struct Visitor {
+        KeyValue operator()(std::monostate) const { return std::monostate{}; }
+        KeyValue operator()(bool b) const { return b; }
+        KeyValue operator()(int64_t i) const { return i; }
+        KeyValue operator()(const JetCurrency& m) const { return m.units; }
+        KeyValue operator()(float f) const { return static_cast<double>(f); }
+        KeyValue operator()(double d) const { return d; }
+        KeyValue operator()(const JetDateTime& t) const { return t.days; }
+        KeyValue operator()(const std::string& s) const { return s; }
+        KeyValue operator()(const JetBytes& b) const { return b.bytes; }
+        KeyValue operator()(const JetGuid& g) const { return KeyGuid{g.bytes}; }
+        KeyValue operator()(const JetDecimal& d) const { return decimalFromStored(d.bytes.data()); }
+    };
+    return std::visit(Visitor{}, v);
+}
+
+std::string hex(const std::vector<uint8_t>& bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string out;
+    for (uint8_t b : bytes) out += std::string{digits[b >> 4], digits[b & 15], ' '};
+    if (!out.empty()) out.pop_back();
+    return out;
+}
+
+// What one physical index should hold, gathered while the rows are read.
+struct IndexPlan {
+    std::string name;                   // the logical indexes that use it, joined by ", "
+    std::vector<IndexKeyColumn> columns;
+    std::vector<size_t> positions;      // of its key columns in the row (column-number order)
+    std::string notComputable;          // why keys cannot be recomputed; "" when they can
+    std::map<std::pair<uint32_t, int>, std::vector<uint8_t>> expected;  // live row -> its key ("" when not computable)
+};
+
+// "the file is damaged: X in table 'T'" as X.
+std::string withoutFrame(std::string what, const std::string& table) {
+    const std::string head = "the file is damaged: ", tail = " in table '" + table + "'";
+    if (what.rfind(head, 0) == 0) what.erase(0, head.size());
+    if (what.size() > tail.size() && what.compare(what.size() - tail.size(), tail.size(), tail) == 0)
+        what.erase(what.size() - tail.size());
+    return what;
+}
+
+class Checker {
+public:
+    explicit Checker(const JetModel& m) : m_(m), pages_(m.pages()), reached_(pages_.count(), 0), free_(pages_.count(), 0) {}
+
+    JetCheckReport run() {
+        report_.pages = pages_.count();
+        reach(0);
+        globalMap();
+        ownersOfDataPages();
+        for (const JetModelTable& t : m_.tables()) table(t);
+        unreached();
+        return std::move(report_);
+    }
+
+private:
+    void problem(const std::string& table, uint32_t page, const std::string& what, const std::string& index = {}) {
+        report_.problems.push_back(JetFinding{table, index, page, what});
+    }
+    void reach(uint32_t p) {
+        if (p < reached_.size()) reached_[p] = 1;
+    }
+    // Marks the pages of a usage map and, with `listed`, the pages it lists.
+    void reachMap(const std::string& table, uint32_t pointer, const char* what, bool listed, const std::string& index = {}) {
+        if (pointer == 0) return;  // no map (Access leaves a long-value column's free-space map at 0)
+        try {
+            for (uint32_t p : mapHolders(pages_, pointer, m_.jet3())) reach(p);
+            if (listed)
+                for (uint32_t p : readUsageMap(pages_, pointer, m_.jet3())) reach(p);
+        } catch (const JetDamage& e) {
+            problem(table, pointer >> 8, std::string(what) + ": " + e.what(), index);
+        }
+    }
+
+    // Page 1 holds the file's own map: its first row lists the free pages.
+    void globalMap() {
+        reach(1);
+        try {
+            const PageView page = pages_.page(1);
+            if (page.u8(0) != kDataPage) {
+                problem("", 1, "page 1 is not the file's page map");
+                return;
+            }
+            // Free pages may lie past the end: they are pages the file could grow into.
+            const auto slots = rowSlots(page, m_.jet3());
+            if (slots.empty() || slots[0].end - slots[0].start < 5 || page.u8(slots[0].start) != 0) {
+                report_.notes.push_back("the file's page map on page 1 is no inline map: free pages are not known");
+                return;
+            }
+            const size_t s = slots[0].start;
+            const uint32_t first = page.u32(s + 1);
+            for (size_t i = s + 5; i < slots[0].end; ++i)
+                for (int bit = 0; bit < 8; ++bit)
+                    if (page.u8(i) & (1 << bit)) {
+                        const uint64_t p = first + (i - s - 5) * 8 + static_cast<uint64_t>(bit);
+                        if (p < free_.size()) free_[p] = 1;
+                    }
+        } catch (const JetDamage& e) {
+            problem("", 1, std::string("the file's page map: ") + e.what());
+        }
+    }
+
+    void ownersOfDataPages() {
+        for (uint32_t p = 1; p < pages_.count(); ++p) {
+            const PageView page = pages_.page(p);
+            if (page.u8(0) == kDataPage) owners_[page.u32(4)].push_back(p);
+        }
+    }
+
+    void table(const JetModelTable& t) {
+        ++report_.tables;
+        for (uint32_t p : t.def.pages) reach(p);
+        reachMap(t.name, t.def.usageMap, "its usage map", false);
+        reachMap(t.name, t.def.freeMap, "its free-space map", true);
+        const std::set<uint32_t> listed(t.dataPages.begin(), t.dataPages.end());
+        for (uint32_t p : t.dataPages) {
+            reach(p);
+            const PageView page = pages_.page(p);
+            if (page.u8(0) != kDataPage || page.u32(4) != t.page)
+                problem(t.name, p, "the usage map lists this page, which is not one of the table's data pages (type " +
+                                       std::to_string(page.u8(0)) + ")");
+        }
+        // A page given up keeps its bytes (and so its owner) but is listed free on page 1.
+        for (uint32_t p : owners_[t.page])
+            if (!listed.count(p) && !free_[p])
+                problem(t.name, p, "the page holds the table's rows but its usage map does not list it");
+        rows(t);
+        for (const auto& lv : t.def.longValueMaps) {
+            reachMap(t.name, lv.owned, "a long-value column's usage map", true);
+            reachMap(t.name, lv.free, "a long-value column's free-space map", true);
+        }
+        for (const auto& ix : t.def.physicalIndexes) {
+            ++report_.indexes;
+            reachMap(t.name, ix.usageMap, "an index's usage map", true);
+        }
+    }
+
+    std::vector<IndexPlan> indexPlans(const JetModelTable& t) {
+        std::vector<IndexPlan> plans(t.def.physicalIndexes.size());
+        std::map<int, size_t> position;
+        std::vector<const TdefColumn*> ordinal;
+        for (const auto& col : t.def.columns) ordinal.push_back(&col);
+        std::sort(ordinal.begin(), ordinal.end(), [](auto* a, auto* b) { return a->number < b->number; });
+        for (size_t i = 0; i < ordinal.size(); ++i) position[ordinal[i]->number] = i;
+        for (size_t i = 0; i < plans.size(); ++i) {
+            IndexPlan& plan = plans[i];
+            for (const auto& l : t.def.logicalIndexes)
+                if (l.physical == static_cast<int>(i)) plan.name += (plan.name.empty() ? "" : ", ") + m_.text(l.rawName);
+            if (plan.name.empty()) plan.name = "#" + std::to_string(i);
+            for (const auto& k : t.def.physicalIndexes[i].keys) {
+                const TdefColumn& col = *ordinal[position.at(k.column)];
+                IndexKeyColumn kc;
+                kc.type = col.type;
+                kc.descending = k.descending;
+                kc.generalSortOrder = isJet4GeneralSortOrder(col.sortOrder, m_.jet3());
+                kc.scale = col.scale;
+                if (const std::string why = whyKeyNotComputable(kc); !why.empty() && plan.notComputable.empty())
+                    plan.notComputable = why;
+                plan.columns.push_back(kc);
+                plan.positions.push_back(position.at(k.column));
+            }
+        }
+        return plans;
+    }
+
+    void expectEntries(const JetModelTable& t, std::vector<IndexPlan>& plans, const RowPlace& place,
+                       const std::vector<JetValue>& row) {
+        for (size_t i = 0; i < plans.size(); ++i) {
+            IndexPlan& plan = plans[i];
+            std::vector<KeyValue> values;
+            for (size_t p : plan.positions) values.push_back(keyValueOf(row[p]));
+            if (!rowHasIndexEntry(t.def.physicalIndexes[i].flags & 0x02, values)) continue;
+            std::vector<uint8_t> key;
+            if (plan.notComputable.empty()) {
+                try {
+                    key = encodeIndexKey(plan.columns, values);
+                } catch (const IndexKeyError& e) {
+                    plan.notComputable = e.what();
+                }
+            }
+            plan.expected[{place.page, place.row}] = std::move(key);
+        }
+    }
+
+    // Walks every index tree of the table and holds its entries against the live rows.
+    void indexes(const JetModelTable& t, std::vector<IndexPlan>& plans) {
+        const PageSource source = [this](uint32_t p) -> std::vector<uint8_t> {
+            if (!pages_.has(p)) return {};
+            const PageView v = pages_.page(p);
+            return std::vector<uint8_t>(v.data(), v.data() + v.size());
+        };
+        for (size_t i = 0; i < plans.size(); ++i) {
+            IndexPlan& plan = plans[i];
+            const IndexWalk walk = walkIndexTree(t.def.physicalIndexes[i].rootPage, m_.jet3(), pages_.count(), t.page, source);
+            for (uint32_t p : walk.pages) reach(p);
+            for (const auto& f : walk.findings) problem(t.name, f.page, f.what, plan.name);
+            std::set<std::pair<uint32_t, int>> seen;
+            for (const auto& e : walk.entries) {
+                const std::pair<uint32_t, int> at{e.row.page, e.row.row};
+                const std::string row = "row " + std::to_string(at.second) + " of page " + std::to_string(at.first);
+                auto it = plan.expected.find(at);
+                if (it == plan.expected.end()) {
+                    problem(t.name, at.first, "an entry points to " + row + ", which is no live row of the table with an entry here", plan.name);
+                    continue;
+                }
+                if (!seen.insert(at).second) {
+                    problem(t.name, at.first, "two entries point to " + row, plan.name);
+                    continue;
+                }
+                if (plan.notComputable.empty() && it->second != e.key)
+                    problem(t.name, at.first, "the entry of " + row + " has the key " + hex(e.key) + ", its values make " + hex(it->second),
+                            plan.name);
+            }
+            for (const auto& [at, key] : plan.expected)
+                if (!seen.count(at))
+                    problem(t.name, at.first, "row " + std::to_string(at.second) + " of page " + std::to_string(at.first) +
+                                                  " has no entry", plan.name);
+            if (!plan.notComputable.empty())
+                report_.notes.push_back("table '" + t.name + "', index '" + plan.name + "': keys checked for order and coverage, not recomputed (" +
+                                        plan.notComputable + ")");
+        }
+    }
+
+    void rows(const JetModelTable& t) {
+        size_t live = 0;
+        std::vector<IndexPlan> plans = indexPlans(t);
+        // Every LVAL row belongs to one value: a row that a second value reads is shared.
+        std::map<uint32_t, RowPlace> lvalOwner;
+        std::set<std::pair<uint32_t, int>> reported;  // one finding per value
+        try {
+            TableRows rows(pages_, t.def, t.page, m_.jet3(), m_.header().codePage, t.name);
+            rows.onLongValueRow([&](uint32_t pointer, const RowPlace& current) {
+                auto [it, fresh] = lvalOwner.emplace(pointer, current);
+                if (!fresh && (it->second.page != current.page || it->second.row != current.row) &&
+                    reported.emplace(current.page, current.row).second)
+                    problem(t.name, pointer >> 8,
+                            "row " + std::to_string(pointer & 0xFF) + " of this long-value page belongs to the values of "
+                            "row " + std::to_string(it->second.row) + " of page " + std::to_string(it->second.page) +
+                            " and of row " + std::to_string(current.row) + " of page " + std::to_string(current.page));
+            });
+            rows.forEach([&](const RowPlace& place, std::vector<JetValue>& values) {
+                reach(place.dataPage);
+                expectEntries(t, plans, place, values);
+                return ++live, true;
+            });
+            for (uint32_t p : rows.longValuePages()) reach(p);
+        } catch (const DbError& e) {
+            problem(t.name, 0, withoutFrame(e.description(), t.name));
+            return;
+        }
+        indexes(t, plans);
+        report_.rows += live;
+        if (live == t.def.rowCount) return;
+        const std::string what = "the definition counts " + std::to_string(t.def.rowCount) + " rows, its pages hold " +
+                                 std::to_string(live);
+        // Access leaves the counts of its own system tables behind (MSysQueries
+        // of an Access 2000 file: 82 counted, 90 live rows, all of them indexed).
+        if (m_.catalog()[t.catalogIndex].flags & 0x80000000)
+            report_.notes.push_back("table '" + t.name + "': " + what + " (a system table, whose count Access does not keep)");
+        else
+            problem(t.name, t.page, what);
+    }
+
+    void unreached() {
+        for (uint32_t p = 2; p < pages_.count(); ++p) {
+            if (reached_[p] || free_[p]) continue;
+            const uint8_t type = pages_.page(p).u8(0);
+            problem("", p, "the page (type " + std::to_string(type) +
+                               ") belongs to no table, index or long value and is not listed free");
+        }
+    }
+
+    const JetModel& m_;
+    const JetPages& pages_;
+    std::vector<uint8_t> reached_, free_;
+    std::map<uint32_t, std::vector<uint32_t>> owners_;
+    JetCheckReport report_;
+};
+
+}  // namespace
+
+std::string JetFinding::text() const {
+    std::string out;
+    if (!table.empty()) out += "table '" + table + "'";
+    if (!index.empty()) out += (out.empty() ? "" : ", ") + std::string("index '") + index + "'";
+    if (page) out += (out.empty() ? "" : ", ") + std::string("page ") + std::to_string(page);
+    return (out.empty() ? "" : out + ": ") + what;
+}
+
+JetCheckReport checkJetFile(const JetModel& model) { return Checker(model).run(); }
+
+}  // namespace dex::jetfile
