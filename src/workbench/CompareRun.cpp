@@ -185,7 +185,10 @@ bool validateBox(Workbench& wb, const std::string& text, int index) {
         return false;
     }
     if (!fileExists(text)) {
-        wb.dialogs.message("파일을 찾을 수 없습니다.\r\n\r\n" + text, kAppTitle, Icon::None);
+        // Something that is no file (a folder, a fifo, a device) is named as such.
+        const std::string what = notAFileText(text);
+        wb.dialogs.message("파일을 찾을 수 없습니다.\r\n\r\n" + text + (what.empty() ? "" : "\r\n\r\n" + what),
+                           kAppTitle, Icon::None);
         wb.window.focusPathBox(index);
         return false;
     }
@@ -229,9 +232,13 @@ bool LoadAndCompare(Workbench& wb, const std::string& pathA, const std::string& 
 }
 
 void MakeWorkingCopy(const std::string& source, const std::string& target) {
-    if (detectFileKind(source) == FileKind::Jet) {
-        ImportJetFile(source, target, kProductPassword);
-        return;
+    // The kind is read from the first bytes before anything is copied: a file
+    // that is no database is refused at once, however large it is.
+    switch (detectFileKind(source)) {
+        case FileKind::Jet: ImportJetFile(source, target, kProductPassword); return;
+        case FileKind::Other: throw DbError(dberr::UnrecognizedFormat, "Unrecognized database format '" + source + "'.");
+        case FileKind::Store:
+        case FileKind::Unreadable: break;  // a file that cannot be read fails the copy with the system's reason
     }
     copyWithJournal(source, target);
 }

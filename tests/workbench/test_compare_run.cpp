@@ -17,6 +17,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A file that starts like a store (a sound SQLite header) and is told apart
+// from the others by its tag: the fake engine opens it by its whole content.
+std::string storeBytes(const std::string& tag) {
+    std::string bytes("SQLite format 3\0\x10\x00\x01\x01\x00\x40\x20\x20", 24);
+    bytes.resize(100, '\0');
+    return bytes + tag;
+}
+
 // Records the calls and "migrates" a copy by appending to it, so that a
 // change reaching the user's file would show.
 class FakeMigrator : public Migrator {
@@ -36,6 +44,7 @@ public:
         return true;
     }
     void release() override { calls.push_back("release"); }
+
 };
 
 class RunTest : public ::testing::Test {
@@ -48,13 +57,13 @@ protected:
         fs::create_directories(root / "backup");
         a = root / "DBS" / "dbMain.mdb";
         b = root / "backup" / "x.mdb";
-        std::ofstream(a) << "file-A";
-        std::ofstream(b) << "file-B";
+        std::ofstream(a) << storeBytes("file-A");
+        std::ofstream(b) << storeBytes("file-B");
         TableDef t{"customer", {longField("code"), longField("gcode")}, {primaryKey({"code"})}};
         TableDef u = t;
         u.indexes.push_back(plainIndex("i", {"gcode"}));
-        engine.byContent["file-A"].tables = {t};
-        engine.byContent["file-B"].tables = {u};
+        engine.byContent[storeBytes("file-A")].tables = {t};
+        engine.byContent[storeBytes("file-B")].tables = {u};
         migrator.window = &window;
     }
     ~RunTest() override { fs::remove_all(root); }
@@ -63,8 +72,8 @@ protected:
         return RunComparison(wb, {a.string(), b.string(), code}, &migrator);
     }
     void expectUserFilesUntouched() {
-        EXPECT_EQ(dex::test::readWhole(a), "file-A");
-        EXPECT_EQ(dex::test::readWhole(b), "file-B");
+        EXPECT_EQ(dex::test::readWhole(a), storeBytes("file-A"));
+        EXPECT_EQ(dex::test::readWhole(b), storeBytes("file-B"));
     }
     std::string last() const { return dialogs.shown.empty() ? "" : dialogs.shown.back().text; }
 
@@ -90,8 +99,8 @@ TEST(CopyPaths, FormedFromPathA) {
 TEST_F(RunTest, CopiesGoBesideAAndAreMigratedInOrder) {
     EXPECT_TRUE(run());
     const fs::path folder = root / "DBS" / "dbMaintemp";
-    EXPECT_EQ(dex::test::readWhole(folder / "temp(A).mdb"), "file-A");
-    EXPECT_EQ(dex::test::readWhole(folder / "temp(B).mdb"), "file-B");
+    EXPECT_EQ(dex::test::readWhole(folder / "temp(A).mdb"), storeBytes("file-A"));
+    EXPECT_EQ(dex::test::readWhole(folder / "temp(B).mdb"), storeBytes("file-B"));
     EXPECT_EQ(migrator.calls, (std::vector<std::string>{"release", "vardoII:temp(A).mdb", "vardoII:temp(B).mdb"}));
     EXPECT_TRUE(migrator.noticeDuringMigration);
     EXPECT_FALSE(window.noticeShown);
@@ -104,16 +113,16 @@ TEST_F(RunTest, CopiesGoBesideAAndAreMigratedInOrder) {
 TEST_F(RunTest, SecondRunReusesTheFolderAndReplacesTheCopies) {
     ASSERT_TRUE(run());
     std::ofstream(root / "DBS" / "dbMaintemp" / "temp(A).mdb-wal") << "stale journal";
-    std::ofstream(b) << "file-A";  // B now equals A
+    std::ofstream(b) << storeBytes("file-A");  // B now equals A
     EXPECT_TRUE(run());
-    EXPECT_EQ(dex::test::readWhole(root / "DBS" / "dbMaintemp" / "temp(B).mdb"), "file-A");
+    EXPECT_EQ(dex::test::readWhole(root / "DBS" / "dbMaintemp" / "temp(B).mdb"), storeBytes("file-A"));
     EXPECT_FALSE(fs::exists(root / "DBS" / "dbMaintemp" / "temp(A).mdb-wal"));
     EXPECT_EQ(last(), "두 DB의 구조가 일치 합니다.");
 }
 
 TEST_F(RunTest, SamePathForBothSidesMakesTwoCopies) {
     EXPECT_TRUE(RunComparison(wb, {a.string(), a.string(), "FornII"}, &migrator));
-    EXPECT_EQ(dex::test::readWhole(root / "DBS" / "dbMaintemp" / "temp(B).mdb"), "file-A");
+    EXPECT_EQ(dex::test::readWhole(root / "DBS" / "dbMaintemp" / "temp(B).mdb"), storeBytes("file-A"));
     EXPECT_EQ(last(), "두 DB의 구조가 일치 합니다.");
 }
 
@@ -139,8 +148,8 @@ TEST_F(RunTest, OpenErrorIsReportedInTheRunFrame) {
 
 TEST_F(RunTest, PathAWithoutLowerCaseMdbIsRefusedBeforeCopying) {
     const fs::path upper = root / "DBS" / "MAIN.MDB", bare = root / "DBS" / "main";
-    std::ofstream(upper) << "file-A";
-    std::ofstream(bare) << "file-A";
+    std::ofstream(upper) << storeBytes("file-A");
+    std::ofstream(bare) << storeBytes("file-A");
     for (const auto& p : {upper, bare}) {
         dialogs.shown.clear();
         EXPECT_FALSE(RunComparison(wb, {p.string(), b.string(), "vardoII"}, &migrator));
