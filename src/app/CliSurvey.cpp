@@ -63,7 +63,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kInterrupted = 130;
 constexpr const char* kCopyA = "temp(A).mdb";
 constexpr const char* kCopyB = "temp(B).mdb";
 constexpr const char* kJobReport = "report.html";

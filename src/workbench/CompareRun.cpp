@@ -161,6 +161,9 @@ CopyPaths makeCopies(const std::string& pathA, const std::string& pathB) {
     paths.folder = folder.string();
     paths.copyA = (folder / "temp(A).mdb").string();
     paths.copyB = (folder / "temp(B).mdb").string();
+    // Under the run's lock: a copy half made or half migrated when a signal
+    // stops the run is removed with the staging folders.
+    paths.unfinished = std::make_shared<UnfinishedFiles>(std::vector<std::string>{paths.copyA, paths.copyB});
     for (const auto& user : {pathA, pathB})
         for (const auto& copy : {paths.copyA, paths.copyB})
             if (sameFile(user, copy))

@@ -3,7 +3,8 @@
 // password, locked by another program, in a folder without write permission,
 // on a full disk, with an unfinished change, a folder, a fifo, a device, a
 // dangling link, a link loop, a huge file that is no database, too long a
-// path; and a usable file under a path with Korean letters and blanks.
+// path, a comparison stopped by a signal; and a usable file under a path with
+// Korean letters and blanks.
 // Each row of the table runs every command on a fresh copy of the sample
 // pair and checks the exit status, that a failure's message names the file
 // and its cause, that the user's files are byte for byte as they were (the
@@ -11,6 +12,7 @@
 // succeeded), and that nothing temporary is left behind.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -35,8 +37,9 @@ const char* const kCommandNames[] = {"compare", "compare --product VelmoraII", "
                                      "compact --yes"};
 
 // What one command must do in a scenario. Success: status 0 or 1 and no
-// cause. Failure: status 2, and stderr holds the path (of the file, or of its
-// folder when namesFolder) and the phrase `cause`.
+// cause. Failure: status 2 (130 when a signal stopped it), and stderr holds
+// the path (of the file, or of its folder when namesFolder) and the phrase
+// `cause`.
 struct Outcome {
     int status;
     std::string cause;
@@ -47,7 +50,9 @@ const Outcome kDiffers{1, ""}, kSucceeds{0, ""};  // a comparison of the pair fi
 // What the test does while the command runs.
 // HugeFile: no write may exceed 64 MiB, so that a command that would copy
 // the huge file fails on its first megabytes instead of filling the disk.
-enum class During { Nothing, ExclusiveLock, ReadOnlyFolder, SmallFileSizeLimit, HugeFile };
+// SignalWhileStaging: the comparison with a product is sent SIGTERM while its
+// staging folder is there.
+enum class During { Nothing, ExclusiveLock, ReadOnlyFolder, SmallFileSizeLimit, HugeFile, SignalWhileStaging };
 
 struct Scenario {
     std::string name;
@@ -173,6 +178,12 @@ std::vector<Scenario> scenarios() {
              return a;
          },
          failsAll("Error 3343 (Unrecognized database format"), During::HugeFile},
+        // The staging folder and the copies are removed; only the comparison
+        // with a product is stopped, the other commands run to their end.
+        {"InterruptedCompare", [](const fs::path& d) { return d / "reference.mdb"; },
+         {kDiffers, Outcome{130, "compare interrupted by signal 15 (Terminated): its temporary files were removed"},
+          kSucceeds, kSucceeds, kSucceeds},
+         During::SignalWhileStaging},
         {"OverLongPath",
          [](const fs::path& d) {
              fs::path deep = d;
@@ -219,6 +230,16 @@ std::map<std::string, std::string> snapshot(const fs::path& dir) {
         out[it->path().string()] = regular ? contentOf(it->path()) : "";
     }
     return out;
+}
+
+// Whether a staging folder of a comparison's own is in A's temporary
+// folder: while a copy is made, or while B's copy is migrated beside A's.
+bool stagingIn(const fs::path& a) {
+    std::error_code ec;
+    for (auto it = fs::directory_iterator(a.parent_path() / (a.stem().string() + "temp"), ec);
+         !ec && it != fs::directory_iterator(); it.increment(ec))
+        if (it->path().filename().string().rfind(".staging", 0) == 0) return true;
+    return false;
 }
 
 bool temporaryName(const std::string& name) {
@@ -315,7 +336,14 @@ TEST_P(FaultTable, EveryCommand) {
             ASSERT_EQ(sqlite3_exec(lock, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
         }
         if (s.during == During::HugeFile) sizeLimit = 64l << 20;
-        const ProgramResult r = runProgram(program, args, "", sizeLimit);
+        ProgramResult r;
+        if (s.during == During::SignalWhileStaging && c == CompareProduct) {
+            bool signalled = false;
+            r = runSignalledWhen(program, args, SIGTERM, [&] { return stagingIn(a); }, signalled);
+            if (!signalled) ADD_FAILURE() << "the comparison ended before its staging folder was seen: " << r.err;
+        } else {
+            r = runProgram(program, args, "", sizeLimit);
+        }
         if (lock) {
             sqlite3_exec(lock, "ROLLBACK", nullptr, nullptr, nullptr);
             sqlite3_close(lock);
@@ -323,7 +351,7 @@ TEST_P(FaultTable, EveryCommand) {
         if (s.during == During::ReadOnlyFolder) fs::permissions(a.parent_path(), fs::perms(0755));
 
         EXPECT_EQ(r.status, want.status) << r.err;
-        if (want.status == 2) {
+        if (want.status >= 2) {
             const std::string named = want.namesFolder ? a.parent_path().string() : a.string();
             EXPECT_NE(r.err.find(named), std::string::npos) << "the message does not name " << named << ":\n" << r.err;
             EXPECT_NE(r.err.find(want.cause), std::string::npos) << "no \"" << want.cause << "\" in:\n" << r.err;
