@@ -45,6 +45,43 @@ public:
     }
     void release() override { calls.push_back("release"); }
 
+    // With a twin, copy B is migrated on a second thread by a migrator that
+    // appends "+twin", asks a question, fails with a message naming the
+    // copy it works on, or throws an error naming it.
+    enum class Twin { None, Appends, Asks, Fails, Throws };
+    Twin twin = Twin::None;
+    std::vector<std::string> twinPaths;  // written by the second thread, read after the run
+
+    TwinMaker twinMaker() override {
+        if (twin == Twin::None) return {};
+        return [this](Dialogs& dialogs, const std::string&, const std::atomic<bool>&) -> std::unique_ptr<Migrator> {
+            return std::make_unique<TwinOf>(*this, dialogs);
+        };
+    }
+    void adoptTwin(const std::vector<RecordingDialogs::Shown>& messages, const std::string&) override {
+        std::string texts;
+        for (const auto& m : messages) texts += ":" + m.text;
+        calls.push_back("adopt" + texts);
+    }
+
+private:
+    struct TwinOf : Migrator {
+        TwinOf(FakeMigrator& of, Dialogs& d) : of(of), dialogs(d) {}
+        bool migrate(const std::string&, const std::string& path) override {
+            of.twinPaths.push_back(path);
+            switch (of.twin) {
+                case Twin::Asks: dialogs.askYesNo("go on?", "t", true); break;
+                case Twin::Fails: dialogs.message("step failed in " + path, "t", Icon::None); return false;
+                case Twin::Throws: throw DbError(3049, "'" + path + "' is damaged");
+                default: break;
+            }
+            std::ofstream(path, std::ios::app) << "+twin";
+            return true;
+        }
+        void release() override {}
+        FakeMigrator& of;
+        Dialogs& dialogs;
+    };
 };
 
 class RunTest : public ::testing::Test {
@@ -184,4 +221,51 @@ TEST_F(RunTest, NoProductComparesTheFilesWithoutCopying) {
     EXPECT_FALSE(fs::exists(root / "DBS" / "dbMaintemp"));
     EXPECT_EQ(window.noticeShowCount, 0);
     EXPECT_TRUE(migrator.calls.empty());
+}
+
+TEST_F(RunTest, CopyBMigratedBesideAIsTakenOverOnlyOnceASucceeded) {
+    using Twin = FakeMigrator::Twin;
+    const fs::path folder = root / "DBS" / "dbMaintemp";
+    const std::string copyB = (folder / "temp(B).mdb").string();
+    engine.byContent[storeBytes("file-B+twin")] = engine.byContent[storeBytes("file-B")];
+    auto staged = [&] {
+        for (const auto& e : fs::directory_iterator(folder))
+            if (e.path().filename().string().rfind(".staging", 0) == 0) return true;
+        return false;
+    };
+    struct Case {
+        Twin twin;
+        bool aFails;
+        bool ran;
+        std::vector<std::string> calls;
+        std::string copyBBytes;
+    };
+    const std::vector<Case> cases = {
+        {Twin::Appends, false, true, {"release", "vardoII:temp(A).mdb", "adopt"}, storeBytes("file-B+twin")},
+        // A question only the user can answer: the twin's work is dropped,
+        // B is migrated here after A.
+        {Twin::Asks, false, true, {"release", "vardoII:temp(A).mdb", "vardoII:temp(B).mdb"}, storeBytes("file-B")},
+        {Twin::Fails, false, false, {"release", "vardoII:temp(A).mdb", "adopt:step failed in " + copyB}, storeBytes("file-B")},
+        {Twin::Throws, false, false, {"release", "vardoII:temp(A).mdb", "adopt"}, storeBytes("file-B")},
+        // A fails: B's work is thrown away, temp(B).mdb stays the plain copy.
+        {Twin::Appends, true, false, {"release", "vardoII:temp(A).mdb"}, storeBytes("file-B")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.twin) * 10 + c.aFails);
+        migrator.calls.clear();
+        migrator.twinPaths.clear();
+        dialogs.shown.clear();
+        migrator.twin = c.twin;
+        migrator.failOn = c.aFails ? (folder / "temp(A).mdb").string() : "";
+        EXPECT_EQ(run(), c.ran);
+        EXPECT_EQ(migrator.calls, c.calls);
+        EXPECT_EQ(dex::test::readWhole(copyB), c.copyBBytes);
+        ASSERT_EQ(migrator.twinPaths.size(), 1u);
+        EXPECT_NE(migrator.twinPaths[0], copyB) << "the twin works on a scratch copy";
+        EXPECT_EQ(fs::path(migrator.twinPaths[0]).filename(), "temp(B).mdb");
+        EXPECT_FALSE(staged()) << "the scratch folder is removed";
+        if (c.twin == Twin::Throws)
+            EXPECT_EQ(last(), "Error 3049 ('" + b.string() + "' is damaged) in procedure cmdComp_Click of Form Form1");
+        expectUserFilesUntouched();
+    }
 }
