@@ -274,6 +274,9 @@ TEST_F(Survey, UsageMistakesAndAReferenceThatCannotBePrepared) {
     ProgramResult jobs = dexmira(tmp, {"survey", reference, differing, "--product", "VelmoraII", "--jobs", "0"});
     EXPECT_EQ(jobs.status, 2);
     EXPECT_EQ(jobs.err, "--jobs wants a whole number from 1 to 1024, not '0'\n");
+    ProgramResult tooMany = dexmira(tmp, {"survey", reference, differing, "--product", "VelmoraII", "--jobs", "1025"});
+    EXPECT_EQ(tooMany.status, 2);
+    EXPECT_EQ(tooMany.err, "--jobs wants a whole number from 1 to 1024, not '1025'\n");
 
     ProgramResult broken = dexmira(tmp, {"survey", damaged, differing, "--product", "VelmoraII"});
     EXPECT_EQ(broken.status, 2);
@@ -316,7 +319,7 @@ TEST_F(Survey, EdgesOfTheStatusAndOfTheExitStatus) {
         << r.out;
     EXPECT_TRUE(fs::is_empty(tmp));
 
-    ProgramResult differs = dexmira(tmp, {"survey", reference, one, "--product", "VelmoraII"});
+    ProgramResult differs = dexmira(tmp, {"survey", reference, one, "--product", "VelmoraII", "--jobs", "1024"});
     EXPECT_EQ(differs.status, 1) << differs.out << differs.err;
     EXPECT_NE(differs.out.find("\n1 database: 1 differ, 0 same, 0 failed\n"), std::string::npos) << differs.out;
     ProgramResult oneFailed = dexmira(tmp, {"survey", reference, sameJet, folder, "--product", "VelmoraII"});
