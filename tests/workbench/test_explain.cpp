@@ -403,3 +403,17 @@ TEST_F(ExplainTest, ReportSaysWhichSideAFieldIsOnAndCountsMarkedRowsOnly) {
     const std::string html = report::HtmlReport(data);
     EXPECT_NE(html.find("<h2>Marked rows (3)</h2>"), std::string::npos);
 }
+
+TEST_F(ExplainTest, AReportOfAPairWhoseBFailedToLoadComparesNoIndexes) {
+    engine.files["A.mdb"].tables = {customer({primaryKey({"code"})})};
+    ASSERT_TRUE(modCmpDB::LoadDBStruct(wb, "A.mdb", true, "", ""));
+    EXPECT_FALSE(modCmpDB::LoadDBStruct(wb, "missing.mdb", false, "", ""));
+    ASSERT_FALSE(loaded.complete());
+    const report::ReportData data = report::MakeReportData(grid, &loaded, {});
+    EXPECT_FALSE(data.structure) << "B's tables are unknown, not empty";
+    EXPECT_NE(report::HtmlReport(data).find("<p class=\"none\">The structures were not kept for this run.</p>"),
+              std::string::npos);
+    std::ostringstream json;
+    report::WriteCompareJson(json, data, true);
+    EXPECT_NE(json.str().find(",\"indexes\":null,\"settings\":null}"), std::string::npos) << json.str();
+}
