@@ -300,13 +300,23 @@ TEST_F(Survey, EdgesOfTheStatusAndOfTheExitStatus) {
     // Files that are no databases fail their rows at once: 20 GB that take no
     // room on the disk (writes are limited to 64 MiB, so that a copy of it
     // fails instead of filling the disk), a folder, a fifo.
+    // A migration step that reports an error and goes on (the index it makes
+    // is there already, on another table): the row fails with that message,
+    // though the comparison itself finishes (pclass.fullpath lacks its
+    // index, customer.compname has one more).
+    const std::string noisy = (src / "noisy.mdb").string();
+    fs::copy_file(reference, noisy);
+    makeJetStoreEngine()
+        ->openConnection(modDBsub::ConnectionString(noisy, "kt5316"))
+        ->execute("CREATE INDEX idx_pclass_fullpath ON customer(compname)");
     const std::string huge = (src / "huge.mdb").string(), folder = (src / "folder.mdb").string(),
                       fifo = (src / "pipe.mdb").string();
     std::ofstream(huge, std::ios::binary) << "Shopping list: milk, rice\n";
     fs::resize_file(huge, 20ull << 30);
     fs::create_directory(folder);
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    ProgramResult r = dexmira(tmp, {"survey", reference, huge, one, folder, fifo, "--product", "VelmoraII"}, 64l << 20);
+    ProgramResult r =
+        dexmira(tmp, {"survey", reference, huge, one, folder, fifo, noisy, "--product", "VelmoraII"}, 64l << 20);
     EXPECT_EQ(r.status, 2) << r.err;
     EXPECT_EQ(tableRows(r.out),
               (Rows{{one, "1", "1", "differs"},
@@ -315,7 +325,9 @@ TEST_F(Survey, EdgesOfTheStatusAndOfTheExitStatus) {
                      "failed: 파일을 찾을 수 없습니다. / " + folder + " / '" + folder + "' is a folder, not a database file."},
                     {fifo, "-", "-",
                      "failed: 파일을 찾을 수 없습니다. / " + fifo + " / '" + fifo +
-                         "' is a fifo (a named pipe), not a database file."}}))
+                         "' is a fifo (a named pipe), not a database file."},
+                    {noisy, "1", "2",
+                     "failed: 오류번호 : -2147217900 / 오류내용 : Index 'idx_pclass_fullpath' already exists."}}))
         << r.out;
     EXPECT_TRUE(fs::is_empty(tmp));
 
