@@ -131,6 +131,12 @@ TEST_F(SignedUpdateTest, ManifestThatDoesNotVerifyIsRefusedBeforeAnyDownload) {
          kChecker + kSigFailed + "업데이트 목록의 서명(update-manifest.txt.sig)을 받을 수 없습니다" + kKept},
         {[&] { server.serve(kBase + "DaroRerirodArodoruV1_lastver.txt", "9"); },  // an older release replayed
          kChecker + kSigFailed + "업데이트 목록의 버전(8)이 최신버전 정보(9)와 다릅니다" + kKept},
+        {[&] {  // signed, but without the changer's hash
+             const std::string checkerOnly = manifest.substr(0, manifest.find("\nsha256 ", manifest.find(kChecker)) + 1);
+             server.serve(kBase + "update-manifest.txt", checkerOnly);
+             server.serve(kSig, key.sign(checkerOnly));
+         },
+         kChanger + kSigFailed + "업데이트 목록에 " + kChanger + "의 해시가 없습니다" + kKept},
     };
     for (const auto& [tamper, message] : cases) {
         publish(key);
