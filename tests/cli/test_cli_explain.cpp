@@ -72,6 +72,12 @@ protected:
         auto r = dexmira({"exec", p, "--password", "kt5316"}, script);
         ASSERT_EQ(r.status, 0) << r.err;
     }
+    // The fix script for B of a comparison that finds differences.
+    std::string fixScriptOf(const std::string& a, const std::string& b) {
+        auto r = dexmira({"compare", a, b, "--fix-sql", path("fix.sql")});
+        EXPECT_EQ(r.status, 1) << r.err;
+        return readWhole(path("fix.sql"));
+    }
     // The index-level comparison of a JSON report: its "indexes" member.
     std::string indexesOf(const std::string& jsonReport) {
         const std::string text = readWhole(jsonReport);
@@ -205,9 +211,7 @@ TEST_F(Explain, OrphanRowsAreNamedBeforeTheForeignKey) {
                           "INSERT INTO customer (code, gcode) VALUES ('c1', 1)\n"
                           "INSERT INTO customer (code, gcode) VALUES ('c2', NULL)\n"
                           "INSERT INTO customer (code, gcode) VALUES ('c3', 9)\n");
-    auto r = dexmira({"compare", a, b, "--fix-sql", path("fix.sql")});
-    EXPECT_EQ(r.status, 1) << r.err;
-    const std::string text = readWhole(path("fix.sql"));
+    const std::string text = fixScriptOf(a, b);
     EXPECT_EQ(text,
               "-- Makes the primary keys, foreign keys and indexes of B (" + b + ") those of A (" + a + ").\n"
               "-- customer: foreign key fk_cust_group (gcode) references custgroup (code) only in A\n"
@@ -238,9 +242,7 @@ TEST_F(Explain, OrphanCountsLeaveRowsWithANullKeyPartAlone) {
                           "INSERT INTO cust (code, gcode, rid, rzone) VALUES ('c4', NULL, NULL, NULL)\n"
                           "INSERT INTO cust (code, gcode, rid, rzone) VALUES ('c5', 7, 5, 5)\n"
                           "INSERT INTO cust (code, gcode, rid, rzone) VALUES ('c6', 8, 1, 6)\n");
-    auto r = dexmira({"compare", a, b, "--fix-sql", path("fix.sql")});
-    EXPECT_EQ(r.status, 1) << r.err;
-    const std::string text = readWhole(path("fix.sql"));
+    const std::string text = fixScriptOf(a, b);
     EXPECT_NE(text.find("-- cust holds 2 rows whose ([gcode]) match no row of grp: this statement fails until they "
                         "are mended\nALTER TABLE [cust] ADD CONSTRAINT [fk_grp]"),
               std::string::npos)
