@@ -40,10 +40,10 @@
 #include <vector>
 
 #include "CliHelp.h"
+#include "CompactOpen.h"
 #include "CompareRun.h"
 #include "DbSession.h"
 #include "FileCopy.h"
-#include "FileKind.h"
 #include "JetStore.h"
 #include "MigrationEngine.h"
 #include "MigrationLog.h"
@@ -283,9 +283,7 @@ std::string messagesText(const RecordingDialogs& dialogs, size_t from, size_t to
 bool prepareCopy(const JobRequest& req, const std::string& copy, RecordingDialogs& dialogs, JobOutcome& outcome) {
     std::error_code ec;
     if (!fs::is_regular_file(fs::u8path(req.source), ec)) {
-        const std::string what = notAFileText(req.source);
-        outcome.error = OneLineMessage("파일을 찾을 수 없습니다.\r\n\r\n" + req.source +
-                                       (what.empty() ? "" : "\r\n\r\n" + what));
+        outcome.error = OneLineMessage(FileNotFoundText(req.source));
         return false;
     }
     try {

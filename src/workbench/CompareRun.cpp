@@ -12,6 +12,7 @@
 #include <system_error>
 #include <thread>
 
+#include "CompactOpen.h"
 #include "ErrorText.h"
 #include "FileCopy.h"
 #include "FileKind.h"
@@ -188,10 +189,7 @@ bool validateBox(Workbench& wb, const std::string& text, int index) {
         return false;
     }
     if (!fileExists(text)) {
-        // Something that is no file (a folder, a fifo, a device) is named as such.
-        const std::string what = notAFileText(text);
-        wb.dialogs.message("파일을 찾을 수 없습니다.\r\n\r\n" + text + (what.empty() ? "" : "\r\n\r\n" + what),
-                           kAppTitle, Icon::None);
+        wb.dialogs.message(FileNotFoundText(text), kAppTitle, Icon::None);
         wb.window.focusPathBox(index);
         return false;
     }
