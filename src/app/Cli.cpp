@@ -218,6 +218,10 @@ int cmdImport(Args args, std::ostream& err) {
     }
     const std::string& jet = args.rest()[0];
     const std::string& store = args.rest()[1];
+    if (const std::string what = notAFileText(jet, "a Jet (Access) database file"); !what.empty()) {
+        err << what << "\n";
+        return kFailure;
+    }
     if (detectFileKind(jet) != FileKind::Jet) {
         err << "'" << jet << "' is not a real Jet (Access) database file; only those can be imported\n";
         return kFailure;

@@ -1,5 +1,6 @@
 // dexmira compare / structure: the Compare button's run and one side's load,
 // printed for a terminal or as JSON.
+#include <cstring>
 #include <iomanip>
 #include <sstream>
 
@@ -148,6 +149,13 @@ int cmdCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err
             return kFailure;
         }
     }
+    // Before the run starts a thread: a stop signal removes the staging
+    // folders and unfinished copies of the run and ends it with a line.
+    StopOnSignal stop([&request](int signo) {
+        return "compare interrupted by signal " + std::to_string(signo) + " (" + strsignal(signo) +
+               "): its temporary files were removed; '" + request.pathA + "' and '" + request.pathB +
+               "' were left as they were";
+    });
     ProductMigrator migrator(dialogs);
     const bool ran = RunComparison(h.wb, request, &migrator);
     int64_t count = 0;

@@ -120,7 +120,9 @@ int cliMigrate(DbEngine& engine, const std::vector<std::string>& words, std::ost
     }
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
-        err << "file not found: " << file << "\n";
+        const std::string what = notAFileText(file);
+        if (what.empty()) err << "file not found: " << file << "\n";
+        else err << what << "\n";
         return cli::kFailure;
     }
     if (detectFileKind(file) == FileKind::Jet) {

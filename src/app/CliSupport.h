@@ -1,6 +1,8 @@
 #pragma once
 // Pieces shared by the headless commands: argument reading, the dialogs
 // that turn message boxes into output lines, and JSON text.
+#include <functional>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -10,8 +12,9 @@
 
 namespace dex::cli {
 
-// Exit statuses of the headless commands.
-constexpr int kOk = 0, kDifferences = 1, kFailure = 2;
+// Exit statuses of the headless commands; kInterrupted when a stop signal
+// (SIGINT, SIGTERM, SIGHUP) ended the command.
+constexpr int kOk = 0, kDifferences = 1, kFailure = 2, kInterrupted = 130;
 
 class Args {
 public:
@@ -55,6 +58,25 @@ private:
     bool collect_;
     bool answerYes_;
     std::vector<Entry> messages_;
+};
+
+// While it lives, SIGINT, SIGTERM and SIGHUP end the program cleanly: the
+// process's own temporary files are removed (RemoveOwnFilesNow), the text
+// that `message` makes for the signal is written to stderr, and the program
+// exits with kInterrupted. The signals are blocked in the calling thread, and
+// so in every thread it starts later, and are taken by a thread of this
+// object's own, which may do what a signal handler may not. Make it before
+// any other thread is started.
+class StopOnSignal {
+public:
+    explicit StopOnSignal(std::function<std::string(int signo)> message);
+    ~StopOnSignal();
+    StopOnSignal(const StopOnSignal&) = delete;
+    StopOnSignal& operator=(const StopOnSignal&) = delete;
+
+private:
+    struct Watch;
+    std::unique_ptr<Watch> watch_;
 };
 
 std::string jsonString(const std::string& s);

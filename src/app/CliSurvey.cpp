@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "CliHelp.h"
+#include "CompactOpen.h"
 #include "CompareRun.h"
 #include "DbSession.h"
 #include "FileCopy.h"
@@ -62,7 +63,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kInterrupted = 130;
 constexpr const char* kCopyA = "temp(A).mdb";
 constexpr const char* kCopyB = "temp(B).mdb";
 constexpr const char* kJobReport = "report.html";
@@ -283,7 +283,7 @@ std::string messagesText(const RecordingDialogs& dialogs, size_t from, size_t to
 bool prepareCopy(const JobRequest& req, const std::string& copy, RecordingDialogs& dialogs, JobOutcome& outcome) {
     std::error_code ec;
     if (!fs::is_regular_file(fs::u8path(req.source), ec)) {
-        outcome.error = OneLineMessage("파일을 찾을 수 없습니다.\r\n\r\n" + req.source);
+        outcome.error = OneLineMessage(FileNotFoundText(req.source));
         return false;
     }
     try {

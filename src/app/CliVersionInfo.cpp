@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "CliSupport.h"
+#include "FileKind.h"
 #include "modFile.h"
 
 namespace dex {
@@ -16,7 +17,9 @@ int cliVersionInfo(const std::vector<std::string>& args, std::ostream& out, std:
     const std::string& path = args[0];
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) {
-        err << "version-info: file not found: " << path << '\n';
+        const std::string what = notAFileText(path, "a program file");
+        if (what.empty()) err << "version-info: file not found: " << path << '\n';
+        else err << "version-info: " << what << '\n';
         return cli::kFailure;
     }
     cli::ConsoleDialogs dialogs(err, false, false);

@@ -1,5 +1,7 @@
 #pragma once
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace dex {
 
@@ -11,7 +13,8 @@ int copyFileContents(int in, int out);
 // A new folder of the process's own, made from pattern (a path ending in
 // "XXXXXX") by mkdtemp: private and made atomically, so nothing planted
 // there in advance is used. Removed with everything in it when the object
-// goes. Throws std::filesystem::filesystem_error when it cannot be made.
+// goes, or by RemoveOwnFilesNow. Throws std::filesystem::filesystem_error
+// when it cannot be made.
 class OwnFolder {
 public:
     explicit OwnFolder(const std::filesystem::path& pattern);
@@ -23,5 +26,25 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// Files of the process's own that are of no use unless finished (copies
+// being made or changed): removed, with the journal, log and index files
+// SQLite keeps beside them, by RemoveOwnFilesNow while the object lives.
+class UnfinishedFiles {
+public:
+    explicit UnfinishedFiles(std::vector<std::string> paths);
+    ~UnfinishedFiles();
+    UnfinishedFiles(const UnfinishedFiles&) = delete;
+    UnfinishedFiles& operator=(const UnfinishedFiles&) = delete;
+
+private:
+    std::vector<std::string> paths_;
+};
+
+// For the thread that handles a stop signal, just before the process ends:
+// removes every OwnFolder alive and every UnfinishedFiles' files. From then
+// on no OwnFolder can be made or removed (the calls wait), so that nothing
+// new appears in the folders while they go.
+void RemoveOwnFilesNow();
 
 }  // namespace dex

@@ -113,10 +113,15 @@ std::string CompactTempPath(const std::string& path) {
     return out + path.substr(pos);
 }
 
+std::string FileNotFoundText(const std::string& path) {
+    const std::string what = notAFileText(path);
+    return "파일을 찾을 수 없습니다.\r\n\r\n" + path + (what.empty() ? "" : "\r\n\r\n" + what);
+}
+
 bool CheckDBPath(Workbench& wb, const std::string& path, int16_t index) {
     if (trimBlanks(path).empty()) return refuse(wb, "DB경로가 입력되지 않았습니다.", index);
     FileOps files;
-    if (!files.exists(path)) return refuse(wb, "파일을 찾을 수 없습니다.\r\n\r\n" + path, index);
+    if (!files.exists(path)) return refuse(wb, FileNotFoundText(path), index);
     if (path.size() < 3 || lowerAscii(path.substr(path.size() - 3)) != "mdb")
         return refuse(wb, "mdb파일이 아닙니다.\r\n\r\n" + path, index);
     return true;

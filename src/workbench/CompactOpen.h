@@ -20,6 +20,12 @@ public:
     virtual void rename(const std::string& from, const std::string& to);
 };
 
+// The message for a path under which no file is found: "파일을 찾을 수
+// 없습니다.", two line breaks (CR LF CR LF) and the path; when something that
+// is no file stands there (a folder, a fifo, a device), two more line breaks
+// and a sentence saying what it is.
+std::string FileNotFoundText(const std::string& path);
+
 // True when the path names an existing file whose name ends in "mdb" (any
 // letter case); otherwise shows why, focuses box index and returns false.
 bool CheckDBPath(Workbench& wb, const std::string& path, int16_t index);

@@ -12,6 +12,7 @@
 #include <system_error>
 #include <thread>
 
+#include "CompactOpen.h"
 #include "ErrorText.h"
 #include "FileCopy.h"
 #include "FileKind.h"
@@ -161,6 +162,9 @@ CopyPaths makeCopies(const std::string& pathA, const std::string& pathB) {
     paths.folder = folder.string();
     paths.copyA = (folder / "temp(A).mdb").string();
     paths.copyB = (folder / "temp(B).mdb").string();
+    // Under the run's lock: a copy half made or half migrated when a signal
+    // stops the run is removed with the staging folders.
+    paths.unfinished = std::make_shared<UnfinishedFiles>(std::vector<std::string>{paths.copyA, paths.copyB});
     for (const auto& user : {pathA, pathB})
         for (const auto& copy : {paths.copyA, paths.copyB})
             if (sameFile(user, copy))
@@ -185,7 +189,7 @@ bool validateBox(Workbench& wb, const std::string& text, int index) {
         return false;
     }
     if (!fileExists(text)) {
-        wb.dialogs.message("파일을 찾을 수 없습니다.\r\n\r\n" + text, kAppTitle, Icon::None);
+        wb.dialogs.message(FileNotFoundText(text), kAppTitle, Icon::None);
         wb.window.focusPathBox(index);
         return false;
     }
@@ -229,9 +233,13 @@ bool LoadAndCompare(Workbench& wb, const std::string& pathA, const std::string& 
 }
 
 void MakeWorkingCopy(const std::string& source, const std::string& target) {
-    if (detectFileKind(source) == FileKind::Jet) {
-        ImportJetFile(source, target, kProductPassword);
-        return;
+    // The kind is read from the first bytes before anything is copied: a file
+    // that is no database is refused at once, however large it is.
+    switch (detectFileKind(source)) {
+        case FileKind::Jet: ImportJetFile(source, target, kProductPassword); return;
+        case FileKind::Other: throw DbError(dberr::UnrecognizedFormat, "Unrecognized database format '" + source + "'.");
+        case FileKind::Store:
+        case FileKind::Unreadable: break;  // a file that cannot be read fails the copy with the system's reason
     }
     copyWithJournal(source, target);
 }

@@ -46,10 +46,12 @@ public:
 };
 
 // The temporary folder and the two copies, all formed from path A. lock
-// holds the folder's run lock for as long as the run uses the copies.
+// holds the folder's run lock for as long as the run uses the copies;
+// unfinished keeps the copies among the files a stop signal removes.
 struct CopyPaths {
     std::string folder, copyA, copyB;
     std::shared_ptr<const void> lock;
+    std::shared_ptr<const void> unfinished;
 };
 // Every ".mdb" of path A replaced by "temp", "temp/temp(A).mdb", "temp/temp(B).mdb".
 CopyPaths FormCopyPaths(const std::string& pathA);

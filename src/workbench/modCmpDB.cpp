@@ -504,12 +504,6 @@ int64_t CompareStruct(Workbench& wb) {
     return count;
 }
 
-void HideSameRows(Grid& grid) {
-    const int n = grid.dataRowCount();
-    for (int r = 1; r <= n; ++r)
-        if (GetCellText(grid, kMarkColumn, r).empty()) grid.setRowHidden(r, true);
-}
-
 void cmdMove_Click(Workbench& wb, int16_t index) {
     Grid& grid = wb.grid;
     int found = -1;

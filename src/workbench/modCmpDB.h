@@ -37,7 +37,6 @@ int64_t CompareStruct(Workbench& wb);
 // The line that tells which mode the comparison runs in: "" for the usual
 // one, a text when one-sided fields are kept.
 std::string OneSidedModeLabel(bool keepOneSidedFields);
-void HideSameRows(Grid& grid);
 
 // F3 / Shift+F3: index 0 next difference, any other previous.
 void cmdMove_Click(Workbench& wb, int16_t index);

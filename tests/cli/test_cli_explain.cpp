@@ -80,6 +80,12 @@ protected:
         auto r = dexmira({"exec", p, "--password", "kt5316"}, script);
         ASSERT_EQ(r.status, 0) << r.err;
     }
+    // The fix script for B of a comparison that finds differences.
+    std::string fixScriptOf(const std::string& a, const std::string& b) {
+        auto r = dexmira({"compare", a, b, "--fix-sql", path("fix.sql")});
+        EXPECT_EQ(r.status, 1) << r.err;
+        return readWhole(path("fix.sql"));
+    }
     // The index-level comparison of a JSON report: its "indexes" member.
     std::string indexesOf(const std::string& jsonReport) {
         const std::string text = readWhole(jsonReport);
@@ -271,9 +277,7 @@ TEST_F(Explain, OrphanRowsAreNamedBeforeTheForeignKey) {
                           "INSERT INTO customer (code, gcode) VALUES ('c1', 1)\n"
                           "INSERT INTO customer (code, gcode) VALUES ('c2', NULL)\n"
                           "INSERT INTO customer (code, gcode) VALUES ('c3', 9)\n");
-    auto r = dexmira({"compare", a, b, "--fix-sql", path("fix.sql")});
-    EXPECT_EQ(r.status, 1) << r.err;
-    const std::string text = readWhole(path("fix.sql"));
+    const std::string text = fixScriptOf(a, b);
     EXPECT_EQ(text,
               "-- Makes the primary keys, foreign keys and indexes of B (" + b + ") those of A (" + a + ").\n"
               "-- customer: foreign key fk_cust_group (gcode) references custgroup (code) only in A\n"
@@ -399,4 +403,33 @@ TEST_F(Explain, NamesWithTabsLineBreaksAndFormulasStayInTheirCells) {
     for (const char* cell : {"'=HYPERLINK(\"http://x\")", "'+SUM(1+1)", "'@A1", "'-2", "t\tab", "f\nld"})
         EXPECT_EQ(cells.count(cell), 1u) << cell;
     EXPECT_EQ(cells.count("=HYPERLINK(\"http://x\")"), 0u);
+}
+
+TEST_F(Explain, OrphanCountsLeaveRowsWithANullKeyPartAlone) {
+    // Three rows with a Null in the key and two orphans, for a key of one
+    // field and one of two: Null keys are never orphans.
+    const std::string tables =
+        "CREATE TABLE grp (code LONG NOT NULL, PRIMARY KEY (code))\n"
+        "CREATE TABLE region (id LONG NOT NULL, zone LONG NOT NULL, PRIMARY KEY (id, zone))\n"
+        "CREATE TABLE cust (code VARCHAR(6) NOT NULL, gcode LONG, rid LONG, rzone LONG, PRIMARY KEY (code))\n";
+    const std::string a = path("a.mdb"), b = path("b.mdb");
+    makeStore(a, tables + "ALTER TABLE cust ADD CONSTRAINT fk_grp FOREIGN KEY (gcode) REFERENCES grp (code)\n"
+                          "ALTER TABLE cust ADD CONSTRAINT fk_region FOREIGN KEY (rid, rzone) REFERENCES region (id, zone)\n");
+    makeStore(b, tables + "INSERT INTO grp (code) VALUES (1)\n"
+                          "INSERT INTO region (id, zone) VALUES (1, 2)\n"
+                          "INSERT INTO cust (code, gcode, rid, rzone) VALUES ('c1', 1, 1, 2)\n"
+                          "INSERT INTO cust (code, gcode, rid, rzone) VALUES ('c2', NULL, NULL, 2)\n"
+                          "INSERT INTO cust (code, gcode, rid, rzone) VALUES ('c3', NULL, 1, NULL)\n"
+                          "INSERT INTO cust (code, gcode, rid, rzone) VALUES ('c4', NULL, NULL, NULL)\n"
+                          "INSERT INTO cust (code, gcode, rid, rzone) VALUES ('c5', 7, 5, 5)\n"
+                          "INSERT INTO cust (code, gcode, rid, rzone) VALUES ('c6', 8, 1, 6)\n");
+    const std::string text = fixScriptOf(a, b);
+    EXPECT_NE(text.find("-- cust holds 2 rows whose ([gcode]) match no row of grp: this statement fails until they "
+                        "are mended\nALTER TABLE [cust] ADD CONSTRAINT [fk_grp]"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("-- cust holds 2 rows whose ([rid], [rzone]) match no row of region: this statement fails "
+                        "until they are mended\nALTER TABLE [cust] ADD CONSTRAINT [fk_region]"),
+              std::string::npos)
+        << text;
 }

@@ -5,6 +5,7 @@
 // asked to change them and succeeded, and nothing temporary may be left.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <signal.h>
 #include <sys/file.h>
 
 #include "HotJournal.h"
@@ -40,6 +41,15 @@ protected:
                 out.push_back(e.path().string());
         }
         return out;
+    }
+    // Whether a staging folder is in A's temporary folder (asked while the
+    // run makes and removes them: no error may stop the look).
+    bool stagingThere() const {
+        std::error_code ec;
+        for (auto it = fs::directory_iterator(dir / "referencetemp", ec); !ec && it != fs::directory_iterator();
+             it.increment(ec))
+            if (it->path().filename().string().rfind(".staging", 0) == 0) return true;
+        return false;
     }
     static void sql(const std::string& file, const std::string& text) {
         sqlite3* db = nullptr;
@@ -159,6 +169,30 @@ TEST_F(Hardening, PlantedLinksAndASecondRunNeverReachOtherFiles) {
     EXPECT_EQ(leftovers(), std::vector<std::string>{});
 }
 
+TEST_F(Hardening, ACompareStoppedBySignalRemovesItsStagingFolderAndCopies) {
+    makePair();
+    const std::string a = (dir / "reference.mdb").string(), b = (dir / "customer.mdb").string();
+    const std::string aBytes = readWhole(a), bBytes = readWhole(b);
+    for (const auto& [signo, name] : {std::pair{SIGINT, "Interrupt"}, std::pair{SIGHUP, "Hangup"}}) {
+        SCOPED_TRACE(name);
+        bool signalled = false;
+        const ProgramResult r = runSignalledWhen(DEXMIRA_BIN, {"compare", a, b, "--product", "VelmoraII"}, signo,
+                                                 [&] { return stagingThere(); }, signalled);
+        ASSERT_TRUE(signalled) << "the comparison ended before its staging folder was seen: " << r.err;
+        EXPECT_EQ(r.status, 130) << r.err;
+        EXPECT_NE(r.err.find("compare interrupted by signal " + std::to_string(signo) + " (" + name +
+                             "): its temporary files were removed; '" + a + "' and '" + b + "' were left as they were\n"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(leftovers(), std::vector<std::string>{});
+        for (const char* copy : {"temp(A).mdb", "temp(B).mdb"})
+            EXPECT_FALSE(fs::exists(dir / "referencetemp" / copy)) << copy << ": a copy the run had not finished";
+        EXPECT_TRUE(readWhole(a) == aBytes && readWhole(b) == bBytes);
+    }
+    // Nothing stands in the way of the next run.
+    auto again = dexmira({"compare", a, b, "--product", "VelmoraII"});
+    EXPECT_EQ(again.status, 1) << again.err;
+}
 
 // A file whose name holds a connection text's syntax (';', '=', quotes,
 // blanks) naming another database: only the named file is ever opened.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,12 +23,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// dexmira with TMPDIR pointing at the test's own folder.
-ProgramResult dexmira(const fs::path& tmpdir, const std::vector<std::string>& args) {
+// dexmira with TMPDIR pointing at the test's own folder (and writes limited
+// to fileSizeLimit bytes, when given).
+ProgramResult dexmira(const fs::path& tmpdir, const std::vector<std::string>& args, long fileSizeLimit = 0) {
     std::vector<std::string> all{"TMPDIR=" + tmpdir.string(), DEXMIRA_BIN};
     all.insert(all.end(), args.begin(), args.end());
     // In the default language: the reports' texts below are Korean.
-    return runProgram("/usr/bin/env", all, "", 0, dex::test::kLanguageVariables);
+    return runProgram("/usr/bin/env", all, "", fileSizeLimit, dex::test::kLanguageVariables);
 }
 
 void runScript(const std::string& path, const std::string& password, const std::string& script) {
@@ -296,6 +298,9 @@ TEST_F(Survey, UsageMistakesAndAReferenceThatCannotBePrepared) {
     ProgramResult jobs = dexmira(tmp, {"survey", reference, differing, "--product", "VelmoraII", "--jobs", "0"});
     EXPECT_EQ(jobs.status, 2);
     EXPECT_EQ(jobs.err, "--jobs wants a whole number from 1 to 1024, not '0'\n");
+    ProgramResult tooMany = dexmira(tmp, {"survey", reference, differing, "--product", "VelmoraII", "--jobs", "1025"});
+    EXPECT_EQ(tooMany.status, 2);
+    EXPECT_EQ(tooMany.err, "--jobs wants a whole number from 1 to 1024, not '1025'\n");
 
     ProgramResult broken = dexmira(tmp, {"survey", damaged, differing, "--product", "VelmoraII"});
     EXPECT_EQ(broken.status, 2);
@@ -304,6 +309,75 @@ TEST_F(Survey, UsageMistakesAndAReferenceThatCannotBePrepared) {
                               "(Unrecognized database format '" + damaged + "'.)\n"),
               std::string::npos)
         << broken.err;
+    EXPECT_TRUE(fs::is_empty(tmp));
+}
+
+TEST_F(Survey, EdgesOfTheStatusAndOfTheExitStatus) {
+    // Exactly one marked row: the database differs.
+    const std::string one = (src / "one.mdb").string();
+    fs::copy_file(reference, one);
+    {
+        auto engine = makeJetStoreEngine();
+        engine->openConnection(modDBsub::ConnectionString(one, "kt5316"))
+            ->execute("CREATE INDEX idx_customer_compname ON customer(compname)");
+    }
+    // Files that are no databases fail their rows at once: 20 GB that take no
+    // room on the disk (writes are limited to 64 MiB, so that a copy of it
+    // fails instead of filling the disk), a folder, a fifo.
+    // A migration step that reports an error and goes on (the index it makes
+    // is there already, on another table): the row fails with that message,
+    // though the comparison itself finishes (pclass.fullpath lacks its
+    // index, customer.compname has one more).
+    const std::string noisy = (src / "noisy.mdb").string();
+    fs::copy_file(reference, noisy);
+    makeJetStoreEngine()
+        ->openConnection(modDBsub::ConnectionString(noisy, "kt5316"))
+        ->execute("CREATE INDEX idx_pclass_fullpath ON customer(compname)");
+    const std::string huge = (src / "huge.mdb").string(), folder = (src / "folder.mdb").string(),
+                      fifo = (src / "pipe.mdb").string();
+    std::ofstream(huge, std::ios::binary) << "Shopping list: milk, rice\n";
+    fs::resize_file(huge, 20ull << 30);
+    fs::create_directory(folder);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ProgramResult r =
+        dexmira(tmp, {"survey", reference, huge, one, folder, fifo, noisy, "--product", "VelmoraII"}, 64l << 20);
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_EQ(tableRows(r.out),
+              (Rows{{one, "1", "1", "differs"},
+                    {huge, "-", "-", "failed: Error 3343 (Unrecognized database format '" + huge + "'.)"},
+                    {folder, "-", "-",
+                     "failed: 파일을 찾을 수 없습니다. / " + folder + " / '" + folder + "' is a folder, not a database file."},
+                    {fifo, "-", "-",
+                     "failed: 파일을 찾을 수 없습니다. / " + fifo + " / '" + fifo +
+                         "' is a fifo (a named pipe), not a database file."},
+                    {noisy, "1", "2",
+                     "failed: 오류번호 : -2147217900 / 오류내용 : Index 'idx_pclass_fullpath' already exists."}}))
+        << r.out;
+    EXPECT_TRUE(fs::is_empty(tmp));
+
+    ProgramResult differs = dexmira(tmp, {"survey", reference, one, "--product", "VelmoraII", "--jobs", "1024"});
+    EXPECT_EQ(differs.status, 1) << differs.out << differs.err;
+    EXPECT_NE(differs.out.find("\n1 database: 1 differ, 0 same, 0 failed\n"), std::string::npos) << differs.out;
+    ProgramResult oneFailed = dexmira(tmp, {"survey", reference, sameJet, folder, "--product", "VelmoraII"});
+    EXPECT_EQ(oneFailed.status, 2) << oneFailed.out;
+    EXPECT_NE(oneFailed.out.find("\n2 databases: 0 differ, 1 same, 1 failed\n"), std::string::npos) << oneFailed.out;
+
+    // Every database the same, but the index cannot be written (a folder
+    // stands in its place): a failure, said so, the summary printed. A
+    // report's name keeps at most 100 bytes of the database's name, whole
+    // characters only.
+    const fs::path reports = dir / "reports";
+    fs::create_directories(reports / "index.html");
+    const std::string longName = (src / (std::string(97, 'x') + "한y.mdb")).string();
+    fs::copy_file(reference, longName);
+    ProgramResult noIndex = dexmira(tmp, {"survey", reference, sameJet, longName, "--product", "VelmoraII", "--report",
+                                          reports.string()});
+    EXPECT_EQ(noIndex.status, 2) << noIndex.err;
+    EXPECT_NE(noIndex.err.find("'" + (reports / "index.html").string() + "' could not be written"), std::string::npos)
+        << noIndex.err;
+    EXPECT_NE(noIndex.out.find("\n2 databases: 0 differ, 2 same, 0 failed\n"), std::string::npos) << noIndex.out;
+    EXPECT_EQ(namesIn(reports), (std::set<std::string>{"0001-jet.mdb.html", "0002-" + std::string(97, 'x') + "한.html",
+                                                        "index.html"}));
     EXPECT_TRUE(fs::is_empty(tmp));
 }
 

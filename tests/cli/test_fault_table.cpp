@@ -1,8 +1,10 @@
 // The headless commands against files that cannot be used as they are:
 // missing, empty, not a database, cut short, damaged, guarded by another
 // password, locked by another program, in a folder without write permission,
-// on a full disk, with an unfinished change, a folder, a link loop, too long
-// a path; and a usable file under a path with Korean letters and blanks.
+// on a full disk, with an unfinished change, a folder, a fifo, a device, a
+// dangling link, a link loop, a huge file that is no database, too long a
+// path, a comparison stopped by a signal; and a usable file under a path with
+// Korean letters and blanks.
 // Each row of the table runs every command on a fresh copy of the sample
 // pair and checks the exit status, that a failure's message names the file
 // and its cause, that the user's files are byte for byte as they were (the
@@ -10,6 +12,8 @@
 // succeeded), and that nothing temporary is left behind.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,8 +39,9 @@ const char* const kCommandNames[] = {"compare", "compare --product VelmoraII", "
                                      "compact --yes"};
 
 // What one command must do in a scenario. Success: status 0 or 1 and no
-// cause. Failure: status 2, and stderr holds the path (of the file, or of its
-// folder when namesFolder) and the phrase `cause`.
+// cause. Failure: status 2 (130 when a signal stopped it), and stderr holds
+// the path (of the file, or of its folder when namesFolder) and the phrase
+// `cause`.
 struct Outcome {
     int status;
     std::string cause;
@@ -45,7 +50,11 @@ struct Outcome {
 const Outcome kDiffers{1, ""}, kSucceeds{0, ""};  // a comparison of the pair finds differences
 
 // What the test does while the command runs.
-enum class During { Nothing, ExclusiveLock, ReadOnlyFolder, SmallFileSizeLimit };
+// HugeFile: no write may exceed 64 MiB, so that a command that would copy
+// the huge file fails on its first megabytes instead of filling the disk.
+// SignalWhileStaging: the comparison with a product is sent SIGTERM while its
+// staging folder is there.
+enum class During { Nothing, ExclusiveLock, ReadOnlyFolder, SmallFileSizeLimit, HugeFile, SignalWhileStaging };
 
 struct Scenario {
     std::string name;
@@ -84,6 +93,13 @@ fs::path interruptedImportTarget(const fs::path& dir) {
     EXPECT_TRUE(status != -1 && WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
     EXPECT_TRUE(importLeftovers(store).empty()) << "the interrupted import left its private file";
     return store;
+}
+
+// What the commands that check a path before anything else say about one
+// that is no file: the message names it and says what it is.
+std::array<Outcome, 5> notAFile(const std::string& what) {
+    const Outcome o{2, what};
+    return {o, o, o, o, o};
 }
 
 std::vector<Scenario> scenarios() {
@@ -145,14 +161,44 @@ std::vector<Scenario> scenarios() {
              fs::create_directory(d / "folder.mdb");
              return d / "folder.mdb";
          },
-         {notFound, notFound, Outcome{2, "Could not find file"}, Outcome{2, "file not found"}, notFound}},
+         notAFile("' is a folder, not a database file.")},
+        // Never opened: a fifo without a writer would block a reader for good.
+        {"Fifo",
+         [](const fs::path& d) {
+             ::mkfifo((d / "pipe.mdb").c_str(), 0600);
+             return d / "pipe.mdb";
+         },
+         notAFile("' is a fifo (a named pipe), not a database file.")},
+        {"Device", [](const fs::path&) { return fs::path("/dev/zero"); },
+         notAFile("'/dev/zero' is a device, not a database file.")},
+        {"DanglingLink",
+         [](const fs::path& d) {
+             fs::create_symlink("gone.mdb", d / "link.mdb");
+             return d / "link.mdb";
+         },
+         notAFile("' is a dangling symbolic link: it leads to 'gone.mdb', which does not exist.")},
         {"SymlinkLoop",
          [](const fs::path& d) {
              fs::create_symlink("loop2.mdb", d / "loop1.mdb");
              fs::create_symlink("loop1.mdb", d / "loop2.mdb");
              return d / "loop1.mdb";
          },
-         {notFound, notFound, Outcome{2, "Could not find file"}, Outcome{2, "file not found"}, notFound}},
+         notAFile("' is a symbolic link that leads round in a loop")},
+        // 20 GB that take no room on the disk: the kind is read from the
+        // first bytes, and nothing is copied.
+        {"HugeFileThatIsNoDatabase",
+         [](const fs::path& d) {
+             const fs::path a = writeFile(d / "huge.mdb", "Shopping list: milk, rice\n");
+             fs::resize_file(a, 20ull << 30);
+             return a;
+         },
+         failsAll("Error 3343 (Unrecognized database format"), During::HugeFile},
+        // The staging folder and the copies are removed; only the comparison
+        // with a product is stopped, the other commands run to their end.
+        {"InterruptedCompare", [](const fs::path& d) { return d / "reference.mdb"; },
+         {kDiffers, Outcome{130, "compare interrupted by signal 15 (Terminated): its temporary files were removed"},
+          kSucceeds, kSucceeds, kSucceeds},
+         During::SignalWhileStaging},
         {"OverLongPath",
          [](const fs::path& d) {
              fs::path deep = d;
@@ -181,15 +227,36 @@ std::vector<std::string> argsFor(Command c, const std::string& a, const std::str
     return {};
 }
 
-// Every entry under dir, with the bytes of the regular files ("" otherwise).
+// The bytes of a file; of a huge one, its size, modification time and first
+// megabyte, which a write to it would change.
+std::string contentOf(const fs::path& p) {
+    struct stat st {};
+    if (::stat(p.c_str(), &st) != 0 || st.st_size <= (64l << 20)) return readWhole(p);
+    std::string head(1 << 20, '\0');
+    std::ifstream(p, std::ios::binary).read(head.data(), static_cast<std::streamsize>(head.size()));
+    return std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) + "." +
+           std::to_string(st.st_mtim.tv_nsec) + " " + head;
+}
+
+// Every entry under dir, with the content of the regular files ("" otherwise).
 std::map<std::string, std::string> snapshot(const fs::path& dir) {
     std::map<std::string, std::string> out;
     for (auto it = fs::recursive_directory_iterator(dir); it != fs::recursive_directory_iterator(); ++it) {
         std::error_code ec;
         const bool regular = fs::is_regular_file(it->symlink_status(ec));
-        out[it->path().string()] = regular ? readWhole(it->path()) : "";
+        out[it->path().string()] = regular ? contentOf(it->path()) : "";
     }
     return out;
+}
+
+// Whether a staging folder of a comparison's own is in A's temporary
+// folder: while a copy is made, or while B's copy is migrated beside A's.
+bool stagingIn(const fs::path& a) {
+    std::error_code ec;
+    for (auto it = fs::directory_iterator(a.parent_path() / (a.stem().string() + "temp"), ec);
+         !ec && it != fs::directory_iterator(); it.increment(ec))
+        if (it->path().filename().string().rfind(".staging", 0) == 0) return true;
+    return false;
 }
 
 bool temporaryName(const std::string& name) {
@@ -285,7 +352,15 @@ TEST_P(FaultTable, EveryCommand) {
             ASSERT_EQ(sqlite3_open(a.c_str(), &lock), SQLITE_OK);
             ASSERT_EQ(sqlite3_exec(lock, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
         }
-        const ProgramResult r = runProgram(program, args, "", sizeLimit);
+        if (s.during == During::HugeFile) sizeLimit = 64l << 20;
+        ProgramResult r;
+        if (s.during == During::SignalWhileStaging && c == CompareProduct) {
+            bool signalled = false;
+            r = runSignalledWhen(program, args, SIGTERM, [&] { return stagingIn(a); }, signalled);
+            if (!signalled) ADD_FAILURE() << "the comparison ended before its staging folder was seen: " << r.err;
+        } else {
+            r = runProgram(program, args, "", sizeLimit);
+        }
         if (lock) {
             sqlite3_exec(lock, "ROLLBACK", nullptr, nullptr, nullptr);
             sqlite3_close(lock);
@@ -293,7 +368,7 @@ TEST_P(FaultTable, EveryCommand) {
         if (s.during == During::ReadOnlyFolder) fs::permissions(a.parent_path(), fs::perms(0755));
 
         EXPECT_EQ(r.status, want.status) << r.err;
-        if (want.status == 2) {
+        if (want.status >= 2) {
             const std::string named = want.namesFolder ? a.parent_path().string() : a.string();
             EXPECT_NE(r.err.find(named), std::string::npos) << "the message does not name " << named << ":\n" << r.err;
             EXPECT_NE(r.err.find(want.cause), std::string::npos) << "no \"" << want.cause << "\" in:\n" << r.err;

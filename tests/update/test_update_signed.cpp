@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -130,6 +131,12 @@ TEST_F(SignedUpdateTest, ManifestThatDoesNotVerifyIsRefusedBeforeAnyDownload) {
          kChecker + kSigFailed + "업데이트 목록의 서명(update-manifest.txt.sig)을 받을 수 없습니다" + kKept},
         {[&] { server.serve(kBase + "DaroRerirodArodoruV1_lastver.txt", "9"); },  // an older release replayed
          kChecker + kSigFailed + "업데이트 목록의 버전(8)이 최신버전 정보(9)와 다릅니다" + kKept},
+        {[&] {  // signed, but without the changer's hash
+             const std::string checkerOnly = manifest.substr(0, manifest.find("\nsha256 ", manifest.find(kChecker)) + 1);
+             server.serve(kBase + "update-manifest.txt", checkerOnly);
+             server.serve(kSig, key.sign(checkerOnly));
+         },
+         kChanger + kSigFailed + "업데이트 목록에 " + kChanger + "의 해시가 없습니다" + kKept},
     };
     for (const auto& [tamper, message] : cases) {
         publish(key);
@@ -193,6 +200,51 @@ TEST(UpdateTrust, ServersUsableWithoutKey) {
     for (const char* refused : {"http://updates.example.com/", "http://127.0.0.1@example.com/", "http://[::2]/",
                                 "http://localhost.example.com/", "http://2130706433/", "http://127.0.0.1:x/",
                                 "ftp://127.0.0.1/", "127.0.0.1", ""})
+        EXPECT_FALSE(AcceptableWithoutKey(refused)) << refused;
+}
+
+TEST(UpdateTrust, ManifestLinesAndKeysAtTheirLimits) {
+    const std::string hash(64, 'a'), name = "DaroRerirodArodoruV1.exe";
+    const std::string upper = "0123456789ABCDEF0123456789abcdef0123456789ABCDEF0123456789abcdef";
+    const auto parsed = ParseManifest("# release 8\r\n\nversion 8\r\nsha256 " + upper + " " + name + "\r\nsha256 " +
+                                      hash + " file changer.exe  \n");
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->version, "8");
+    EXPECT_EQ(parsed->sha256, (std::map<std::string, std::string>{
+                                  {name, "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef"},
+                                  {"file changer.exe", hash}}));
+    for (const std::string& bad : std::vector<std::string>{
+             "sha256 " + hash + " " + name + "\n",                                    // no version line
+             "version 8\nversion 8\n",                                                // two version lines
+             "version  \n",                                                           // a blank version
+             "version 8\nsha256 " + std::string(63, 'a') + " " + name + "\n",         // 63 digits
+             "version 8\nsha256 " + std::string(65, 'a') + " " + name + "\n",         // 65 digits
+             "version 8\nsha256 " + std::string(63, 'a') + "g " + name + "\n",        // not hex
+             "version 8\nsha256 " + std::string(63, 'a') + "  " + name + "\n",        // a blank among the digits
+             "version 8\nsha256 " + hash + "\n",                                       // no file name
+             "version 8\nsha256 " + hash + " \n",                                      // a blank name
+             "version 8\nsha256 " + hash + name + "\n",                                // no blank before the name
+             "version 8\nsha256 " + hash + " " + name + "\nsha256 " + hash + " " + name + "\n",  // named twice
+             "version 8\nmd5 " + hash + " " + name + "\n",                             // another kind of line
+         })
+        EXPECT_FALSE(ParseManifest(bad)) << bad;
+
+    const UpdateTrust none = UpdateTrustFromHex("");
+    EXPECT_FALSE(none.publicKey);
+    EXPECT_FALSE(none.keyUnreadable);
+    const UpdateTrust key = UpdateTrustFromHex("00FF" + std::string(60, '0'));
+    ASSERT_TRUE(key.publicKey);
+    EXPECT_EQ((*key.publicKey)[0], 0x00);
+    EXPECT_EQ((*key.publicKey)[1], 0xFF);
+    EXPECT_FALSE(key.keyUnreadable);
+    for (const std::string& bad : std::vector<std::string>{std::string(63, '0'), std::string(65, '0'), std::string(63, '0') + "x",
+                                   std::string(62, '0') + " 0"}) {
+        const UpdateTrust t = UpdateTrustFromHex(bad);
+        EXPECT_TRUE(t.keyUnreadable && !t.publicKey) << bad;
+    }
+    for (const char* ok : {"http://127.0.0.1:65535/", "http://localhost:1"})
+        EXPECT_TRUE(AcceptableWithoutKey(ok)) << ok;
+    for (const char* refused : {"http://127.0.0.1:123456/", "http://127.0.0.1:/", "http://[::1]x/", "http://128.0.0.1/"})
         EXPECT_FALSE(AcceptableWithoutKey(refused)) << refused;
 }
 

@@ -110,6 +110,13 @@ TEST_F(CompareTest, SystemTablesAreSkippedAndFilterIgnoresCase) {
     ASSERT_TRUE(modCmpDB::LoadDBStruct(wb, "A.mdb", true, "", "msysconf"));
     EXPECT_EQ(grid.rowCount(), 0) << "a system table is never loaded, whatever the filter";
     EXPECT_EQ(itemBar.value(), 4) << "the bar counts every table definition, taken or skipped";
+    // Only the four letters "MSys", in any case, make a system table.
+    engine.files["C.mdb"].tables = {TableDef{"MSYnote", {longField("n")}, {}}, TableDef{"mSySx", {longField("x")}, {}},
+                                    TableDef{"Msy", {longField("m")}, {}}};
+    ASSERT_TRUE(modCmpDB::LoadDBStruct(wb, "C.mdb", true, "", ""));
+    ASSERT_EQ(grid.rowCount(), 2);
+    EXPECT_EQ(cell(11, 1), "MSYnote.n");
+    EXPECT_EQ(cell(11, 2), "Msy.m");
 }
 
 TEST_F(CompareTest, IdenticalDatabasesEmptyTheGridAndKeepThePaths) {

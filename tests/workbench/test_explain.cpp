@@ -1,8 +1,11 @@
 // Below the grid: the structures a run keeps, the index-level comparison, the
-// fix script's planning and the mode that keeps one-sided fields.
+// fix script's planning, the mode that keeps one-sided fields, and the
+// reports' texts.
 #include <gtest/gtest.h>
 
 #include <map>
+#include <algorithm>
+#include <sstream>
 
 #include "FakeEngine.h"
 #include "FixScript.h"
@@ -294,4 +297,254 @@ TEST(ReportText, OneLineTextEscapesWhatWouldBreakALine) {
     EXPECT_EQ(report::OneLineText(std::string("\x01\x1B[2J\x7F\0", 7)), "\\x01\\x1B[2J\\x7F\\x00");
     EXPECT_EQ(report::OneLineText("x\xC2\x85y\xE2\x80\xA8z\xE2\x80\xA9"), "x\\u0085y\\u2028z\\u2029");
     EXPECT_EQ(report::OneLineText("거래처 \"q\" 'a' \xE2\x80\xA7 \xC2\xA0"), "거래처 \"q\" 'a' \xE2\x80\xA7 \xC2\xA0");
+}
+
+TEST(IndexDiff, EachPartOfADefinitionInBothDirections) {
+    using namespace indexdiff::part;
+    const IndexDef base = plainIndex("ix", {"a", "b"});
+    auto with = [&](auto change) {
+        IndexDef ix = base;
+        change(ix);
+        return ix;
+    };
+    const IndexDef fk = with([](IndexDef& ix) {
+        ix.foreign = true;
+        ix.referencedTable = "grp";
+        ix.referencedFields = {"x", "y"};
+    });
+    const std::vector<std::pair<IndexDef, unsigned>> cases = {
+        {with([](IndexDef& ix) { ix.fields = {"a", "c"}; }), Fields},
+        {with([](IndexDef& ix) { ix.fields = {"a"}; }), Fields},
+        {with([](IndexDef& ix) { ix.fields = {"b", "a"}; }), FieldOrder},
+        {with([](IndexDef& ix) { ix.fields = {"A", "B"}; }), 0},
+        {with([](IndexDef& ix) { ix.unique = true; }), Unique},
+        {with([](IndexDef& ix) { ix.primary = true; }), Primary},
+        // Only one side refers to anything: only "foreign" differs.
+        {fk, Foreign},
+    };
+    for (const auto& [other, parts] : cases) {
+        EXPECT_EQ(indexdiff::DefinitionDifferences(base, other), parts) << indexdiff::DescribeIndex(other);
+        EXPECT_EQ(indexdiff::DefinitionDifferences(other, base), parts) << indexdiff::DescribeIndex(other);
+        EXPECT_EQ(indexdiff::SameDefinition(base, other), parts == 0);
+    }
+    const std::vector<std::pair<IndexDef, unsigned>> foreignCases = {
+        {references(fk, "GRP", {"X", "Y"}), 0},
+        {references(fk, "other", {"x", "y"}), ReferencedTable},
+        {references(fk, "grp", {"y", "x"}), ReferencedFields},
+        {references(fk, "other", {"x"}), ReferencedTable | ReferencedFields},
+    };
+    for (const auto& [other, parts] : foreignCases) {
+        EXPECT_EQ(indexdiff::DefinitionDifferences(fk, other), parts) << indexdiff::DescribeIndex(other);
+        EXPECT_EQ(indexdiff::DefinitionDifferences(other, fk), parts) << indexdiff::DescribeIndex(other);
+    }
+    EXPECT_EQ(indexdiff::DescribeParts(127), "fields, field order, unique, primary, foreign, referenced table, "
+                                             "referenced fields");
+    EXPECT_EQ(indexdiff::DescribeIndex(uniqueIndex("u", {"a"})), "unique index u (a)");
+    EXPECT_EQ(indexdiff::DescribeIndex(with([](IndexDef& ix) { ix.unique = ix.foreign = true; })),
+              "unique foreign key ix (a, b) references  ()");
+}
+
+TEST(IndexDiff, MatchingPrefersNameAndDefinitionThenDefinitionThenName) {
+    // A's ix1 has the definition of B's ix2 and the other way round: two
+    // renames, not two redefinitions. ix3 keeps its name with another field.
+    const TableDef a{"t", {longField("p"), longField("q"), longField("r")},
+                     {plainIndex("ix1", {"p"}), plainIndex("ix2", {"q"}), plainIndex("ix3", {"p", "q"}), plainIndex("ix4", {"r"})}};
+    const TableDef b{"T", {longField("p"), longField("q"), longField("r")},
+                     {plainIndex("ix3", {"r"}), plainIndex("ix2", {"p"}), plainIndex("ix1", {"q"}), plainIndex("IX4", {"r"})}};
+    const auto d = indexdiff::CompareStructures({a}, {b});
+    ASSERT_EQ(d.indexes.size(), 3u);
+    EXPECT_EQ(indexdiff::DescribeDifference(d.indexes[0]), "t: index ix1 (p) in A is named ix2 in B");
+    EXPECT_EQ(indexdiff::DescribeDifference(d.indexes[1]), "t: index ix2 (q) in A is named ix1 in B");
+    EXPECT_EQ(indexdiff::DescribeDifference(d.indexes[2]),
+              "t: ix3 differs in fields: A index ix3 (p, q), B index ix3 (r)");
+    EXPECT_EQ(d.indexes[2].parts, indexdiff::part::Fields);
+    EXPECT_TRUE(d.tablesOnlyInA.empty() && d.tablesOnlyInB.empty()) << "tables pair with letter case ignored";
+}
+
+TEST(IndexDiff, SizeAndZeroLengthAreComparedForTextFieldsOnly) {
+    FieldDef longA = longField("n"), longB = longField("n");
+    longB.size = 8;
+    longB.allowZeroLength = !longA.allowZeroLength;
+    FieldDef textA = textField("s", 10), textB = textField("s", 10);
+    textB.allowZeroLength = false;
+    FieldDef memo = textField("s", 0);
+    memo.type = daotype::Memo;
+    FieldDef required = textA;
+    required.required = !textA.required;
+    required.defaultValue = "";
+    const TableDef a{"t", {longA, textA}, {}};
+    auto settings = [&](std::vector<FieldDef> fields) {
+        std::vector<std::string> out;
+        for (const auto& d : indexdiff::CompareStructures({a}, {TableDef{"t", std::move(fields), {}}}).settings)
+            out.push_back(indexdiff::DescribeSettings(d));
+        return out;
+    };
+    EXPECT_EQ(settings({longB, textA}), std::vector<std::string>{}) << "a Long's size and zero-length are not compared";
+    EXPECT_EQ(settings({longA, textB}), std::vector<std::string>{"t.s: zero-length A yes, B no"});
+    EXPECT_EQ(settings({longA, memo}), std::vector<std::string>{"t.s: type A Text, B Memo"});
+    EXPECT_EQ(settings({longA, required}),
+              std::vector<std::string>{"t.s: default A \"\", B (none); required A yes, B no"});
+}
+
+namespace {
+
+std::string fixScript(std::vector<TableDef> a, std::vector<TableDef> b, fixscript::Target target,
+                      fixscript::OrphanCheck* orphans = nullptr) {
+    LoadedStructures s;
+    s.pathA = "a.mdb";
+    s.pathB = "b.mdb";
+    s.tablesA = std::move(a);
+    s.tablesB = std::move(b);
+    s.loadedA = s.loadedB = true;
+    return fixscript::MakeFixScript(s, target, orphans);
+}
+
+// The script's lines that are statements (not comments), in order.
+std::vector<std::string> statements(const std::string& script) {
+    std::vector<std::string> out;
+    std::istringstream lines(script);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("--", 0) != 0) out.push_back(line);
+    return out;
+}
+
+struct CountingOrphans : fixscript::OrphanCheck {
+    std::optional<int64_t> rows;
+    std::vector<std::string> asked;
+    std::optional<int64_t> orphanRows(const std::string& table, const std::vector<std::string>& fields,
+                                      const std::string& refTable, const std::vector<std::string>&) override {
+        asked.push_back(table + "(" + fields.front() + ")->" + refTable);
+        return rows;
+    }
+};
+
+}  // namespace
+
+TEST(FixScript, WhatItNamesAndWhichKeysAForeignKeyMayReferTo) {
+    using fixscript::Target;
+    TableDef grp{"grp", {longField("code"), longField("kind")}, {primaryKey({"code"})}};
+    TableDef kind{"kind", {longField("id")}, {primaryKey({"id"})}};
+    // parent.code is unique only through its own foreign key's index: no
+    // foreign key may refer to it.
+    TableDef parent{"parent", {longField("code")}, {references(foreignKey("fk_parent_grp", {"code"}), "grp", {"code"})}};
+    parent.indexes[0].unique = true;
+    TableDef child{"child", {longField("id"), longField("pcode"), longField("kid")}, {primaryKey({"id"})}};
+    TableDef childA = child;
+    childA.indexes.push_back(references(foreignKey("fk_child_parent", {"pcode"}), "parent", {"code"}));
+    childA.indexes.push_back(references(foreignKey("fk_child_kind", {"kid"}), "kind", {"id"}));
+    childA.indexes.push_back(plainIndex("ix_two", {"m1", "m2"}));
+    // kind is only in B: its own primary key stays, so a foreign key may refer to it.
+    const std::string toB = fixScript({grp, parent, childA}, {grp, parent, child, kind}, Target::B);
+    EXPECT_NE(toB.find("-- cannot be applied (field m1 is not in B's table child): CREATE INDEX"), std::string::npos)
+        << "the first missing field is named:\n" << toB;
+    EXPECT_NE(toB.find("-- cannot be applied (no primary key or unique index of parent has the fields ("),
+              std::string::npos)
+        << toB;
+    EXPECT_EQ(statements(toB), std::vector<std::string>{"ALTER TABLE [child] ADD CONSTRAINT [fk_child_kind] FOREIGN "
+                                                        "KEY ([kid]) REFERENCES [kind] ([id])"})
+        << toB;
+    EXPECT_NE(toB.find("-- table kind is only in B: tables are not dropped here\n"), std::string::npos) << toB;
+
+    // The other direction drops what A has and B lacks: foreign keys first,
+    // then indexes; the notes say which side each table is on.
+    const std::string toA = fixScript({grp, parent, childA}, {grp, parent, child, kind}, Target::A);
+    EXPECT_EQ(statements(toA), (std::vector<std::string>{"ALTER TABLE [child] DROP CONSTRAINT [fk_child_parent]",
+                                                         "ALTER TABLE [child] DROP CONSTRAINT [fk_child_kind]",
+                                                         "DROP INDEX [ix_two] ON [child]"}))
+        << toA;
+    EXPECT_NE(toA.find("-- Makes the primary keys, foreign keys and indexes of A (a.mdb) those of B (b.mdb).\n"),
+              std::string::npos);
+    EXPECT_NE(toA.find("-- table kind is only in B: tables are not created here\n"), std::string::npos) << toA;
+}
+
+TEST(FixScript, EachKindOfStatementInItsSectionAndTheOrphanWarningOfEachCount) {
+    using fixscript::Target;
+    TableDef grp{"grp", {longField("code")}, {primaryKey({"code"})}};
+    TableDef t{"t", {longField("id"), longField("g"), longField("n")}, {}};
+    TableDef a = t, b = t;
+    a.indexes = {primaryKey({"id"}), uniqueIndex("ux_n", {"n"}), references(foreignKey("fk_g", {"g"}), "grp", {"code"})};
+    b.indexes = {IndexDef{"pk_t", true, false, true, {"n"}, {}, {}}, plainIndex("ix_g", {"g"})};
+    CountingOrphans orphans;
+    for (const auto& [rows, warning] :
+         std::vector<std::pair<std::optional<int64_t>, std::string>>{
+             {0, ""},
+             {1, "-- t holds 1 row whose ([g]) match no row of grp: this statement fails until it is mended\n"},
+             {2, "-- t holds 2 rows whose ([g]) match no row of grp: this statement fails until they are mended\n"},
+             {std::nullopt, "-- could not check t for rows that match no row of grp; if it has any, this statement "
+                            "fails until they are mended\n"}}) {
+        orphans.rows = rows;
+        const std::string script = fixScript({a, grp}, {b, grp}, Target::B, &orphans);
+        EXPECT_EQ(statements(script),
+                  (std::vector<std::string>{"ALTER TABLE [t] DROP CONSTRAINT [pk_t]", "DROP INDEX [ix_g] ON [t]",
+                                            "ALTER TABLE [t] ADD CONSTRAINT [PrimaryKey] PRIMARY KEY ([id])",
+                                            "CREATE UNIQUE INDEX [ux_n] ON [t] ([n])",
+                                            "ALTER TABLE [t] ADD CONSTRAINT [fk_g] FOREIGN KEY ([g]) REFERENCES [grp] "
+                                            "([code])"}))
+            << script;
+        if (warning.empty()) {
+            EXPECT_EQ(script.find("-- t holds"), std::string::npos) << script;
+            EXPECT_EQ(script.find("-- could not"), std::string::npos) << script;
+        } else {
+            EXPECT_NE(script.find(warning + "ALTER TABLE [t] ADD CONSTRAINT [fk_g]"), std::string::npos) << script;
+        }
+    }
+    EXPECT_EQ(orphans.asked.front(), "t(g)->grp");
+}
+
+TEST(Report, CsvHtmlAndJsonEscapesOneByOne) {
+    using namespace report;
+    for (const auto& [in, out] : std::vector<std::pair<std::string, std::string>>{
+             {"plain", "plain"},
+             {"a,b", "\"a,b\""},
+             {"say \"hi\"", "\"say \"\"hi\"\"\""},
+             {"a\"b", "\"a\"\"b\""},
+             {"line\nbreak", "\"line\nbreak\""},
+             {"car\rreturn", "\"car\rreturn\""},
+             {"", ""}})
+        EXPECT_EQ(CsvField(in), out) << in;
+    EXPECT_EQ(HtmlEscape("<a href=\"x\">Tom & 'Jerry'</a>"),
+              "&lt;a href=&quot;x&quot;&gt;Tom &amp; &#39;Jerry&#39;&lt;/a&gt;");
+    EXPECT_EQ(JsonString("q\" b\\ n\n r\r t\t \x01 \x1f \x7f 한"), "\"q\\\" b\\\\ n\\n r\\r t\\t \\u0001 \\u001f \x7f 한\"");
+    for (const char* ok : {"r.html", "r.HTM", "r.Csv", "r.json", "dir.x/r.html"}) EXPECT_TRUE(IsReportPath(ok)) << ok;
+    for (const char* no : {"r.txt", "r.html.bak", "html", "r.jsonl", ""}) EXPECT_FALSE(IsReportPath(no)) << no;
+    EXPECT_EQ(CssColor(0x00336699), "#996633");
+    EXPECT_EQ(VbColor(0x00336699), "&H00336699");
+    EXPECT_EQ(IconName(Icon::Critical), "critical");
+    EXPECT_EQ(IconName(Icon::None), "none");
+}
+
+TEST_F(ExplainTest, ReportSaysWhichSideAFieldIsOnAndCountsMarkedRowsOnly) {
+    wb.keepOneSidedFields = true;
+    TableDef a{"t", {longField("x"), longField("onlyA")}, {}};
+    TableDef b{"t", {longField("onlyB"), longField("x")}, {primaryKey({"x"})}};
+    ASSERT_EQ(compare({a}, {b}), 3);
+    std::vector<report::Message> messages;
+    for (const auto& m : dialogs.shown) messages.push_back({m.title, m.text, m.icon});
+    const report::ReportData data = report::MakeReportData(grid, &loaded, std::move(messages), words::Language::English);
+    EXPECT_EQ(data.count, 3);
+    std::vector<std::string> differences;
+    for (const auto& r : data.rows)
+        if (r.marked()) differences.push_back(r.difference);
+    EXPECT_EQ(differences, (std::vector<std::string>{"t.onlyB only in B", "primary key: A no, B yes; t: primary key "
+                                                                          "PrimaryKey (x) only in B",
+                                                     "t.onlyA only in A"}));
+    EXPECT_EQ(data.resultMessage(), "3건의 다른곳이 발견 되었습니다.");
+    const std::string csv = report::CsvReport(data);
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 4) << "a header and the three marked rows:\n" << csv;
+    const std::string html = report::HtmlReport(data);
+    EXPECT_NE(html.find("<h2>Marked rows (3)</h2>"), std::string::npos);
+}
+
+TEST_F(ExplainTest, AReportOfAPairWhoseBFailedToLoadComparesNoIndexes) {
+    engine.files["A.mdb"].tables = {customer({primaryKey({"code"})})};
+    ASSERT_TRUE(modCmpDB::LoadDBStruct(wb, "A.mdb", true, "", ""));
+    EXPECT_FALSE(modCmpDB::LoadDBStruct(wb, "missing.mdb", false, "", ""));
+    ASSERT_FALSE(loaded.complete());
+    const report::ReportData data = report::MakeReportData(grid, &loaded, {}, words::Language::English);
+    EXPECT_FALSE(data.structure) << "B's tables are unknown, not empty";
+    EXPECT_NE(report::HtmlReport(data).find("<p class=\"none\">The structures were not kept for this run.</p>"),
+              std::string::npos);
+    std::ostringstream json;
+    report::WriteCompareJson(json, data, true);
+    EXPECT_NE(json.str().find(",\"indexes\":null,\"settings\":null}"), std::string::npos) << json.str();
 }

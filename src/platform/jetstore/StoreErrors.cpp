@@ -1,5 +1,7 @@
 #include "StoreErrors.h"
 
+#include "FileKind.h"
+
 namespace dex::jet {
 namespace {
 
@@ -104,6 +106,8 @@ DbError constraintExists(const std::string& name) {
 }
 
 DbError fileNotFound(int32_t number, const std::string& path) {
+    // A folder, a fifo or a device found there is named as what it is.
+    if (std::string what = notAFileText(path); !what.empty()) return DbError(number, what);
     return DbError(number, "Could not find file '" + path + "'.");
 }
 
