@@ -4,13 +4,13 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "JetEncoding.h"
+#include "JetWriteEncoding.h"
 
 namespace dex::testjet {
 
-using detail::get16;
-using detail::get32;
-using detail::set32;
+using jetfile::jetwrite::get16;
+using jetfile::jetwrite::get32;
+using jetfile::jetwrite::set32;
 
 namespace {
 constexpr size_t kPage = 4096;
@@ -67,7 +67,7 @@ void forEachStoredRow(std::string& file, uint32_t tdefPage,
 uint32_t tableDefPageOf(const std::string& file, const std::string& table) {
     // MSysObjects' rows (definition page 2): the writer stores system text
     // uncompressed, so the name appears as UCS-2; the Id is the first fixed column.
-    const std::string name = detail::ucs2(detail::utf16(table));
+    const std::string name = jetfile::jetwrite::ucs2(jetfile::jetwrite::utf16(table));
     std::string copy = file;
     uint32_t found = 0;
     forEachStoredRow(copy, 2, [&](size_t, size_t start, size_t end) {
