@@ -7,6 +7,7 @@
 
 #include "JetCheck.h"
 #include "JetDamage.h"
+#include "JetWriteEncoding.h"
 #include "JetFile.h"
 #include "JetModel.h"
 #include "JetWriter.h"
@@ -143,6 +144,69 @@ TEST(JetCheck, DamageIsReportedWithItsTableAndPage) {
         bool found = false;
         for (const auto& p : r.problems)
             found = found || (p.table == c.table && (p.page == c.page || c.page == 0) && p.what.find(c.what) != std::string::npos);
+        EXPECT_TRUE(found) << problems(r);
+    }
+}
+
+// A table whose text index spans many leaves under a node page.
+TEST(JetCheck, IndexDamageIsReportedWithItsTableAndIndex) {
+    TempFolder dir;
+    testjet::WDatabase db;
+    db.tables = {testjet::labelTable("labels", 3000)};
+    db.tables[0].indexes = {{"PrimaryKey", true, true, {"id"}, {}}, {"label", false, false, {"label"}, {}}};
+    const std::string good = dir.file("labels.mdb");
+    testjet::writeJetFile(good, db);
+    const JetCheckReport clean = check(good);
+    ASSERT_TRUE(clean.sound()) << problems(clean);
+    // The label index's leaves, in chain order (its root is a node page).
+    const auto model = JetModel::open(good, "");
+    const JetModelTable& t = *model->table("labels");
+    const std::string bytes = testjet::readFileBytes(good);
+    std::vector<uint32_t> leaves;
+    for (uint32_t p : readUsageMap(model->pages(), t.def.physicalIndexes[1].usageMap, false))
+        if (bytes[p * 4096] == 0x04) leaves.push_back(p);
+    ASSERT_GE(leaves.size(), 3u);
+    uint32_t first = leaves[0];
+    for (uint32_t p : leaves)
+        if (jetfile::jetwrite::get32(bytes, p * 4096 + 12) == 0) first = p;
+    const uint32_t second = jetfile::jetwrite::get32(bytes, first * 4096 + 16);
+    const uint32_t third = jetfile::jetwrite::get32(bytes, second * 4096 + 16);
+
+    struct Case {
+        const char* name;
+        std::function<void(const std::string&)> damage;
+        std::string what;
+    };
+    const std::vector<Case> cases{
+        {"a flipped key byte",
+         [&](const std::string& path) {
+             std::string b = testjet::readFileBytes(path);
+             b[second * 4096 + 0x1E2] = static_cast<char>(b[second * 4096 + 0x1E2] ^ 0x01);
+             testjet::writeFileBytes(path, b);
+         },
+         ""},
+        {"a leaf dropped from the chain",
+         [&](const std::string& path) {
+             std::string b = testjet::readFileBytes(path);
+             jetfile::jetwrite::set32(b, first * 4096 + 16, third);
+             jetfile::jetwrite::set32(b, third * 4096 + 12, first);
+             testjet::writeFileBytes(path, b);
+         },
+         "page " + std::to_string(first)},
+        {"a row missing from the index", [](const std::string& path) { testjet::copyFirstRow(path, "labels"); },
+         "has no entry"},
+        {"an entry for a deleted row", [](const std::string& path) { testjet::deleteFirstRow(path, "labels"); },
+         "which is no live row of the table"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.file(std::string(c.name) + ".mdb");
+        fs::copy_file(good, path);
+        c.damage(path);
+        const JetCheckReport r = check(path);
+        bool found = false;
+        for (const auto& p : r.problems)
+            found = found || (p.table == "labels" && p.index == "label" && p.what.find(c.what) != std::string::npos);
         EXPECT_TRUE(found) << problems(r);
     }
 }

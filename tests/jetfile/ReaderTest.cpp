@@ -396,6 +396,20 @@ TEST(JetFileFixtures, HiddenAndSystemTablesAreInTheModel) {
     EXPECT_EQ(model->table("Table1")->def.columns.size(), 5u);
     EXPECT_EQ(model->table("Table1")->def.columns[3].sortOrder, 0x409);
     EXPECT_EQ(JetModel::open((kFixtures / "npm-node-adodb.mdb").string(), "")->header().sortOrder, 0x804);
+
+    // The catalog's raw blobs, the queries, permissions and relationships as stored.
+    const JetCatalogEntry& t1 = model->catalog()[model->table("Table1")->catalogIndex];
+    EXPECT_EQ(t1.lvProp.substr(0, 4), std::string("MR2\0", 4));
+    EXPECT_EQ(t1.page(), 24u);
+    const JetPropertyMap* data = model->properties(t1).map("data");
+    ASSERT_NE(data, nullptr);
+    ASSERT_NE(data->find("AllowZeroLength"), nullptr);
+    EXPECT_TRUE(propertyIsTrue(*data->find("AllowZeroLength")));
+    EXPECT_EQ(model->relationshipRows().rows.size(), 4u);  // as mdb-export lists them
+    EXPECT_FALSE(model->permissions().rows.empty());
+    const auto queries = JetModel::open((kFixtures / "jackcess_queryTestV2000.mdb").string(), "")->queries();
+    EXPECT_EQ(queries.rows.size(), 90u);
+    EXPECT_GE(queries.column("Expression"), 0);
 }
 
 TEST(JetFileFixtures, DatabasePassword) {

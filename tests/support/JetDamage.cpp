@@ -104,4 +104,41 @@ void loopFirstLongValue(const std::string& path, const std::string& table, size_
     writeFileBytes(path, file);
 }
 
+namespace {
+// The first data page of the table and its definition page.
+std::pair<size_t, uint32_t> firstDataPage(const std::string& file, const std::string& table) {
+    const uint32_t tdef = tableDefPageOf(file, table);
+    for (size_t p = kPage; p + kPage <= file.size(); p += kPage)
+        if (file[p] == 0x01 && get32(file, p + 4) == tdef) return {p, tdef};
+    throw std::runtime_error("table " + table + " has no data page");
+}
+}  // namespace
+
+void copyFirstRow(const std::string& path, const std::string& table) {
+    std::string file = readFileBytes(path);
+    const auto [from, tdef] = firstDataPage(file, table);
+    const size_t first = get16(file, from + 14) & 0x1FFF;
+    const std::string row = file.substr(from + first, kPage - first);
+    size_t p = from;  // the table's last data page: the one with room
+    for (size_t q = from; q + kPage <= file.size(); q += kPage)
+        if (file[q] == 0x01 && get32(file, q + 4) == tdef) p = q;
+    const unsigned rows = get16(file, p + 12);
+    const size_t last = get16(file, p + 14 + 2 * (rows - 1)) & 0x1FFF;
+    const size_t start = last - row.size();
+    if (start < 14 + 2 * (rows + 1)) throw std::runtime_error("no room for another row");
+    file.replace(p + start, row.size(), row);
+    jetfile::jetwrite::set16(file, p + 14 + 2 * rows, static_cast<unsigned>(start));
+    jetfile::jetwrite::set16(file, p + 12, rows + 1);
+    set32(file, tdef * kPage + 16, get32(file, tdef * kPage + 16) + 1);
+    writeFileBytes(path, file);
+}
+
+void deleteFirstRow(const std::string& path, const std::string& table) {
+    std::string file = readFileBytes(path);
+    const auto [p, tdef] = firstDataPage(file, table);
+    jetfile::jetwrite::set16(file, p + 14, get16(file, p + 14) | 0x8000);
+    set32(file, tdef * kPage + 16, get32(file, tdef * kPage + 16) - 1);
+    writeFileBytes(path, file);
+}
+
 }  // namespace dex::testjet

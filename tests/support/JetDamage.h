@@ -40,4 +40,12 @@ void shareFirstLongValue(const std::string& path, const std::string& table, size
 // point to itself as its next part, and declares the value 500,000,000 bytes long.
 void loopFirstLongValue(const std::string& path, const std::string& table, size_t fieldOffset);
 
+// Adds a copy of the first row of the table's first data page to its last one
+// (a live row that no index has) and counts it in the definition.
+void copyFirstRow(const std::string& path, const std::string& table);
+
+// Marks the first row of the table's first data page deleted (its index
+// entries stay) and takes it off the definition's count.
+void deleteFirstRow(const std::string& path, const std::string& table);
+
 }  // namespace dex::testjet

@@ -4,10 +4,13 @@
 #include <map>
 #include <set>
 
+#include "IndexKey.h"
+#include "IndexWalk.h"
+
 namespace dex::jetfile {
 namespace {
 
-constexpr uint8_t kDataPage = 0x01, kUsagePage = 0x05;
+constexpr uint8_t kDataPage = 0x01;
 
 // The pages a usage map itself occupies: the page of its row and, for a
 // reference map, its map pages.
@@ -22,6 +25,40 @@ std::vector<uint32_t> mapHolders(const JetPages& pages, uint32_t pointer, bool j
         if (const uint32_t p = page.u32(at)) out.push_back(p);
     return out;
 }
+
+KeyValue keyValueOf(const JetValue& v) {
+    struct Visitor {
+        KeyValue operator()(std::monostate) const { return std::monostate{}; }
+        KeyValue operator()(bool b) const { return b; }
+        KeyValue operator()(int64_t i) const { return i; }
+        KeyValue operator()(const JetCurrency& m) const { return m.units; }
+        KeyValue operator()(float f) const { return static_cast<double>(f); }
+        KeyValue operator()(double d) const { return d; }
+        KeyValue operator()(const JetDateTime& t) const { return t.days; }
+        KeyValue operator()(const std::string& s) const { return s; }
+        KeyValue operator()(const JetBytes& b) const { return b.bytes; }
+        KeyValue operator()(const JetGuid& g) const { return KeyGuid{g.bytes}; }
+        KeyValue operator()(const JetDecimal& d) const { return decimalFromStored(d.bytes.data()); }
+    };
+    return std::visit(Visitor{}, v);
+}
+
+std::string hex(const std::vector<uint8_t>& bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string out;
+    for (uint8_t b : bytes) out += std::string{digits[b >> 4], digits[b & 15], ' '};
+    if (!out.empty()) out.pop_back();
+    return out;
+}
+
+// What one physical index should hold, gathered while the rows are read.
+struct IndexPlan {
+    std::string name;                   // the logical indexes that use it, joined by ", "
+    std::vector<IndexKeyColumn> columns;
+    std::vector<size_t> positions;      // of its key columns in the row (column-number order)
+    std::string notComputable;          // why keys cannot be recomputed; "" when they can
+    std::map<std::pair<uint32_t, int>, std::vector<uint8_t>> expected;  // live row -> its key ("" when not computable)
+};
 
 // "the file is damaged: X in table 'T'" as X.
 std::string withoutFrame(std::string what, const std::string& table) {
@@ -43,9 +80,6 @@ public:
         ownersOfDataPages();
         for (const JetModelTable& t : m_.tables()) table(t);
         unreached();
-        if (report_.indexes)
-            report_.notes.push_back("the index B-trees and their keys are not walked by this build: only their usage "
-                                    "maps and pages are checked");
         return std::move(report_);
     }
 
@@ -131,8 +165,95 @@ private:
         }
     }
 
+    std::vector<IndexPlan> indexPlans(const JetModelTable& t) {
+        std::vector<IndexPlan> plans(t.def.physicalIndexes.size());
+        std::map<int, size_t> position;
+        std::vector<const TdefColumn*> ordinal;
+        for (const auto& col : t.def.columns) ordinal.push_back(&col);
+        std::sort(ordinal.begin(), ordinal.end(), [](auto* a, auto* b) { return a->number < b->number; });
+        for (size_t i = 0; i < ordinal.size(); ++i) position[ordinal[i]->number] = i;
+        for (size_t i = 0; i < plans.size(); ++i) {
+            IndexPlan& plan = plans[i];
+            for (const auto& l : t.def.logicalIndexes)
+                if (l.physical == static_cast<int>(i)) plan.name += (plan.name.empty() ? "" : ", ") + m_.text(l.rawName);
+            if (plan.name.empty()) plan.name = "#" + std::to_string(i);
+            for (const auto& k : t.def.physicalIndexes[i].keys) {
+                const TdefColumn& col = *ordinal[position.at(k.column)];
+                IndexKeyColumn kc;
+                kc.type = col.type;
+                kc.descending = k.descending;
+                kc.generalSortOrder = isJet4GeneralSortOrder(col.sortOrder, m_.jet3());
+                kc.scale = col.scale;
+                if (const std::string why = whyKeyNotComputable(kc); !why.empty() && plan.notComputable.empty())
+                    plan.notComputable = why;
+                plan.columns.push_back(kc);
+                plan.positions.push_back(position.at(k.column));
+            }
+        }
+        return plans;
+    }
+
+    void expectEntries(const JetModelTable& t, std::vector<IndexPlan>& plans, const RowPlace& place,
+                       const std::vector<JetValue>& row) {
+        for (size_t i = 0; i < plans.size(); ++i) {
+            IndexPlan& plan = plans[i];
+            std::vector<KeyValue> values;
+            for (size_t p : plan.positions) values.push_back(keyValueOf(row[p]));
+            if (!rowHasIndexEntry(t.def.physicalIndexes[i].flags & 0x02, values)) continue;
+            std::vector<uint8_t> key;
+            if (plan.notComputable.empty()) {
+                try {
+                    key = encodeIndexKey(plan.columns, values);
+                } catch (const IndexKeyError& e) {
+                    plan.notComputable = e.what();
+                }
+            }
+            plan.expected[{place.page, place.row}] = std::move(key);
+        }
+    }
+
+    // Walks every index tree of the table and holds its entries against the live rows.
+    void indexes(const JetModelTable& t, std::vector<IndexPlan>& plans) {
+        const PageSource source = [this](uint32_t p) -> std::vector<uint8_t> {
+            if (!pages_.has(p)) return {};
+            const PageView v = pages_.page(p);
+            return std::vector<uint8_t>(v.data(), v.data() + v.size());
+        };
+        for (size_t i = 0; i < plans.size(); ++i) {
+            IndexPlan& plan = plans[i];
+            const IndexWalk walk = walkIndexTree(t.def.physicalIndexes[i].rootPage, m_.jet3(), pages_.count(), t.page, source);
+            for (uint32_t p : walk.pages) reach(p);
+            for (const auto& f : walk.findings) problem(t.name, f.page, f.what, plan.name);
+            std::set<std::pair<uint32_t, int>> seen;
+            for (const auto& e : walk.entries) {
+                const std::pair<uint32_t, int> at{e.row.page, e.row.row};
+                const std::string row = "row " + std::to_string(at.second) + " of page " + std::to_string(at.first);
+                auto it = plan.expected.find(at);
+                if (it == plan.expected.end()) {
+                    problem(t.name, at.first, "an entry points to " + row + ", which is no live row of the table with an entry here", plan.name);
+                    continue;
+                }
+                if (!seen.insert(at).second) {
+                    problem(t.name, at.first, "two entries point to " + row, plan.name);
+                    continue;
+                }
+                if (plan.notComputable.empty() && it->second != e.key)
+                    problem(t.name, at.first, "the entry of " + row + " has the key " + hex(e.key) + ", its values make " + hex(it->second),
+                            plan.name);
+            }
+            for (const auto& [at, key] : plan.expected)
+                if (!seen.count(at))
+                    problem(t.name, at.first, "row " + std::to_string(at.second) + " of page " + std::to_string(at.first) +
+                                                  " has no entry", plan.name);
+            if (!plan.notComputable.empty())
+                report_.notes.push_back("table '" + t.name + "', index '" + plan.name + "': keys checked for order and coverage, not recomputed (" +
+                                        plan.notComputable + ")");
+        }
+    }
+
     void rows(const JetModelTable& t) {
         size_t live = 0;
+        std::vector<IndexPlan> plans = indexPlans(t);
         // Every LVAL row belongs to one value: a row that a second value reads is shared.
         std::map<uint32_t, RowPlace> lvalOwner;
         std::set<std::pair<uint32_t, int>> reported;  // one finding per value
@@ -147,8 +268,9 @@ private:
                             "row " + std::to_string(it->second.row) + " of page " + std::to_string(it->second.page) +
                             " and of row " + std::to_string(current.row) + " of page " + std::to_string(current.page));
             });
-            rows.forEach([&](const RowPlace& place, std::vector<JetValue>&) {
+            rows.forEach([&](const RowPlace& place, std::vector<JetValue>& values) {
                 reach(place.dataPage);
+                expectEntries(t, plans, place, values);
                 return ++live, true;
             });
             for (uint32_t p : rows.longValuePages()) reach(p);
@@ -156,6 +278,7 @@ private:
             problem(t.name, 0, withoutFrame(e.description(), t.name));
             return;
         }
+        indexes(t, plans);
         report_.rows += live;
         if (live == t.def.rowCount) return;
         const std::string what = "the definition counts " + std::to_string(t.def.rowCount) + " rows, its pages hold " +

@@ -9,7 +9,12 @@
 //  - every page reachable from the catalog: a table's definition, data,
 //    long-value, usage-map or index pages, or listed free in the file's own
 //    map on page 1;
-//  - every index B-tree, through checkJetIndexes (JetCheckIndexes.h).
+//  - every index B-tree walked from its root (IndexWalk.h: page types, the
+//    leaf chain both ways, node entries against their children, entries in
+//    order), every live row indexed exactly once (no entry for a deleted or
+//    missing row), and every key recomputed from the row's values where the
+//    column's sort order allows it (General); other keys are checked for
+//    order and coverage, with a note saying they were not recomputed.
 // A finding names the table, the index where one is concerned, and the page.
 #include <cstdint>
 #include <string>

@@ -89,6 +89,11 @@ public:
     // All rows of a table (for the small system tables: MSysQueries, MSysACEs,
     // MSysRelationships); empty when the file has no such table.
     JetRowSet rowSet(const std::string& table) const;
+    // The saved queries (MSysQueries), the permissions (MSysACEs) and the
+    // relationships (MSysRelationships, one row per column pair), as stored.
+    JetRowSet queries() const { return rowSet("MSysQueries"); }
+    JetRowSet permissions() const { return rowSet("MSysACEs"); }
+    JetRowSet relationshipRows() const { return rowSet("MSysRelationships"); }
 
     // The object's property blob, parsed (DbError 3343 when it is damaged).
     JetPropertyBlob properties(const JetCatalogEntry& entry) const;
