@@ -74,8 +74,8 @@ JetWriteIndex idx(const std::string& name, std::vector<std::string> columns, boo
 }
 
 // The four tables of the catalogue as an Access-made Jet 4 file defines
-// them: columns in this order (their numbers), the security ids' columns
-// with descriptor flags 0x32, the indexes with the physical flags Access
+// them: columns in this order (their numbers), binary columns 510 bytes
+// long, the security ids' columns with descriptor flags 0x32, the indexes with the physical flags Access
 // gives them (MSysObjects: "Id" the primary key and the unique
 // "ParentIdName", 0x81; MSysACEs "ObjectId" 0x88; MSysQueries'
 // "ObjectIdAttribute" the primary key, 0x81; MSysRelationships' three
@@ -85,17 +85,17 @@ std::vector<JetWriteTable> catalogTables(bool jet3) {
     JetWriteTable objects{"MSysObjects",
                           {col("Id", ct::Long), col("ParentId", ct::Long), col("Name", ct::Text, 255), col("Type", ct::Int),
                            col("DateCreate", ct::DateTime), col("DateUpdate", ct::DateTime),
-                           col("Owner", ct::Binary, 255, sid), col("Flags", ct::Long), col("Database", ct::Memo),
-                           col("Connect", ct::Memo), col("ForeignName", ct::Text, 255), col("RmtInfoShort", ct::Binary, 255),
+                           col("Owner", ct::Binary, 510, sid), col("Flags", ct::Long), col("Database", ct::Memo),
+                           col("Connect", ct::Memo), col("ForeignName", ct::Text, 255), col("RmtInfoShort", ct::Binary, 510),
                            col("RmtInfoLong", ct::Ole), col("Lv", ct::Ole), col("LvProp", ct::Ole), col("LvModule", ct::Ole),
                            col("LvExtra", ct::Ole)},
                           {idx("ParentIdName", {"ParentId", "Name"}, false, 0x01 | j4), idx("Id", {"Id"}, true, 0x01 | j4)}};
     JetWriteTable aces{"MSysACEs",
-                       {col("ObjectId", ct::Long), col("SID", ct::Binary, 255, sid), col("ACM", ct::Long),
+                       {col("ObjectId", ct::Long), col("SID", ct::Binary, 510, sid), col("ACM", ct::Long),
                         col("FInheritable", ct::Bool)},
                        {idx("ObjectId", {"ObjectId"}, false, 0x08 | j4)}};
     JetWriteTable queries{"MSysQueries",
-                          {col("ObjectId", ct::Long), col("Attribute", ct::Byte), col("Order", ct::Binary, 255),
+                          {col("ObjectId", ct::Long), col("Attribute", ct::Byte), col("Order", ct::Binary, 510),
                            col("Name1", ct::Text, 255), col("Name2", ct::Text, 255), col("Expression", ct::Memo),
                            col("Flag", ct::Int), col("LvExtra", ct::Long)},
                           {idx("ObjectIdAttribute", {"ObjectId", "Attribute", "Order"}, true, 0x01 | j4)}};
@@ -170,7 +170,7 @@ void Planner::addTable(const JetWriteTable& w, bool catalogTable) {
     if (w.name.empty() || w.name.size() > 64) fail("the table name '" + w.name + "' must have 1 to 64 characters", w.name);
     for (const TableState& t : tables_)
         if (lower(t.plan.name) == lower(w.name)) fail("table '" + w.name + "' appears twice", w.name);
-    if (!catalogTable && !w.system && startsWithMSys(w.name))
+    if (!catalogTable && !w.system && w.catalog.empty() && startsWithMSys(w.name))
         fail("table '" + w.name + "': names starting with MSys are the system's", w.name);
     TableState t;
     t.plan.name = w.name;
@@ -680,10 +680,15 @@ JetWriteResult writeJetFile(int fd, const std::string& name, const JetWriteDatab
             t.rows = rowsOf(std::make_shared<std::vector<Row>>(std::move(planner.relationshipRows)));
         if (t.name == "MSysQueries") {
             auto rows = std::make_shared<std::vector<Row>>();
-            for (const JetNamedValues& q : db.queries) rows->push_back(rowFromNamed(t, q));
+            const std::vector<size_t> ids = idPositions(t, db);
+            for (const JetNamedValues& q : db.queries) {
+                rows->push_back(rowFromNamed(t, q));
+                for (size_t p : ids) remap(rows->back()[p], result.tableIds);
+            }
             t.rows = rowsOf(rows);
         }
-        t.rows = remapped(t.rows, idPositions(t, db), &result.tableIds);
+        // Carried rows of other tables (the navigation tables) get the new ids as they stream.
+        if (!t.catalogTable) t.rows = remapped(t.rows, idPositions(t, db), &result.tableIds);
     }
 
     UsageMaps maps(file);

@@ -36,6 +36,10 @@ int fixedSize(int type) {
     }
 }
 
+// Bytes the column takes in the row's fixed part; fixed-length binary
+// (0x11, Access's MSysAccessObjects.Data) its declared length.
+int fixedSize(const ColumnPlan& c) { return c.def.type == ct::FixedBinary ? c.def.size : fixedSize(c.def.type); }
+
 }  // namespace
 
 bool ColumnPlan::longValue() const { return def.type == ct::Memo || def.type == ct::Ole; }
@@ -62,13 +66,15 @@ void layoutColumns(TablePlan& t, const Format& f, int fileSortOrder) {
     for (size_t i = 0; i < t.columns.size(); ++i) {
         ColumnPlan& c = t.columns[i];
         const int type = c.def.type;
-        if (type < ct::Bool || (type > ct::Memo && type != ct::RepId && type != ct::Numeric))
+        if (type < ct::Bool || (type > ct::Memo && type != ct::RepId && type != ct::Numeric && type != ct::FixedBinary))
             fail("table " + t.name + " column " + c.def.name + ": unknown type " + std::to_string(type));
         if (f.jet3 && type == ct::Numeric) fail("table " + t.name + " column " + c.def.name + ": Jet 3 has no Numeric");
         if (c.def.autonumber && type != ct::Long && type != ct::RepId)
             fail("table " + t.name + " column " + c.def.name + ": only Long and RepId columns can be autonumbers");
         c.number = static_cast<int>(i);
-        const int size = fixedSize(type);
+        if (type == ct::FixedBinary && (c.def.size <= 0 || c.def.size > f.maxRowSize))
+            fail("table " + t.name + " column " + c.def.name + ": a fixed-length binary column needs a size");
+        const int size = fixedSize(c);
         c.fixed = size >= 0;
         c.flags = 0x02 | (c.fixed ? 0x01 : 0) | (t.system ? 0x10 : 0);
         if (c.def.autonumber) c.flags |= type == ct::Long ? 0x04 : 0x40;
@@ -81,7 +87,8 @@ void layoutColumns(TablePlan& t, const Format& f, int fileSortOrder) {
         } else {
             c.varIndex = varIndex++;
             if (c.def.size <= 0 && (type == ct::Text || type == ct::Binary)) c.def.size = 255;
-            if (c.def.size > 255) fail("table " + t.name + " column " + c.def.name + ": size over 255");
+            if (c.def.size > (type == ct::Binary ? 510 : 255))
+                fail("table " + t.name + " column " + c.def.name + ": size over " + (type == ct::Binary ? "510" : "255"));
             c.storedLength = type == ct::Text ? c.def.size * (f.jet3 ? 1 : 2) : type == ct::Binary ? c.def.size : 0;
             c.compressed = !f.jet3 && (type == ct::Text || type == ct::Memo) && c.def.compressed.value_or(!t.system);
         }
@@ -166,6 +173,13 @@ Bytes fixedValue(const ColumnPlan& c, const JetValue& v) {
         b.assign(reinterpret_cast<const char*>(g->bytes.data()), g->bytes.size());
         break;
     }
+    case ct::FixedBinary: {
+        const auto* x = std::get_if<JetBytes>(&v);
+        if (!x || x->bytes.size() > static_cast<size_t>(c.def.size)) wrongValue(c, "bytes of its length");
+        b = x->bytes;
+        b.resize(static_cast<size_t>(c.def.size), '\0');
+        break;
+    }
     case ct::Numeric: {
         const auto* d = std::get_if<JetDecimal>(&v);
         if (!d) wrongValue(c, "a decimal number");
@@ -248,7 +262,7 @@ Bytes encodeRow(const TablePlan& t, const std::vector<Field>& fields, const Form
             vars.push_back(&c);
             continue;
         }
-        const size_t end = fixedStart + static_cast<size_t>(c.fixedOffset + fixedSize(c.def.type));
+        const size_t end = fixedStart + static_cast<size_t>(c.fixedOffset + fixedSize(c));
         if (row.size() < end) row.resize(end, '\0');
         const Field& fd = fields[static_cast<size_t>(c.number)];
         if (fd.present && !fd.bytes.empty()) row.replace(fixedStart + static_cast<size_t>(c.fixedOffset), fd.bytes.size(), fd.bytes);
