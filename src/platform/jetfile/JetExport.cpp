@@ -129,6 +129,15 @@ private:
     uint64_t rows_ = 0;
 };
 
+// An empty text in a column of numbers, dates or Yes/No: what a store keeps
+// where a column was added with DEFAULT "" to rows that existed; Jet leaves
+// such rows Null.
+bool emptyMeansNull(const Value& v, const JetWriteColumn& c) {
+    const auto* s = std::get_if<std::string>(&v);
+    return s && s->empty() && c.type != coltype::Text && c.type != coltype::Memo && c.type != coltype::Binary &&
+           c.type != coltype::Ole;
+}
+
 std::string bracketed(const std::string& name) {
     std::string out = "[";
     for (char c : name) out += c == ']' ? std::string("]]") : std::string(1, c);
@@ -179,7 +188,8 @@ JetWriteDatabase describeStore(const StoreTables& tables, Connection& connection
             for (; !rs->eof(); rs->moveNext()) {
                 for (size_t i = 0; i < columns.size(); ++i) {
                     try {
-                        row[i] = storedValueOf(rs->field(static_cast<int>(i)), columns[i]);
+                        const Value v = rs->field(static_cast<int>(i));
+                        row[i] = emptyMeansNull(v, columns[i]) ? JetValue{} : storedValueOf(v, columns[i]);
                     } catch (const JetWriteError& e) {
                         throw JetWriteError("table '" + name + "', row " + std::to_string(digest->rows() + 1) + ", " +
                                                 e.what(),

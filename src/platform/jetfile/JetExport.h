@@ -14,7 +14,9 @@
 // fails) leaves no file.
 //
 // A Yes/No column cannot hold Null in a Jet file: a Null there is written
-// as No.
+// as No. An empty text in a column of numbers or dates (what a store keeps
+// where a column was added with DEFAULT "" to existing rows) is written as
+// Null, as Jet leaves those rows.
 #include <cstdint>
 #include <functional>
 #include <string>
