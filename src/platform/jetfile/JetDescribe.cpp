@@ -52,6 +52,7 @@ JetWriteTable tableOf(const JetFile& file, const JetModelTable& t) {
         x.precision = c->precision;
         x.scale = c->scale;
         x.flags = c->flags;
+        if (c->type == coltype::Text || c->type == coltype::Memo) x.sortOrder = c->sortOrder;
         w.columns.push_back(std::move(x));
     }
     auto columnName = [&](int number) {
