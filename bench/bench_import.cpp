@@ -3,6 +3,7 @@
 //   bench_import make-jet OUT.mdb ROWS   the store sample, then its Jet 4 twin
 //   bench_import make-shared OUT.mdb ROWS  ROWS rows whose memos all point at one chain of 64 KB
 //   bench_import make-loop OUT.mdb         one row whose memo chain comes back to its first page
+//   bench_import make-store OUT.mdb ROWS   the store sample alone, with an index on customer.compname (Korean names)
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -72,10 +73,12 @@ int main(int argc, char** argv) {
         if (argc == 4 && std::string(argv[1]) == "make-jet") return makeJet(argv[2], std::atoi(argv[3]));
         if (argc == 4 && std::string(argv[1]) == "make-shared") return makeShared(argv[2], std::atoi(argv[3]));
         if (argc == 3 && std::string(argv[1]) == "make-loop") return makeLoop(argv[2]);
+        if (argc == 4 && std::string(argv[1]) == "make-store")
+            return dex::bench::MakeVardoSample(argv[2], std::atoi(argv[3]), 2), 0;
     } catch (const std::exception& e) {
         std::cerr << e.what() << "\n";
         return 2;
     }
-    std::cerr << "usage: bench_import make-jet OUT.mdb ROWS | make-shared OUT.mdb ROWS | make-loop OUT.mdb\n";
+    std::cerr << "usage: bench_import make-jet OUT.mdb ROWS | make-shared OUT.mdb ROWS | make-loop OUT.mdb | make-store OUT.mdb ROWS\n";
     return 2;
 }

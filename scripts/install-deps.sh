@@ -12,6 +12,10 @@ if [ "${1:-}" = "fuzz" ]; then
   packages+=(clang libclang-rt-14-dev llvm)
 fi
 missing=()
+# node and npm run the mdb-reader checks of written Jet files; any node of
+# 18 or later will do (Debian 12 has 18).
+command -v node >/dev/null || packages+=(nodejs)
+command -v npm >/dev/null || packages+=(npm)
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done

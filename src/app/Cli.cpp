@@ -14,6 +14,7 @@
 #include "CliSurvey.h"
 #include "CompactOpen.h"
 #include "CliVersionInfo.h"
+#include "JetExport.h"
 #include "JetImport.h"
 #include "JetStore.h"
 #include "modDBsub.h"
@@ -239,6 +240,32 @@ int cmdImport(Args args, std::ostream& err) {
     return kOk;
 }
 
+int cmdExport(Args args, std::ostream& err) {
+    const std::string password = args.option("--password").value_or("");
+    if (rejectUnknown(args, err, "export")) return kFailure;
+    if (args.rest().size() != 2) {
+        err << usageOf("export");
+        return kFailure;
+    }
+    const std::string& store = args.rest()[0];
+    const std::string& jet = args.rest()[1];
+    if (detectFileKind(store) != FileKind::Store) {
+        err << "'" << store << "' is not a store; only stores can be exported to a Jet file\n";
+        return kFailure;
+    }
+    try {
+        ExportStoreToJet(store, jet, password, [&err](const ExportProgress& p) {
+            err << "[" << p.stage << " " << p.tableNumber << "/" << p.tableCount << "] " << p.table << ": " << p.rows
+                << (p.rows == 1 ? " row" : " rows") << "\n";
+        });
+    } catch (const DbError& e) {
+        err << "Error " << e.number() << " (" << e.description() << "); no file was written: " << jet << "\n";
+        return kFailure;
+    }
+    err << "exported '" << store << "' to '" << jet << "', read back and checked\n";
+    return kOk;
+}
+
 int cmdCompact(DbEngine& engine, Args args, std::ostream& err) {
     const bool yes = args.flag("--yes");
     if (rejectUnknown(args, err, "compact")) return kFailure;
@@ -274,6 +301,7 @@ int run(DbEngine& engine, const std::vector<std::string>& all, std::ostream& out
     if (command == "version-info") return cliVersionInfo(args.rest(), out, err);
     if (command == "compact") return cmdCompact(engine, std::move(args), err);
     if (command == "import") return cmdImport(std::move(args), err);
+    if (command == "export") return cmdExport(std::move(args), err);
     if (command == "check") return cmdCheck(std::move(args), out, err);
     if (command == "migrate") return cliMigrate(engine, args.rest(), out, err);
     if (command == "survey") return cmdSurvey(std::move(args), out, err);

@@ -15,7 +15,7 @@ struct CommandHelp {
     const char* example;
 };
 
-constexpr std::array<CommandHelp, 10> kCommands{{
+constexpr std::array<CommandHelp, 11> kCommands{{
     {"compare",
      "dexmira compare A B [--product NAME] [--json] [--one-sided] [--report FILE.html|.csv|.json]\n"
      "                    [--fix-sql FILE [--fix-target B|A]]",
@@ -44,6 +44,12 @@ constexpr std::array<CommandHelp, 10> kCommands{{
      "dexmira exec ref.mdb \"SELECT * FROM dbversion\""},
     {"import", "dexmira import JETFILE STORE [--password PW]", "Reads a real Jet file into a new store.",
      "dexmira import legacy.mdb store.mdb"},
+    {"export", "dexmira export STORE OUT.mdb [--password PW]",
+     "Writes a store as a new Jet 4 (Access 2000-2003) file with the same tables, indexes,\n"
+     "  relationships and rows; the store's password becomes the database password. OUT must not\n"
+     "  exist; the file is read back and checked before it gets its name, and no file is left\n"
+     "  when anything fails.",
+     "dexmira export store.mdb customer.mdb"},
     {"check", "dexmira check FILE [--password PW] [--json]",
      "Proves a real Jet (Access) file sound or names each problem (table, index, page): pages of the\n"
      "  right type and reachable, row counts, usage maps, long-value chains, index trees and keys.\n"

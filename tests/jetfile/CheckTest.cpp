@@ -7,7 +7,7 @@
 
 #include "JetCheck.h"
 #include "JetDamage.h"
-#include "JetEncoding.h"
+#include "JetWriteEncoding.h"
 #include "JetFile.h"
 #include "JetModel.h"
 #include "JetWriter.h"
@@ -168,9 +168,9 @@ TEST(JetCheck, IndexDamageIsReportedWithItsTableAndIndex) {
     ASSERT_GE(leaves.size(), 3u);
     uint32_t first = leaves[0];
     for (uint32_t p : leaves)
-        if (testjet::detail::get32(bytes, p * 4096 + 12) == 0) first = p;
-    const uint32_t second = testjet::detail::get32(bytes, first * 4096 + 16);
-    const uint32_t third = testjet::detail::get32(bytes, second * 4096 + 16);
+        if (jetfile::jetwrite::get32(bytes, p * 4096 + 12) == 0) first = p;
+    const uint32_t second = jetfile::jetwrite::get32(bytes, first * 4096 + 16);
+    const uint32_t third = jetfile::jetwrite::get32(bytes, second * 4096 + 16);
 
     struct Case {
         const char* name;
@@ -188,8 +188,8 @@ TEST(JetCheck, IndexDamageIsReportedWithItsTableAndIndex) {
         {"a leaf dropped from the chain",
          [&](const std::string& path) {
              std::string b = testjet::readFileBytes(path);
-             testjet::detail::set32(b, first * 4096 + 16, third);
-             testjet::detail::set32(b, third * 4096 + 12, first);
+             jetfile::jetwrite::set32(b, first * 4096 + 16, third);
+             jetfile::jetwrite::set32(b, third * 4096 + 12, first);
              testjet::writeFileBytes(path, b);
          },
          "page " + std::to_string(first)},

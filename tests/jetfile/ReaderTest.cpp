@@ -401,7 +401,8 @@ TEST(JetFileFixtures, HiddenAndSystemTablesAreInTheModel) {
     const JetCatalogEntry& t1 = model->catalog()[model->table("Table1")->catalogIndex];
     EXPECT_EQ(t1.lvProp.substr(0, 4), std::string("MR2\0", 4));
     EXPECT_EQ(t1.page(), 24u);
-    const JetPropertyMap* data = model->properties(t1).map("data");
+    const JetPropertyBlob blob = model->properties(t1);
+    const JetPropertyMap* data = blob.map("data");
     ASSERT_NE(data, nullptr);
     ASSERT_NE(data->find("AllowZeroLength"), nullptr);
     EXPECT_TRUE(propertyIsTrue(*data->find("AllowZeroLength")));

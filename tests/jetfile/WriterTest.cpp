@@ -14,8 +14,9 @@
 #include <map>
 #include <sstream>
 
-#include "JetEncoding.h"
 #include "JetFile.h"
+#include "JetFileWriter.h"
+#include "JetWriteEncoding.h"
 #include "JetWriter.h"
 
 extern char** environ;
@@ -700,29 +701,29 @@ TEST(JetWriter, DescriptionsItCannotWriteThrowWithTheirPlace) {
 
     WTable t = base;
     t.rows = {{text("abcd"), num(1)}};
-    EXPECT_EQ(message(one(t)), "table t row 1 column code: text of 4 characters is longer than 3");
+    EXPECT_EQ(message(one(t)), "table 't', row 1, column 'code': a text of 4 characters is longer than 3");
     t.rows = {{text("ab"), num(256)}};
-    EXPECT_EQ(message(one(t)), "table t row 1 column n: value 256 out of range");
+    EXPECT_EQ(message(one(t)), "table 't', row 1, column 'n': the value 256 does not fit in a Byte column");
     t.rows = {{text("ab")}};
-    EXPECT_EQ(message(one(t)), "table t row 1: 1 values for 2 columns");
+    EXPECT_EQ(message(one(t)), "table 't', row 1: 1 values for 2 columns");
     t = base;
     t.indexes = {index("ix", {"missing"})};
-    EXPECT_EQ(message(one(t)), "table t index ix: table t has no column missing");
+    EXPECT_EQ(message(one(t)), "table 't', index 'ix': table 't' has no column 'missing'");
     t = base;
     t.columns.push_back(column("d", ct::DateTime));
     t.rows = {{text("a"), num(1), text("31/12/2020")}};
-    EXPECT_EQ(message(one(t)), "table t row 1 column d: not a date \"31/12/2020\" (YYYY-MM-DD HH:MM:SS)");
+    EXPECT_EQ(message(one(t)), "table 't', row 1, column 'd': the value '31/12/2020' is not a date (YYYY-MM-DD HH:MM:SS)");
     WTable wide{"w", {}, {}, {}};
     for (int i = 0; i < 10; ++i) wide.columns.push_back(column("c" + std::to_string(i), ct::Text, 255));
     wide.rows = {std::vector<Value>(10, text(std::string(250, 'x') + "가나다라마"))};  // 510 bytes each
-    EXPECT_EQ(message(one(wide)).rfind("table w row 1: row of ", 0), 0u);
+    EXPECT_EQ(message(one(wide)).rfind("table 'w', row 1: row of ", 0), 0u);
 
     WDatabase db = one(base);
     db.tables.push_back(WTable{"u", {column("code", ct::Text, 3)}, {}, {}});
     db.relationships = {{"r", "u", "t", {"code"}, {"code"}, true, false, false}};
-    EXPECT_EQ(message(db), "relationship r: table t has no primary key or unique index over its columns");
+    EXPECT_EQ(message(db), "relationship 'r': table 't' has no primary key or unique index over its columns");
     db.relationships = {{"r", "u", "nowhere", {"code"}, {"code"}, true, false, false}};
-    EXPECT_EQ(message(db), "relationship r: no table nowhere");
+    EXPECT_EQ(message(db), "relationship 'r': there is no table 'nowhere'");
     WDatabase jet3 = one(WTable{"t", {column("d", ct::Numeric)}, {}, {}});
     jet3.version = 0;
     EXPECT_EQ(message(jet3), "table t column d: Jet 3 has no Numeric");
@@ -787,23 +788,39 @@ TEST(JetWriter, FromTableDefsMapsTypesIndexesAndForeignKeys) {
               std::string::npos);
 }
 
-TEST(JetEncoding, DatesDecimalsGuidsAndCompressedText) {
-    using namespace detail;
-    EXPECT_DOUBLE_EQ(jetDate("1899-12-30"), 0.0);
-    EXPECT_DOUBLE_EQ(jetDate("1900-01-01 12:00:00"), 2.5);
-    EXPECT_DOUBLE_EQ(jetDate("1899-12-29 06:00:00"), -1.25);  // before day 0 the time counts away from zero
-    EXPECT_DOUBLE_EQ(jetDate("2024-03-15T09:30"), 45366.0 + 9.5 / 24);
-    EXPECT_THROW(jetDate("2024-13-01"), std::runtime_error);
+TEST(JetEncoding, EngineValuesAsStoredAndCompressedText) {
+    using namespace jetfile;
+    using jetwrite::codePageText;
+    using jetwrite::compressedUnicode;
+    using jetwrite::utf16;
+    auto stored = [](const Value& v, int type, int scale = 0) {
+        JetWriteColumn c;
+        c.name = "c";
+        c.type = type;
+        c.scale = scale;
+        return storedValueOf(v, c);
+    };
+    EXPECT_EQ(stored(std::string("1899-12-30"), ct::DateTime), JetValue(JetDateTime{0.0}));
+    EXPECT_EQ(stored(std::string("1900-01-01 12:00:00"), ct::DateTime), JetValue(JetDateTime{2.5}));
+    // Before day 0 the time counts away from zero.
+    EXPECT_EQ(stored(std::string("1899-12-29 06:00:00"), ct::DateTime), JetValue(JetDateTime{-1.25}));
+    EXPECT_THROW(stored(std::string("2024-13-01"), ct::DateTime), JetWriteError);
 
-    const Decimal d = parseDecimal("-12.5", 3);
-    EXPECT_TRUE(d.negative);
-    EXPECT_EQ(static_cast<uint64_t>(d.units), 12500u);
-    EXPECT_EQ(static_cast<uint64_t>(parseDecimal("7.100", 1).units), 71u);
-    EXPECT_THROW(parseDecimal("7.15", 1), std::runtime_error);
-    EXPECT_THROW(parseDecimal("1e5", 0), std::runtime_error);
+    EXPECT_EQ(stored(12.5, ct::Money), JetValue(JetCurrency{125000}));
+    EXPECT_EQ(stored(std::string("-922337203685477.5807"), ct::Money), JetValue(JetCurrency{INT64_MIN + 1}));
+    EXPECT_EQ(stored(int64_t{-1}, ct::Bool), JetValue(true));
+    EXPECT_THROW(stored(std::string("x"), ct::Long), JetWriteError);
 
-    EXPECT_EQ(hexOf(guidBytes("{00112233-4455-6677-8899-AABBCCDDEEFF}")), "33221100554477668899aabbccddeeff");
-    EXPECT_THROW(guidBytes("{0011-2233}"), std::runtime_error);
+    const JetValue d = stored(std::string("-12.5"), ct::Numeric, 3);
+    EXPECT_EQ(hexOf(std::string(reinterpret_cast<const char*>(std::get<JetDecimal>(d).bytes.data()), 17)),
+              "80000000000000000000000000d4300000");
+    EXPECT_THROW(stored(std::string("7.15"), ct::Numeric, 1), JetWriteError);
+    EXPECT_THROW(stored(std::string("1e5"), ct::Numeric, 0), JetWriteError);
+
+    const JetValue g = stored(std::string("{00112233-4455-6677-8899-AABBCCDDEEFF}"), ct::RepId);
+    EXPECT_EQ(hexOf(std::string(reinterpret_cast<const char*>(std::get<JetGuid>(g).bytes.data()), 16)),
+              "33221100554477668899aabbccddeeff");
+    EXPECT_THROW(stored(std::string("{0011-2233}"), ct::RepId), JetWriteError);
 
     // One-byte runs and two-byte runs separated by 0x00; U+AC00 ("가") has a
     // zero low byte, so text holding it stays plain UCS-2.

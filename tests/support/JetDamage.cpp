@@ -4,13 +4,13 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "JetEncoding.h"
+#include "JetWriteEncoding.h"
 
 namespace dex::testjet {
 
-using detail::get16;
-using detail::get32;
-using detail::set32;
+using jetfile::jetwrite::get16;
+using jetfile::jetwrite::get32;
+using jetfile::jetwrite::set32;
 
 namespace {
 constexpr size_t kPage = 4096;
@@ -67,7 +67,7 @@ void forEachStoredRow(std::string& file, uint32_t tdefPage,
 uint32_t tableDefPageOf(const std::string& file, const std::string& table) {
     // MSysObjects' rows (definition page 2): the writer stores system text
     // uncompressed, so the name appears as UCS-2; the Id is the first fixed column.
-    const std::string name = detail::ucs2(detail::utf16(table));
+    const std::string name = jetfile::jetwrite::ucs2(jetfile::jetwrite::utf16(table));
     std::string copy = file;
     uint32_t found = 0;
     forEachStoredRow(copy, 2, [&](size_t, size_t start, size_t end) {
@@ -127,8 +127,8 @@ void copyFirstRow(const std::string& path, const std::string& table) {
     const size_t start = last - row.size();
     if (start < 14 + 2 * (rows + 1)) throw std::runtime_error("no room for another row");
     file.replace(p + start, row.size(), row);
-    detail::set16(file, p + 14 + 2 * rows, static_cast<unsigned>(start));
-    detail::set16(file, p + 12, rows + 1);
+    jetfile::jetwrite::set16(file, p + 14 + 2 * rows, static_cast<unsigned>(start));
+    jetfile::jetwrite::set16(file, p + 12, rows + 1);
     set32(file, tdef * kPage + 16, get32(file, tdef * kPage + 16) + 1);
     writeFileBytes(path, file);
 }
@@ -136,7 +136,7 @@ void copyFirstRow(const std::string& path, const std::string& table) {
 void deleteFirstRow(const std::string& path, const std::string& table) {
     std::string file = readFileBytes(path);
     const auto [p, tdef] = firstDataPage(file, table);
-    detail::set16(file, p + 14, get16(file, p + 14) | 0x8000);
+    jetfile::jetwrite::set16(file, p + 14, get16(file, p + 14) | 0x8000);
     set32(file, tdef * kPage + 16, get32(file, tdef * kPage + 16) - 1);
     writeFileBytes(path, file);
 }

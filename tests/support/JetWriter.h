@@ -1,34 +1,13 @@
 #pragma once
-// A writer of real Jet (Access) database files for the tests and benchmarks:
-// Jet 4 (Access 2000-2003, 4 KB pages) and Jet 3 (Access 97, 2 KB pages),
-// made from a plain description of tables, indexes, relationships and rows.
-//
-// What a written file holds:
-//  - page 0 with the masked header block (code page, sort order, creation
-//    date, the database password as Jet stores it);
-//  - the system tables MSysObjects (catalog rows: containers, MSysDb, every
-//    table, every relationship; LvProp with the column properties
-//    DefaultValue / Required / AllowZeroLength), MSysACEs and MSysQueries
-//    (empty) and MSysRelationships (one row per column pair);
-//  - every table with its table-definition pages (several when large), its
-//    rows on data pages with usage maps (inline, or a reference map with
-//    usage pages when a table spans many pages), long values inline, on one
-//    LVAL row or as a chain over several LVAL pages;
-//  - physical and logical index entries (primary key type 1, normal and
-//    unique indexes, type-2 foreign-key entries on both sides of an
-//    enforced relationship, the referenced side's ".rC", ".rD", ... sharing
-//    the primary key's physical index).
+// Real Jet (Access) database files for the tests and benchmarks, Jet 4
+// and Jet 3, made from a plain description of tables, indexes,
+// relationships and rows: the product's writer (JetFileWriter.h) behind the
+// tests' simpler description, with values in the engines' forms.
 // By default the logical entries are numbered and stored with the primary,
 // unique and normal indexes first, each on the physical entry of the same
 // number, so that libmdb (which matches by number) lists them correctly.
-// Jet 4 text is stored with Unicode compression where that is shorter.
-//
-//  - a B-tree for every physical index, the system tables' included (node
-//    pages and leaf chains, keys from the engine's encoder); an index whose
-//    keys cannot be computed (Jet 3 text, a sort order other than General,
-//    as for code page 949) keeps an empty root leaf.
-// Not written: free-space page maps (empty), security rows (MSysACEs),
-// queries, forms and database properties.
+// Jet 3 files get empty trees for text indexes (their sort order's codes
+// are not known).
 //
 // Row values use the reader's conventions (JetFile.h): Bool -1/0 (any
 // nonzero is true; Null is stored as false), Money a double (or exact

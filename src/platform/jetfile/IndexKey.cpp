@@ -27,7 +27,9 @@ using Bytes = std::vector<uint8_t>;
 // little-endian) and its text order; the same swap both ways.
 constexpr std::array<size_t, 16> kGuidSwap = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
 
-const char* typeName(int type) {
+}  // namespace
+
+const char* columnTypeName(int type) {
     switch (type) {
         case coltype::Bool: return "Yes/No";
         case coltype::Byte: return "Byte";
@@ -47,7 +49,9 @@ const char* typeName(int type) {
     }
 }
 
-std::string typeText(int type) { return std::to_string(type) + " (" + typeName(type) + ")"; }
+namespace {
+
+std::string typeText(int type) { return std::to_string(type) + " (" + columnTypeName(type) + ")"; }
 
 void invert(Bytes& b, size_t from = 0) {
     for (size_t i = from; i < b.size(); ++i) b[i] = static_cast<uint8_t>(~b[i]);
@@ -60,14 +64,14 @@ Bytes bigEndian(uint64_t v, int size) {
 }
 
 [[noreturn]] void wrongValue(int type, const char* expected) {
-    throw IndexKeyError("a " + std::string(typeName(type)) + " key needs " + expected);
+    throw IndexKeyError("a " + std::string(columnTypeName(type)) + " key needs " + expected);
 }
 
 int64_t integerOf(const IndexKeyColumn& col, const KeyValue& v, int64_t lowest, int64_t highest) {
     const int64_t* n = std::get_if<int64_t>(&v);
     if (!n) wrongValue(col.type, "a whole number");
     if (*n < lowest || *n > highest)
-        throw IndexKeyError(std::to_string(*n) + " does not fit in a " + typeName(col.type) + " column");
+        throw IndexKeyError(std::to_string(*n) + " does not fit in a " + columnTypeName(col.type) + " column");
     return *n;
 }
 

@@ -100,6 +100,9 @@ std::optional<KeyDecimal> decimalFromText(std::string_view text, int scale);
 // four little-endian 32-bit words, the most significant first.
 KeyDecimal decimalFromStored(const uint8_t* bytes17);
 
+// "Yes/No", "Long", "Text", ... for a coltype; "unknown" for others.
+const char* columnTypeName(int type);
+
 // Empty when keys of this column can be computed; otherwise why not
 // ("a column of type 11 (OLE Object) cannot be indexed", ...).
 std::string whyKeyNotComputable(const IndexKeyColumn& column);

@@ -11,6 +11,7 @@
 #include <random>
 
 #include "JetFile.h"
+#include "PrivateOutput.h"
 #include "StoreBuilder.h"
 #include "StoreErrors.h"
 
@@ -20,6 +21,10 @@ using namespace jetfile;
 namespace fs = std::filesystem;
 
 namespace {
+
+// The store under construction: a private name beside STORE, removed on any
+// failure and on SIGINT, SIGTERM and SIGHUP, renamed to STORE at the end.
+constexpr const char* kImportMark = ".import-";
 
 std::string typeWordOf(const JetColumn& c) {
     switch (c.type) {
@@ -83,103 +88,8 @@ DbError inTable(const std::string& table, const DbError& e) {
     return DbError(e.number(), "Table '" + table + "': " + e.description());
 }
 
-// ---------------------------------------------------------------------------
-// The store under construction: a private name beside STORE, removed on any
-// failure and on SIGINT, SIGTERM and SIGHUP, renamed to STORE at the end.
-
-constexpr const char* kPrivateMark = ".import-";
-constexpr const char* kPrivateEnd = ".part";
-
-// The private file of the running import, for the signal handler (one import
-// at a time per process holds it).
-char g_private[4096], g_privateJournal[4096 + 8];
-volatile sig_atomic_t g_privateSet = 0;
-
-extern "C" void removePrivateAndDie(int sig) {
-    if (g_privateSet) {
-        ::unlink(g_private);
-        ::unlink(g_privateJournal);  // SQLite's rollback journal while the file is made
-    }
-    ::signal(sig, SIG_DFL);
-    ::raise(sig);
-}
-
-class RemoveOnSignal {
-public:
-    explicit RemoveOnSignal(const std::string& path) {
-        if (path.size() >= sizeof g_private || g_privateSet) return;
-        std::memcpy(g_private, path.c_str(), path.size() + 1);
-        const std::string journal = path + "-journal";
-        std::memcpy(g_privateJournal, journal.c_str(), journal.size() + 1);
-        g_privateSet = 1;
-        owner_ = true;
-        for (size_t i = 0; i < kSignals.size(); ++i) {
-            struct sigaction now {};
-            ::sigaction(kSignals[i], nullptr, &now);
-            // A program that handles these signals itself cleans up its own way.
-            if (now.sa_handler != SIG_DFL) continue;
-            struct sigaction sa {};
-            sa.sa_handler = removePrivateAndDie;
-            sigemptyset(&sa.sa_mask);
-            installed_[i] = ::sigaction(kSignals[i], &sa, &old_[i]) == 0;
-        }
-    }
-    ~RemoveOnSignal() {
-        if (!owner_) return;
-        for (size_t i = 0; i < kSignals.size(); ++i)
-            if (installed_[i]) ::sigaction(kSignals[i], &old_[i], nullptr);
-        g_privateSet = 0;
-    }
-    RemoveOnSignal(const RemoveOnSignal&) = delete;
-    RemoveOnSignal& operator=(const RemoveOnSignal&) = delete;
-
-private:
-    static constexpr std::array<int, 3> kSignals{SIGINT, SIGTERM, SIGHUP};
-    bool owner_ = false;
-    std::array<bool, 3> installed_{};
-    struct sigaction old_[3] {};
-};
-
-// Private files of earlier imports into the same STORE whose process is gone
-// (killed with SIGKILL, or the machine stopped): removed. A file whose process
-// still runs is another import's and stays.
-void removeLeftovers(const fs::path& store) {
-    const std::string prefix = "." + store.filename().string() + kPrivateMark;
-    std::error_code ec;
-    const fs::path dir = store.parent_path().empty() ? fs::path(".") : store.parent_path();
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        const size_t mark = name.rfind(kPrivateEnd);
-        const std::string tail = mark == std::string::npos ? "" : name.substr(mark);
-        if (name.rfind(prefix, 0) != 0 || (tail != kPrivateEnd && tail != std::string(kPrivateEnd) + "-journal"))
-            continue;
-        const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
-        if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)) {
-            std::error_code rm;
-            if (fs::is_regular_file(fs::symlink_status(it->path(), rm))) fs::remove(it->path(), rm);
-        }
-    }
-}
-
-std::string privateNameFor(const fs::path& store) {
-    std::random_device rd;
-    const std::string name = "." + store.filename().string() + kPrivateMark + std::to_string(::getpid()) + "-" +
-                             std::to_string(rd() % 1000000) + kPrivateEnd;
-    return (store.parent_path() / name).string();
-}
-
 DbError storeExists(const std::string& store) {
     return DbError(jet::storeerr::DatabaseExists, "Database '" + store + "' already exists.");
-}
-
-// Renames without replacing: renameat2's RENAME_NOREPLACE, or link and
-// unlink where the file system has no such rename. errno on failure.
-int renameNoReplace(const std::string& from, const std::string& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-    if (errno != EINVAL && errno != ENOSYS) return errno;
-    if (::link(from.c_str(), to.c_str()) != 0) return errno;
-    ::unlink(from.c_str());
-    return 0;
 }
 
 // The value a store column can keep exactly: a Currency that is neither a
@@ -218,8 +128,8 @@ void ImportJetFile(const std::string& jetPath, const std::string& storePath, con
     const uint64_t budget = (ec ? 0 : fileBytes) * kImportBytesPerFileByte + kImportBytesSlack;
     uint64_t made = 0;
 
-    removeLeftovers(storePath);
-    const std::string privatePath = privateNameFor(storePath);
+    removeLeftovers(storePath, kImportMark);
+    const std::string privatePath = privateNameFor(storePath, kImportMark);
     RemoveOnSignal guard(privatePath);
     {
         StoreBuilder store(privatePath, schema.hasPassword ? password : std::string());

@@ -1,31 +1,35 @@
 #pragma once
 // One table of a Jet file being written: its planned columns and indexes,
-// the encoding of its rows and the writing of its pages (usage maps, index
-// roots, LVAL and data pages, the table definition).
+// the encoding of its rows, their index entries and the writing of its
+// pages (data and LVAL pages, index B-trees, usage maps, the definition).
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "JetPages.h"
-#include "JetWriter.h"
+#include "IndexKey.h"
+#include "JetFileWriter.h"
+#include "JetWritePages.h"
 
-namespace dex::testjet::detail {
+namespace dex::jetfile::jetwrite {
 
 struct ColumnPlan {
-    WColumn def;
+    JetWriteColumn def;
     int number = 0;  // column number: also the row's null-mask bit
     bool fixed = true;
     int fixedOffset = 0, varIndex = 0;
     int storedLength = 0;  // the definition's column length (Jet 4 text: bytes)
     int flags = 0;         // 0x01 fixed, 0x02 updatable, 0x04 / 0x40 autonumber, 0x10 system
-    bool compressed = false;  // Jet 4 text: unicode compression allowed
+    bool compressed = false;  // Jet 4 text: Unicode compression allowed
+    int sortOrder = 0x409;
     bool longValue() const;
 };
 
 struct PhysicalIndex {
     std::vector<int> columns;  // column numbers
     std::vector<bool> ascending;
-    int flags = 0;  // 0x01 unique, 0x08 required, 0x80 (Jet 4)
+    int flags = 0;  // 0x01 unique, 0x02 ignore nulls, 0x08 required, 0x80 (Jet 4)
+    std::string name;  // the first logical index that uses it, for messages
+    int source = -1;   // that index's position in JetWriteTable::indexes (-1: a foreign key's own)
 };
 
 struct LogicalIndex {
@@ -43,10 +47,13 @@ struct LogicalIndex {
 struct TablePlan {
     std::string name;
     bool system = false;
+    bool catalogTable = false;  // one of the four the writer fills itself
     std::vector<ColumnPlan> columns;
     std::vector<PhysicalIndex> physical;  // storage order
     std::vector<LogicalIndex> logical;    // storage order
-    std::vector<std::vector<Value>> rows;
+    JetRowSource rows;
+    JetCarriedKey carriedKey;
+    const JetWriteTable* source = nullptr;  // the description (null for the writer's own tables)
     std::vector<int> tdefPages;  // first one is the table's page (its catalog Id)
 };
 
@@ -60,7 +67,7 @@ struct TextCodec {
 
 // Numbers the columns and places them in the row (fixed offsets, variable
 // slots), with their definition flags and lengths. Throws on unknown types.
-void layoutColumns(TablePlan& t, const Format& f);
+void layoutColumns(TablePlan& t, const Format& f, int fileSortOrder);
 
 // The table definition's size in bytes (independent of page numbers).
 size_t tableDefSize(const TablePlan& t, const Format& f, const TextCodec& codec);
@@ -69,11 +76,11 @@ struct TableWriter {
     PageFile& file;
     UsageMaps& maps;
     TextCodec codec;
-    int sortOrder = 0x409;
     std::function<int(const std::string&)> tdefPageOf;
-    // Writes the table's rows, long values, index roots, usage maps and its
-    // (already reserved) table-definition pages.
-    void write(const TablePlan& t);
+    bool emptyTreesForUnkeyedIndexes = false;
+    // Writes the table's rows, long values, index trees, usage maps and its
+    // (already reserved) table-definition pages; the number of rows.
+    uint64_t write(const TablePlan& t);
 };
 
-}  // namespace dex::testjet::detail
+}  // namespace dex::jetfile::jetwrite

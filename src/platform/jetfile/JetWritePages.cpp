@@ -1,10 +1,13 @@
-#include "JetPages.h"
+#include "JetWritePages.h"
 
 #include <algorithm>
-#include <fstream>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
 
-namespace dex::testjet::detail {
+namespace dex::jetfile::jetwrite {
 
 Format Format::of(int version) {
     Format f;
@@ -24,11 +27,23 @@ int PageFile::allocate() {
     return count() - 1;
 }
 
-void PageFile::save(const std::string& path) const {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    for (const Bytes& p : pages_) out.write(p.data(), static_cast<std::streamsize>(p.size()));
-    out.close();
-    if (!out) throw std::runtime_error("cannot write " + path);
+void PageFile::save(int fd, const std::string& name) const {
+    // Pages go out in runs of up to 256 at a time; a short write is retried.
+    Bytes run;
+    const size_t batch = 256;
+    for (size_t first = 0; first < pages_.size(); first += batch) {
+        run.clear();
+        for (size_t i = first; i < std::min(pages_.size(), first + batch); ++i) run += pages_[i];
+        size_t done = 0;
+        while (done < run.size()) {
+            const ssize_t n = ::write(fd, run.data() + done, run.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0)
+                throw std::runtime_error("cannot write " + name + ": " + std::strerror(n < 0 ? errno : ENOSPC));
+            done += static_cast<size_t>(n);
+        }
+    }
+    if (::fsync(fd) != 0) throw std::runtime_error("cannot write " + name + ": " + std::strerror(errno));
 }
 
 namespace rowpage {
@@ -165,4 +180,4 @@ void writeGlobalMap(PageFile& file) {
     rowpage::add(p, f, Bytes(static_cast<size_t>(f.mapRowSize), '\0'));
 }
 
-}  // namespace dex::testjet::detail
+}  // namespace dex::jetfile::jetwrite

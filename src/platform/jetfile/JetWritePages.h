@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "JetEncoding.h"
+#include "JetWriteEncoding.h"
 
-namespace dex::testjet::detail {
+namespace dex::jetfile::jetwrite {
 
 struct Format {
     bool jet3 = false;
@@ -30,7 +30,8 @@ public:
     int allocate();  // a zeroed page at the end; its number
     Bytes& page(int number) { return pages_.at(number); }
     int count() const { return static_cast<int>(pages_.size()); }
-    void save(const std::string& path) const;  // throws std::runtime_error
+    // Writes every page to fd and syncs it; throws std::runtime_error naming `name`.
+    void save(int fd, const std::string& name) const;
     const Format& format() const { return format_; }
 
 private:
@@ -85,4 +86,4 @@ private:
 // The file-wide map of page 1 (pages that are free: those past the end).
 void writeGlobalMap(PageFile& file);
 
-}  // namespace dex::testjet::detail
+}  // namespace dex::jetfile::jetwrite

@@ -1,4 +1,4 @@
-#include "JetTable.h"
+#include "JetWriteTable.h"
 
 #include <cmath>
 #include <cstdio>
@@ -9,14 +9,12 @@
 #include <map>
 #include <stdexcept>
 
-#include "IndexKey.h"
 #include "IndexPages.h"
 #include "JetFile.h"
 
-namespace dex::testjet::detail {
+namespace dex::jetfile::jetwrite {
 
 namespace ct = dex::jetfile::coltype;
-namespace jf = dex::jetfile;
 
 namespace {
 
@@ -38,6 +36,10 @@ int fixedSize(int type) {
     }
 }
 
+// Bytes the column takes in the row's fixed part; fixed-length binary
+// (0x11, Access's MSysAccessObjects.Data) its declared length.
+int fixedSize(const ColumnPlan& c) { return c.def.type == ct::FixedBinary ? c.def.size : fixedSize(c.def.type); }
+
 }  // namespace
 
 bool ColumnPlan::longValue() const { return def.type == ct::Memo || def.type == ct::Ole; }
@@ -58,22 +60,26 @@ Bytes TextCodec::name(const std::string& utf8) const {
     return out + text;
 }
 
-void layoutColumns(TablePlan& t, const Format& f) {
+void layoutColumns(TablePlan& t, const Format& f, int fileSortOrder) {
     if (t.columns.empty() || t.columns.size() > 255) fail("table " + t.name + " needs 1 to 255 columns");
     int fixedOffset = 0, varIndex = 0;
     for (size_t i = 0; i < t.columns.size(); ++i) {
         ColumnPlan& c = t.columns[i];
         const int type = c.def.type;
-        if (type < ct::Bool || (type > ct::Memo && type != ct::RepId && type != ct::Numeric))
+        if (type < ct::Bool || (type > ct::Memo && type != ct::RepId && type != ct::Numeric && type != ct::FixedBinary))
             fail("table " + t.name + " column " + c.def.name + ": unknown type " + std::to_string(type));
         if (f.jet3 && type == ct::Numeric) fail("table " + t.name + " column " + c.def.name + ": Jet 3 has no Numeric");
         if (c.def.autonumber && type != ct::Long && type != ct::RepId)
             fail("table " + t.name + " column " + c.def.name + ": only Long and RepId columns can be autonumbers");
         c.number = static_cast<int>(i);
-        const int size = fixedSize(type);
+        if (type == ct::FixedBinary && (c.def.size <= 0 || c.def.size > f.maxRowSize))
+            fail("table " + t.name + " column " + c.def.name + ": a fixed-length binary column needs a size");
+        const int size = fixedSize(c);
         c.fixed = size >= 0;
         c.flags = 0x02 | (c.fixed ? 0x01 : 0) | (t.system ? 0x10 : 0);
         if (c.def.autonumber) c.flags |= type == ct::Long ? 0x04 : 0x40;
+        if (c.def.flags) c.flags = (*c.def.flags & ~0x01) | (c.fixed ? 0x01 : 0);
+        c.sortOrder = c.def.sortOrder ? c.def.sortOrder : fileSortOrder;
         if (c.fixed) {
             c.fixedOffset = fixedOffset;
             fixedOffset += size;
@@ -81,9 +87,10 @@ void layoutColumns(TablePlan& t, const Format& f) {
         } else {
             c.varIndex = varIndex++;
             if (c.def.size <= 0 && (type == ct::Text || type == ct::Binary)) c.def.size = 255;
-            if (c.def.size > 255) fail("table " + t.name + " column " + c.def.name + ": size over 255");
+            if (c.def.size > (type == ct::Binary ? 510 : 255))
+                fail("table " + t.name + " column " + c.def.name + ": size over " + (type == ct::Binary ? "510" : "255"));
             c.storedLength = type == ct::Text ? c.def.size * (f.jet3 ? 1 : 2) : type == ct::Binary ? c.def.size : 0;
-            c.compressed = !f.jet3 && !t.system && (type == ct::Text || type == ct::Memo);
+            c.compressed = !f.jet3 && (type == ct::Text || type == ct::Memo) && c.def.compressed.value_or(!t.system);
         }
         if (type == ct::Numeric && (c.def.precision < 1 || c.def.precision > 28 || c.def.scale < 0 ||
                                     c.def.scale > c.def.precision))
@@ -100,88 +107,27 @@ struct Field {
     Bytes bytes;
 };
 
-int64_t asInteger(const Value& v, int64_t lo, int64_t hi) {
-    int64_t n = 0;
-    if (const auto* i = std::get_if<int64_t>(&v)) {
-        n = *i;
-    } else if (const auto* d = std::get_if<double>(&v)) {
-        if (std::trunc(*d) != *d || std::fabs(*d) > 9.2e18) fail("not a whole number");
-        n = static_cast<int64_t>(*d);
-    } else {
-        const std::string& s = std::get<std::string>(v);
-        size_t used = 0;
-        try {
-            n = std::stoll(s, &used);
-        } catch (const std::exception&) {
-            used = 0;
-        }
-        if (used == 0 || used != s.size()) fail("not a whole number \"" + s + "\"");
-    }
-    if (n < lo || n > hi) fail("value " + std::to_string(n) + " out of range");
-    return n;
+[[noreturn]] void wrongValue(const ColumnPlan& c, const char* needs) {
+    fail(std::string("a ") + columnTypeName(c.def.type) + " column needs " + needs);
 }
 
-double asDouble(const Value& v) {
-    if (const auto* i = std::get_if<int64_t>(&v)) return static_cast<double>(*i);
-    if (const auto* d = std::get_if<double>(&v)) return *d;
-    const std::string& s = std::get<std::string>(v);
-    char* end = nullptr;
-    const double d = std::strtod(s.c_str(), &end);
-    if (s.empty() || end != s.c_str() + s.size()) fail("not a number \"" + s + "\"");
-    return d;
-}
-
-bool asBool(const Value& v) {
-    if (const auto* s = std::get_if<std::string>(&v)) {
-        if (*s == "True" || *s == "true" || *s == "Yes" || *s == "yes" || *s == "-1" || *s == "1") return true;
-        if (*s == "False" || *s == "false" || *s == "No" || *s == "no" || *s == "0" || s->empty()) return false;
-        fail("not a Boolean \"" + *s + "\"");
-    }
-    return asDouble(v) != 0;
-}
-
-Decimal asDecimal(const Value& v, int scale) {
-    if (const auto* i = std::get_if<int64_t>(&v)) return parseDecimal(std::to_string(*i), scale);
-    if (const auto* d = std::get_if<double>(&v)) {
-        if (!std::isfinite(*d) || std::fabs(*d) >= 1e28) fail("number out of range");
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%.*f", scale, *d);
-        return parseDecimal(buf, scale);
-    }
-    return parseDecimal(std::get<std::string>(v), scale);
-}
-
-Bytes money(const Value& v) {
-    int64_t units;
-    if (const auto* d = std::get_if<double>(&v)) {
-        if (!std::isfinite(*d) || std::fabs(*d) > 9.2e14) fail("currency out of range");
-        units = std::llround(*d * 10000.0);
-    } else {
-        const Decimal dec = asDecimal(v, 4);
-        if (dec.units > static_cast<unsigned __int128>(std::numeric_limits<int64_t>::max())) fail("currency out of range");
-        units = static_cast<int64_t>(dec.units) * (dec.negative ? -1 : 1);
-    }
-    Bytes b;
-    put64(b, static_cast<uint64_t>(units));
-    return b;
-}
-
-Bytes numeric(const Value& v, const WColumn& c) {
-    const Decimal dec = asDecimal(v, c.scale);
-    unsigned __int128 limit = 1;
-    for (int i = 0; i < c.precision; ++i) limit *= 10;
-    if (dec.units >= limit) fail("more digits than precision " + std::to_string(c.precision));
-    Bytes b;
-    put8(b, dec.negative ? 0x80 : 0);
-    for (int word = 3; word >= 0; --word) put32(b, static_cast<uint32_t>(dec.units >> (32 * word)));
-    return b;
+int64_t wholeNumber(const ColumnPlan& c, const JetValue& v, int64_t lo, int64_t hi) {
+    const auto* n = std::get_if<int64_t>(&v);
+    if (!n) wrongValue(c, "a whole number");
+    if (*n < lo || *n > hi) fail("the value " + std::to_string(*n) + " does not fit in a " + columnTypeName(c.def.type) + " column");
+    return *n;
 }
 
 Bytes text(const ColumnPlan& c, const std::string& utf8, const TextCodec& codec) {
+    if (codec.jet3) {
+        Bytes b = codePageText(utf8, codec.codePage);
+        if (c.def.type == ct::Text && b.size() > static_cast<size_t>(c.def.size))
+            fail("a text of " + std::to_string(b.size()) + " bytes is longer than " + std::to_string(c.def.size));
+        return b;
+    }
     const std::u16string units = utf16(utf8);
     if (c.def.type == ct::Text && units.size() > static_cast<size_t>(c.def.size))
-        fail("text of " + std::to_string(units.size()) + " characters is longer than " + std::to_string(c.def.size));
-    if (codec.jet3) return codePageText(utf8, codec.codePage);
+        fail("a text of " + std::to_string(units.size()) + " characters is longer than " + std::to_string(c.def.size));
     if (c.compressed && (c.def.type == ct::Text || units.size() <= 1024)) {
         Bytes packed = compressedUnicode(units);
         if (!packed.empty()) return packed;
@@ -189,55 +135,88 @@ Bytes text(const ColumnPlan& c, const std::string& utf8, const TextCodec& codec)
     return ucs2(units);
 }
 
-const std::string& bytesOf(const Value& v) {
-    if (const auto* s = std::get_if<std::string>(&v)) return *s;
-    fail("binary values are byte strings");
-}
-
-Bytes fixedValue(const ColumnPlan& c, const Value& v) {
+Bytes fixedValue(const ColumnPlan& c, const JetValue& v) {
     Bytes b;
     switch (c.def.type) {
-    case ct::Byte: put8(b, static_cast<unsigned>(asInteger(v, 0, 255))); break;
-    case ct::Int: put16(b, static_cast<unsigned>(asInteger(v, -32768, 32767))); break;
-    case ct::Long: put32(b, static_cast<uint32_t>(asInteger(v, INT32_MIN, INT32_MAX))); break;
-    case ct::Money: return money(v);
+    case ct::Byte: put8(b, static_cast<unsigned>(wholeNumber(c, v, 0, 255))); break;
+    case ct::Int: put16(b, static_cast<unsigned>(wholeNumber(c, v, INT16_MIN, INT16_MAX))); break;
+    case ct::Long: put32(b, static_cast<uint32_t>(wholeNumber(c, v, INT32_MIN, INT32_MAX))); break;
+    case ct::Money: {
+        const auto* m = std::get_if<JetCurrency>(&v);
+        if (!m) wrongValue(c, "an amount");
+        put64(b, static_cast<uint64_t>(m->units));
+        break;
+    }
     case ct::Float: {
-        const float x = static_cast<float>(asDouble(v));
+        const auto* x = std::get_if<float>(&v);
+        if (!x) wrongValue(c, "a single-precision number");
         uint32_t bits;
-        std::memcpy(&bits, &x, sizeof bits);
+        std::memcpy(&bits, x, sizeof bits);
         put32(b, bits);
         break;
     }
-    case ct::Double: putDouble(b, asDouble(v)); break;
+    case ct::Double: {
+        const auto* d = std::get_if<double>(&v);
+        if (!d) wrongValue(c, "a number");
+        putDouble(b, *d);
+        break;
+    }
     case ct::DateTime: {
-        const auto* s = std::get_if<std::string>(&v);
-        putDouble(b, s ? jetDate(*s) : asDouble(v));
+        const auto* d = std::get_if<JetDateTime>(&v);
+        if (!d) wrongValue(c, "a date");
+        putDouble(b, d->days);
         break;
     }
     case ct::RepId: {
-        const std::string& s = bytesOf(v);
-        return s.size() == 16 ? s : guidBytes(s);
+        const auto* g = std::get_if<JetGuid>(&v);
+        if (!g) wrongValue(c, "a GUID");
+        b.assign(reinterpret_cast<const char*>(g->bytes.data()), g->bytes.size());
+        break;
     }
-    case ct::Numeric: return numeric(v, c.def);
+    case ct::FixedBinary: {
+        const auto* x = std::get_if<JetBytes>(&v);
+        if (!x || x->bytes.size() > static_cast<size_t>(c.def.size)) wrongValue(c, "bytes of its length");
+        b = x->bytes;
+        b.resize(static_cast<size_t>(c.def.size), '\0');
+        break;
+    }
+    case ct::Numeric: {
+        const auto* d = std::get_if<JetDecimal>(&v);
+        if (!d) wrongValue(c, "a decimal number");
+        b.assign(reinterpret_cast<const char*>(d->bytes.data()), d->bytes.size());
+        break;
+    }
     }
     return b;
 }
 
-Field encodeField(const ColumnPlan& c, const Value& v, const TextCodec& codec, LongValues* longValues) {
-    if (c.def.type == ct::Bool) return {!isNull(v) && asBool(v), {}};
-    if (isNull(v)) return {};
+Field encodeField(const ColumnPlan& c, const JetValue& v, const TextCodec& codec, LongValues* longValues) {
+    if (c.def.type == ct::Bool) {
+        if (const auto* b = std::get_if<bool>(&v)) return {*b, {}};
+        if (const auto* n = std::get_if<int64_t>(&v)) return {*n != 0, {}};
+        if (std::holds_alternative<std::monostate>(v)) return {};
+        wrongValue(c, "true or false");
+    }
+    if (std::holds_alternative<std::monostate>(v)) return {};
     if (c.fixed) return {true, fixedValue(c, v)};
+    const auto* s = std::get_if<std::string>(&v);
+    const auto* bytes = std::get_if<JetBytes>(&v);
     switch (c.def.type) {
     case ct::Binary: {
-        const std::string& s = bytesOf(v);
-        if (s.size() > static_cast<size_t>(c.def.size))
-            fail(std::to_string(s.size()) + " bytes are longer than " + std::to_string(c.def.size));
-        return {true, s};
+        if (!bytes) wrongValue(c, "bytes");
+        if (bytes->bytes.size() > static_cast<size_t>(c.def.size))
+            fail(std::to_string(bytes->bytes.size()) + " bytes are longer than " + std::to_string(c.def.size));
+        return {true, bytes->bytes};
     }
-    case ct::Text: return {true, text(c, std::get_if<std::string>(&v) ? std::get<std::string>(v) : valueToText(v), codec)};
+    case ct::Text:
+        if (!s) wrongValue(c, "text");
+        return {true, text(c, *s, codec)};
     case ct::Memo:
-        return {true, longValues->store(text(c, std::get_if<std::string>(&v) ? std::get<std::string>(v) : valueToText(v), codec))};
-    default: return {true, longValues->store(bytesOf(v))};  // Ole
+        if (!s) wrongValue(c, "text");
+        return {true, longValues->store(text(c, *s, codec))};
+    default:  // Ole
+        if (!bytes) wrongValue(c, "bytes");
+        return {true, longValues->store(bytes->bytes)};
     }
 }
 
@@ -283,7 +262,7 @@ Bytes encodeRow(const TablePlan& t, const std::vector<Field>& fields, const Form
             vars.push_back(&c);
             continue;
         }
-        const size_t end = fixedStart + static_cast<size_t>(c.fixedOffset + fixedSize(c.def.type));
+        const size_t end = fixedStart + static_cast<size_t>(c.fixedOffset + fixedSize(c));
         if (row.size() < end) row.resize(end, '\0');
         const Field& fd = fields[static_cast<size_t>(c.number)];
         if (fd.present && !fd.bytes.empty()) row.replace(fixedStart + static_cast<size_t>(c.fixedOffset), fd.bytes.size(), fd.bytes);
@@ -319,11 +298,13 @@ struct TableDefRefs {
     uint32_t ownedMap = 0, freeMap = 0;
     std::vector<uint32_t> indexMaps;
     std::vector<int> indexRoots;
+    std::vector<uint32_t> indexKeys;
     std::map<int, std::pair<uint32_t, uint32_t>> longValueMaps;  // column number -> owned, free
     std::function<int(const std::string&)> pageOf;
 };
 
-void putColumn(Bytes& b, const ColumnPlan& c, const Format& f, const TextCodec& codec, int sortOrder) {
+void putColumn(Bytes& b, const ColumnPlan& c, const Format& f, const TextCodec& codec) {
+    const int sortOrder = c.sortOrder;
     put8(b, static_cast<unsigned>(c.def.type));
     if (!f.jet3) put32(b, TableMagic);
     put16(b, static_cast<unsigned>(c.number));
@@ -385,7 +366,7 @@ void putLogical(Bytes& b, const LogicalIndex& l, const Format& f, const TableDef
     if (!f.jet3) put32(b, 0);
 }
 
-Bytes buildTableDef(const TablePlan& t, const Format& f, const TextCodec& codec, int sortOrder, const TableDefRefs& refs) {
+Bytes buildTableDef(const TablePlan& t, const Format& f, const TextCodec& codec, const TableDefRefs& refs) {
     Bytes b;
     put8(b, 0x02);
     put8(b, 0x01);
@@ -414,10 +395,10 @@ Bytes buildTableDef(const TablePlan& t, const Format& f, const TextCodec& codec,
     put32(b, refs.freeMap);
     for (size_t i = 0; i < t.physical.size(); ++i) {
         put32(b, 0);
-        put32(b, 0);  // the count of distinct keys: a hint Access keeps, left 0
+        put32(b, i < refs.indexKeys.size() ? refs.indexKeys[i] : 0);  // the distinct keys in its tree
         if (!f.jet3) put32(b, 0);
     }
-    for (const ColumnPlan& c : t.columns) putColumn(b, c, f, codec, sortOrder);
+    for (const ColumnPlan& c : t.columns) putColumn(b, c, f, codec);
     for (const ColumnPlan& c : t.columns) b += codec.name(c.def.name);
     for (size_t i = 0; i < t.physical.size(); ++i)
         putPhysical(b, t.physical[i], f, i < refs.indexMaps.size() ? refs.indexMaps[i] : 0,
@@ -459,146 +440,118 @@ void writeTableDefPages(PageFile& file, const std::vector<int>& pages, const Byt
     if (used != def.size()) fail("table definition larger than its reserved pages");
 }
 
-void writeEmptyLeaf(Bytes& p, const Format& f, int tdefPage) {
-    p[0] = 0x04;
-    p[1] = 0x01;
-    set16(p, 2, static_cast<unsigned>(f.pageSize - (f.jet3 ? 0xF8 : 0x1E0)));
-    set32(p, 4, static_cast<uint32_t>(tdefPage));
-}
-
 }  // namespace
 
 size_t tableDefSize(const TablePlan& t, const Format& f, const TextCodec& codec) {
-    return buildTableDef(t, f, codec, 0, TableDefRefs{}).size();
+    return buildTableDef(t, f, codec, TableDefRefs{}).size();
 }
+
+// ---------------------------------------------------------------- rows and indexes
 
 namespace {
 
-// The encoded rows of a table; long values go to their columns' LVAL pages
-// as they are met. Also notes the highest autonumber.
-std::vector<Bytes> encodeRows(const TablePlan& t, const TextCodec& codec, const Format& f,
-                              std::map<int, LongValues>& longValues, uint32_t& autonumber) {
-    std::vector<Bytes> rows;
-    rows.reserve(t.rows.size());
-    for (size_t r = 0; r < t.rows.size(); ++r) {
-        const std::string where = "table " + t.name + " row " + std::to_string(r + 1);
-        const auto& values = t.rows[r];
-        if (values.size() != t.columns.size())
-            fail(where + ": " + std::to_string(values.size()) + " values for " + std::to_string(t.columns.size()) +
-                 " columns");
-        std::vector<Field> fields(t.columns.size());
-        for (const ColumnPlan& c : t.columns) {
-            const Value& v = values[static_cast<size_t>(c.number)];
-            try {
-                auto lv = longValues.find(c.number);
-                fields[static_cast<size_t>(c.number)] =
-                    encodeField(c, v, codec, lv == longValues.end() ? nullptr : &lv->second);
-            } catch (const std::runtime_error& e) {
-                fail(where + " column " + c.def.name + ": " + e.what());
+// A column's value as the key encoder takes it.
+KeyValue keyValueOf(const JetValue& v) {
+    return std::visit(
+        [](const auto& x) -> KeyValue {
+            using T = std::decay_t<decltype(x)>;
+            if constexpr (std::is_same_v<T, std::monostate> || std::is_same_v<T, bool> || std::is_same_v<T, int64_t> ||
+                          std::is_same_v<T, double> || std::is_same_v<T, std::string>)
+                return x;
+            else if constexpr (std::is_same_v<T, JetCurrency>)
+                return x.units;
+            else if constexpr (std::is_same_v<T, float>)
+                return static_cast<double>(x);
+            else if constexpr (std::is_same_v<T, JetDateTime>)
+                return x.days;
+            else if constexpr (std::is_same_v<T, JetBytes>)
+                return x.bytes;
+            else if constexpr (std::is_same_v<T, JetGuid>)
+                return KeyGuid{x.bytes};
+            else
+                return decimalFromStored(x.bytes.data());
+        },
+        v);
+}
+
+// One physical index while its rows come in: how to key them and the entries so far.
+struct IndexBuild {
+    const PhysicalIndex* plan = nullptr;
+    std::vector<IndexKeyColumn> columns;
+    std::vector<size_t> positions;  // the key columns' places in a row
+    bool computable = true;
+    std::string whyNot;
+    std::vector<IndexEntry> entries;
+};
+
+std::string indexWhere(const TablePlan& t, const PhysicalIndex& p) {
+    return "table '" + t.name + "', index '" + p.name + "'";
+}
+
+std::vector<IndexBuild> planIndexes(const TablePlan& t, bool jet3) {
+    std::vector<IndexBuild> out;
+    for (const PhysicalIndex& p : t.physical) {
+        IndexBuild b;
+        b.plan = &p;
+        for (size_t k = 0; k < p.columns.size(); ++k) {
+            const ColumnPlan& c = t.columns[static_cast<size_t>(p.columns[k])];
+            IndexKeyColumn kc;
+            kc.type = c.def.type;
+            kc.descending = !p.ascending[k];
+            kc.generalSortOrder = isJet4GeneralSortOrder(c.sortOrder, jet3);
+            kc.scale = c.def.scale;
+            if (const std::string why = whyKeyNotComputable(kc); !why.empty() && b.computable) {
+                b.computable = false;
+                b.whyNot = "column '" + c.def.name + "': " + why;
             }
-            if (c.def.autonumber && c.def.type == ct::Long && std::holds_alternative<int64_t>(v))
-                autonumber = std::max(autonumber, static_cast<uint32_t>(std::max<int64_t>(0, std::get<int64_t>(v))));
+            b.columns.push_back(kc);
+            b.positions.push_back(static_cast<size_t>(c.number));
         }
+        out.push_back(std::move(b));
+    }
+    return out;
+}
+
+void addEntries(const TablePlan& t, std::vector<IndexBuild>& indexes, const std::vector<JetValue>& values,
+                RowPointer where, uint64_t ordinal, bool emptyUnkeyed) {
+    std::vector<KeyValue> keyValues;
+    for (IndexBuild& b : indexes) {
+        if (!b.computable) {
+            if (t.carriedKey) {
+                std::vector<uint8_t> key = t.carriedKey(b.plan->name, ordinal);
+                if (!key.empty()) b.entries.push_back(IndexEntry{std::move(key), where, 0});
+                continue;
+            }
+            if (emptyUnkeyed) continue;
+            throw JetWriteError(indexWhere(t, *b.plan) + ": its keys cannot be computed (" + b.whyNot +
+                                    ") and none were carried over",
+                                t.name, b.plan->name);
+        }
+        keyValues.clear();
+        for (size_t pos : b.positions) keyValues.push_back(keyValueOf(values[pos]));
+        if (!rowHasIndexEntry((b.plan->flags & 0x02) != 0, keyValues)) continue;
         try {
-            rows.push_back(encodeRow(t, fields, f));
-        } catch (const std::runtime_error& e) {
-            fail(where + ": " + e.what());
+            b.entries.push_back(IndexEntry{encodeIndexKey(b.columns, keyValues), where, 0});
+        } catch (const IndexKeyError& e) {
+            throw JetWriteError(indexWhere(t, *b.plan) + ", row " + std::to_string(ordinal + 1) + ": " + e.what(),
+                                t.name, b.plan->name, e.codePoint());
         }
-    }
-    return rows;
-}
-
-// Rows on consecutive data pages of the table; the pages' numbers. places
-// receives each row's page and row number.
-std::vector<int> writeDataPages(PageFile& file, const std::vector<Bytes>& rows, int tdefPage,
-                                std::vector<jf::RowPointer>& places) {
-    const Format& f = file.format();
-    std::vector<int> pages;
-    for (const Bytes& row : rows) {
-        int at = pages.empty() ? -1 : rowpage::add(file.page(pages.back()), f, row);
-        if (at < 0) {
-            pages.push_back(file.allocate());
-            rowpage::init(file.page(pages.back()), f, static_cast<uint32_t>(tdefPage));
-            at = rowpage::add(file.page(pages.back()), f, row);
-        }
-        places.push_back(jf::RowPointer{static_cast<uint32_t>(pages.back()), static_cast<uint8_t>(at)});
-    }
-    return pages;
-}
-
-// One value as the index encoder takes it (exact, as the row stores it).
-jf::KeyValue keyValue(const ColumnPlan& c, const Value& v) {
-    if (c.def.type == ct::Bool) return !isNull(v) && asBool(v);
-    if (isNull(v)) return std::monostate{};
-    switch (c.def.type) {
-    case ct::Byte: case ct::Int: case ct::Long: return asInteger(v, INT32_MIN, INT32_MAX);
-    case ct::Money: {
-        const Bytes b = money(v);
-        uint64_t units = 0;
-        for (int i = 7; i >= 0; --i) units = units << 8 | static_cast<uint8_t>(b[static_cast<size_t>(i)]);
-        return static_cast<int64_t>(units);
-    }
-    case ct::Float: return static_cast<double>(static_cast<float>(asDouble(v)));
-    case ct::Double: return asDouble(v);
-    case ct::DateTime: {
-        const auto* s = std::get_if<std::string>(&v);
-        return s ? jetDate(*s) : asDouble(v);
-    }
-    case ct::RepId: {
-        const std::string& s = bytesOf(v);
-        const Bytes g = s.size() == 16 ? s : guidBytes(s);
-        jf::KeyGuid out;
-        std::copy(g.begin(), g.end(), out.stored.begin());
-        return out;
-    }
-    case ct::Numeric: {
-        const Bytes b = numeric(v, c.def);
-        return jf::decimalFromStored(reinterpret_cast<const uint8_t*>(b.data()));
-    }
-    default: return std::get_if<std::string>(&v) ? std::get<std::string>(v) : valueToText(v);
     }
 }
 
-// The B-tree of one physical index over the table's rows, its root on the
-// page the definition names. Keys that cannot be computed (Jet 3 text, a
-// sort order other than General) leave the empty root leaf: its pages.
-std::vector<int> writeIndexTree(PageFile& file, const TablePlan& t, const PhysicalIndex& p, int root, int sortOrder,
-                                const std::vector<jf::RowPointer>& places) {
-    const Format& f = file.format();
-    std::vector<jf::IndexKeyColumn> columns;
-    for (size_t k = 0; k < p.columns.size(); ++k) {
-        jf::IndexKeyColumn kc;
-        kc.type = t.columns[static_cast<size_t>(p.columns[k])].def.type;
-        kc.descending = !p.ascending[k];
-        kc.generalSortOrder = jf::isJet4GeneralSortOrder(sortOrder, f.jet3);
-        kc.scale = t.columns[static_cast<size_t>(p.columns[k])].def.scale;
-        columns.push_back(kc);
-    }
-    std::vector<jf::IndexEntry> entries;
-    try {
-        for (size_t r = 0; r < t.rows.size(); ++r) {
-            std::vector<jf::KeyValue> values;
-            for (int col : p.columns)
-                values.push_back(keyValue(t.columns[static_cast<size_t>(col)], t.rows[r][static_cast<size_t>(col)]));
-            if (!jf::rowHasIndexEntry(p.flags & 0x02, values)) continue;
-            entries.push_back(jf::IndexEntry{jf::encodeIndexKey(columns, values), places[r], 0});
-        }
-    } catch (const jf::IndexKeyError&) {
-        return {root};
-    }
-    jf::IndexTreeOptions options;
-    options.jet3 = f.jet3;
-    options.rootPage = static_cast<uint32_t>(root);
-    const jf::IndexTree tree = jf::buildIndexTree(
-        std::move(entries), static_cast<uint32_t>(t.tdefPages.front()), options,
-        [&] { return static_cast<uint32_t>(file.allocate()); },
-        [&](uint32_t page, std::vector<uint8_t> bytes) { file.page(static_cast<int>(page)).assign(bytes.begin(), bytes.end()); });
-    return std::vector<int>(tree.pages.begin(), tree.pages.end());
+// Sorts the entries and counts the distinct keys among them.
+uint32_t sortAndCount(std::vector<IndexEntry>& entries) {
+    std::sort(entries.begin(), entries.end(),
+              [](const IndexEntry& a, const IndexEntry& b) { return compareIndexEntries(a, b) < 0; });
+    uint32_t distinct = 0;
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (i == 0 || entries[i].key != entries[i - 1].key) ++distinct;
+    return distinct;
 }
 
 }  // namespace
 
-void TableWriter::write(const TablePlan& t) {
+uint64_t TableWriter::write(const TablePlan& t) {
     const Format& f = file.format();
     const int tdefPage = t.tdefPages.front();
     TableDefRefs refs;
@@ -607,13 +560,7 @@ void TableWriter::write(const TablePlan& t) {
     refs.ownedMap = owned.pointer();
     refs.freeMap = freeMap.pointer();
     std::vector<MapSlot> indexSlots;
-    for (size_t i = 0; i < t.physical.size(); ++i) {  // each index: its root page, an empty leaf until the rows are in
-        indexSlots.push_back(maps.reserve());
-        const int root = file.allocate();
-        writeEmptyLeaf(file.page(root), f, tdefPage);
-        refs.indexMaps.push_back(indexSlots.back().pointer());
-        refs.indexRoots.push_back(root);
-    }
+    for (size_t i = 0; i < t.physical.size(); ++i) indexSlots.push_back(maps.reserve());
     std::map<int, LongValues> longValues;
     std::map<int, std::pair<MapSlot, MapSlot>> longValueSlots;
     for (const ColumnPlan& c : t.columns)
@@ -622,19 +569,78 @@ void TableWriter::write(const TablePlan& t) {
             longValueSlots[c.number] = {maps.reserve(), maps.reserve()};
         }
 
-    const std::vector<Bytes> rows = encodeRows(t, codec, f, longValues, refs.autonumber);
-    refs.rows = static_cast<uint32_t>(rows.size());
-    std::vector<jf::RowPointer> places;
-    maps.write(owned, writeDataPages(file, rows, tdefPage, places));
-    for (size_t i = 0; i < t.physical.size(); ++i)
-        maps.write(indexSlots[i], writeIndexTree(file, t, t.physical[i], refs.indexRoots[i], sortOrder, places));
+    std::vector<IndexBuild> indexes = planIndexes(t, f.jet3);
+    std::vector<int> dataPages;
+    std::vector<Field> fields(t.columns.size());
+    uint64_t ordinal = 0;
+    int64_t autonumber = 0;
+    if (t.rows) {
+        t.rows([&](std::vector<JetValue>& values) {
+            const std::string where = "table '" + t.name + "', row " + std::to_string(ordinal + 1);
+            if (values.size() != t.columns.size())
+                throw JetWriteError(where + ": " + std::to_string(values.size()) + " values for " +
+                                        std::to_string(t.columns.size()) + " columns",
+                                    t.name);
+            for (const ColumnPlan& c : t.columns) {
+                const JetValue& v = values[static_cast<size_t>(c.number)];
+                try {
+                    auto lv = longValues.find(c.number);
+                    fields[static_cast<size_t>(c.number)] =
+                        encodeField(c, v, codec, lv == longValues.end() ? nullptr : &lv->second);
+                } catch (const std::runtime_error& e) {
+                    throw JetWriteError(where + ", column '" + c.def.name + "': " + e.what(), t.name);
+                }
+                if (c.def.autonumber && c.def.type == ct::Long)
+                    if (const auto* n = std::get_if<int64_t>(&v)) autonumber = std::max(autonumber, *n);
+            }
+            Bytes row;
+            try {
+                row = encodeRow(t, fields, f);
+            } catch (const std::runtime_error& e) {
+                throw JetWriteError(where + ": " + e.what(), t.name);
+            }
+            int number = dataPages.empty() ? -1 : rowpage::add(file.page(dataPages.back()), f, row);
+            if (number < 0) {
+                dataPages.push_back(file.allocate());
+                rowpage::init(file.page(dataPages.back()), f, static_cast<uint32_t>(tdefPage));
+                number = rowpage::add(file.page(dataPages.back()), f, row);
+            }
+            addEntries(t, indexes, values, RowPointer{static_cast<uint32_t>(dataPages.back()), static_cast<uint8_t>(number)},
+                       ordinal, emptyTreesForUnkeyedIndexes);
+            ++ordinal;
+        });
+    }
+    refs.rows = static_cast<uint32_t>(ordinal);
+    refs.autonumber = static_cast<uint32_t>(std::clamp<int64_t>(autonumber, 0, INT32_MAX));
+    maps.write(owned, dataPages);
     maps.write(freeMap, {});
     for (const auto& [number, slots] : longValueSlots) {
         maps.write(slots.first, longValues.at(number).pages());
         maps.write(slots.second, {});
         refs.longValueMaps[number] = {slots.first.pointer(), slots.second.pointer()};
     }
-    writeTableDefPages(file, t.tdefPages, buildTableDef(t, f, codec, sortOrder, refs));
+
+    IndexTreeOptions options;
+    options.jet3 = f.jet3;
+    for (size_t i = 0; i < indexes.size(); ++i) {
+        refs.indexKeys.push_back(sortAndCount(indexes[i].entries));
+        IndexTree tree;
+        try {
+            tree = buildIndexTree(
+                std::move(indexes[i].entries), static_cast<uint32_t>(tdefPage), options,
+                [&] { return static_cast<uint32_t>(file.allocate()); },
+                [&](uint32_t page, std::vector<uint8_t> bytes) {
+                    file.page(static_cast<int>(page)).assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+                });
+        } catch (const IndexPageError& e) {
+            throw JetWriteError(indexWhere(t, *indexes[i].plan) + ": " + e.what(), t.name, indexes[i].plan->name);
+        }
+        maps.write(indexSlots[i], std::vector<int>(tree.pages.begin(), tree.pages.end()));
+        refs.indexMaps.push_back(indexSlots[i].pointer());
+        refs.indexRoots.push_back(static_cast<int>(tree.root));
+    }
+    writeTableDefPages(file, t.tdefPages, buildTableDef(t, f, codec, refs));
+    return ordinal;
 }
 
-}  // namespace dex::testjet::detail
+}  // namespace dex::jetfile::jetwrite

@@ -1,0 +1,33 @@
+#pragma once
+// Byte-level helpers of the Jet writer: little-endian integers into byte
+// strings, text in UCS-2 (with Jet 4's optional compression) or a code page.
+#include <cstdint>
+#include <string>
+
+namespace dex::jetfile::jetwrite {
+
+using Bytes = std::string;
+
+void put8(Bytes& b, unsigned v);
+void put16(Bytes& b, unsigned v);
+void put32(Bytes& b, uint32_t v);
+void put64(Bytes& b, uint64_t v);
+void set16(Bytes& b, size_t at, unsigned v);
+void set32(Bytes& b, size_t at, uint32_t v);
+void putDouble(Bytes& b, double v);
+unsigned get16(const Bytes& b, size_t at);
+uint32_t get32(const Bytes& b, size_t at);
+
+// UTF-8 to UTF-16 code units; throws std::runtime_error on malformed input.
+std::u16string utf16(const std::string& utf8);
+// UTF-16LE bytes.
+Bytes ucs2(const std::u16string& text);
+// Jet 4 compressed unicode (0xFF 0xFE, then runs of one-byte and two-byte
+// characters separated by 0x00), or "" when the text cannot be compressed or
+// compression would not make it shorter.
+Bytes compressedUnicode(const std::u16string& text);
+// The text in a Windows code page (iconv "CP<n>"); throws when a character
+// has no representation there.
+Bytes codePageText(const std::string& utf8, int codePage);
+
+}  // namespace dex::jetfile::jetwrite
