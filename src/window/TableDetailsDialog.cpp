@@ -1,4 +1,4 @@
-#include "Form1Details.h"
+#include "TableDetailsDialog.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

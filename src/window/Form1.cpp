@@ -23,7 +23,7 @@
 
 #include "CompareRun.h"
 #include "FixScript.h"
-#include "Form1Details.h"
+#include "TableDetailsDialog.h"
 #include "GridTableModel.h"
 #include "GridView.h"
 #include "TableDetails.h"
