@@ -129,6 +129,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // A designed text (held in Korean by the Qt-free rules) in the window's language.
+    static QString translated(const std::string& korean);
     void createControls();
     void createTopBand();
     void createGridMenu();
@@ -153,8 +155,7 @@ private:
     dex::Workbench workbench();
     dex::Workbench workbench(dex::Dialogs& dialogs);
     // Runs a handler body; any exception is reported instead of escaping.
-    template <class F>
-    void guarded(const char* procedure, F&& body) noexcept;
+    void guarded(const char* procedure, const std::function<void()>& body) noexcept;
 
     dex::DbEngine& engine_;
     dex::Dialogs& dialogs_;
