@@ -73,7 +73,7 @@ void printJson(const survey::Survey& s, std::ostream& out) {
 
 }  // namespace
 
-int cmdSurvey(Args args, std::ostream& out, std::ostream& err) {
+int runSurvey(Args args, std::ostream& out, std::ostream& err) {
     survey::SurveyOptions o;
     const bool json = args.flag("--json");
     const auto product = args.option("--product");
@@ -131,7 +131,7 @@ int cmdSurvey(Args args, std::ostream& out, std::ostream& err) {
     return survey::CountRows(s.rows(), Status::Differs) > 0 ? kDifferences : kOk;
 }
 
-int cmdSurveyJob(DbEngine& engine, Args args, std::ostream& out, std::ostream& err) {
+int runSurveyJob(DbEngine& engine, Args args, std::ostream& out, std::ostream& err) {
     // A job outlives no survey: when the survey is gone, nobody reads its result.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     survey::JobRequest req;

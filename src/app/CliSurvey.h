@@ -15,7 +15,7 @@ namespace dex::cli {
 // program's usage).
 inline constexpr const char* kSurveyJobCommand = survey::kJobCommand;
 
-int cmdSurvey(Args args, std::ostream& out, std::ostream& err);
-int cmdSurveyJob(DbEngine& engine, Args args, std::ostream& out, std::ostream& err);
+int runSurvey(Args args, std::ostream& out, std::ostream& err);
+int runSurveyJob(DbEngine& engine, Args args, std::ostream& out, std::ostream& err);
 
 }  // namespace dex::cli

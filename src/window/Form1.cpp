@@ -30,8 +30,9 @@
 #include "Version.h"
 #include "modCmpDB.h"
 
-using namespace dex;
-using namespace dex::form1;
+namespace dex {
+
+using namespace form1;
 
 namespace {
 
@@ -359,3 +360,5 @@ void Form1::setBusy(bool busy) {
     else
         QGuiApplication::restoreOverrideCursor();
 }
+
+}  // namespace dex

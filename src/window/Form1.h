@@ -6,7 +6,7 @@
 // is reported as "Error N (D) in procedure P of Form Form1".
 //
 // Below the grid's marks: a double click or Enter on a row opens the details
-// box of its table (frmDetails); a P/F/I mark's tool tip names the indexes
+// box of its table (TableDetailsDialog); a P/F/I mark's tool tip names the indexes
 // behind it; the grid's context menu (with its shortcuts, window-wide) saves
 // a report or a fix script and switches the mode that keeps one-sided
 // fields. These work on the structures the last run loaded.
@@ -40,10 +40,10 @@ class QProgressBar;
 class QPushButton;
 
 namespace dex {
-class GridView;
-}
 
-class Form1 : public QWidget, public dex::WindowServices {
+class GridView;
+
+class Form1 : public QWidget, public WindowServices {
     Q_OBJECT
 public:
     // runAutoUpdate is called first thing at start-up with skip-refresh False.
@@ -107,11 +107,11 @@ public slots:
     void cmdMove_Click(int16_t index);
     void cmdAccess_Click(int index);
     void cmdCompact_Click(int index);
-    void spList_DblClick(int row);
-    void mnuSaveReport_Click();
+    void openRowDetails(int row);
+    void saveReport();
     // Target 1: the script makes B like A; 0: A like B.
-    void mnuFixScript_Click(int target);
-    void mnuOneSided_Click(bool checked);
+    void saveFixScript(int target);
+    void showOneSidedFields(bool checked);
 
 public:
     // Whether the dragged data may be dropped on box index (it carries files).
@@ -202,3 +202,5 @@ private:
     QAction* mnuFixA = nullptr;
     QAction* mnuOneSided = nullptr;
 };
+
+}  // namespace dex

@@ -16,8 +16,9 @@
 #include "GridView.h"
 #include "modCmpDB.h"
 
-using namespace dex;
-using namespace dex::form1;
+namespace dex {
+
+using namespace form1;
 
 namespace {
 
@@ -149,7 +150,7 @@ void Form1::createControls() {
     triggers.setFlag(QAbstractItemView::DoubleClicked, false);
     spList->setEditTriggers(triggers);
     connect(spList, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
-        if (index.isValid()) spList_DblClick(index.row() + 1);
+        if (index.isValid()) openRowDetails(index.row() + 1);
     });
     spList->gridModel()->setToolTipSource([this](int column, int row) { return markToolTip(column, row); });
     createGridMenu();
@@ -203,12 +204,12 @@ void Form1::createGridMenu() {
 
     connect(mnuDetails, &QAction::triggered, this, [this] {
         const QModelIndex current = spList->currentIndex();
-        if (current.isValid()) spList_DblClick(current.row() + 1);
+        if (current.isValid()) openRowDetails(current.row() + 1);
     });
-    connect(mnuSaveReport, &QAction::triggered, this, &Form1::mnuSaveReport_Click);
-    connect(mnuFixB, &QAction::triggered, this, [this] { mnuFixScript_Click(1); });
-    connect(mnuFixA, &QAction::triggered, this, [this] { mnuFixScript_Click(0); });
-    connect(mnuOneSided, &QAction::toggled, this, &Form1::mnuOneSided_Click);
+    connect(mnuSaveReport, &QAction::triggered, this, &Form1::saveReport);
+    connect(mnuFixB, &QAction::triggered, this, [this] { saveFixScript(1); });
+    connect(mnuFixA, &QAction::triggered, this, [this] { saveFixScript(0); });
+    connect(mnuOneSided, &QAction::toggled, this, &Form1::showOneSidedFields);
 }
 
 void Form1::applyTabOrder() {
@@ -227,3 +228,5 @@ void Form1::bindProgressBar(ProgressBar& bar, QProgressBar* widget) {
     };
     bar.onChange();
 }
+
+}  // namespace dex

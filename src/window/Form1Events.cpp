@@ -14,8 +14,9 @@
 
 #include "GridView.h"
 
-using namespace dex;
-using namespace dex::form1;
+namespace dex {
+
+using namespace form1;
 
 namespace {
 
@@ -79,7 +80,7 @@ bool Form1::gridKeyFilter(QEvent* event) {
     if (mods != Qt::KeyboardModifiers()) return false;
     const QModelIndex current = spList->currentIndex();
     if (!current.isValid()) return false;
-    spList_DblClick(current.row() + 1);
+    openRowDetails(current.row() + 1);
     return true;
 }
 
@@ -145,3 +146,5 @@ void Form1::Form_Resize() {
     spList->setGeometry(twipsToPixelsX(l.gridLeft), spList->y(), twipsToPixelsX(l.gridWidth),
                         twipsToPixelsY(l.gridHeight));
 }
+
+}  // namespace dex

@@ -10,11 +10,21 @@
 #include "TableDetailsDialog.h"
 #include "modCmpDB.h"
 
-using namespace dex;
-using namespace dex::form1;
+namespace dex {
 
-void Form1::spList_DblClick(int row) {
-    guarded("spList_DblClick", [this, row] { showDetails(row); });
+using namespace form1;
+
+namespace {
+
+// The procedure names that an error message gives for these handlers.
+constexpr const char* kDetailsProcedure = "spList_DblClick";
+constexpr const char* kReportProcedure = "mnuSaveReport_Click";
+constexpr const char* kFixScriptProcedure = "mnuFixScript_Click";
+
+}  // namespace
+
+void Form1::openRowDetails(int row) {
+    guarded(kDetailsProcedure, [this, row] { showDetails(row); });
 }
 
 QDialog* Form1::showDetails(int row) {
@@ -24,7 +34,7 @@ QDialog* Form1::showDetails(int row) {
     const details::TableDetails found = details::MakeTableDetails(structures_, table, uiLanguage());
     if (!found.found()) return nullptr;
     if (details_) details_->close();
-    auto* box = new frmDetails(found, structures_.pathA, structures_.pathB, this);
+    auto* box = new TableDetailsDialog(found, structures_.pathA, structures_.pathB, this);
     details_ = box;
     box->show();
     box->raise();
@@ -54,8 +64,8 @@ std::string Form1::askSavePath(const std::string& name, const std::string& label
     return chosen.fileName;
 }
 
-void Form1::mnuSaveReport_Click() {
-    guarded("mnuSaveReport_Click", [this] {
+void Form1::saveReport() {
+    guarded(kReportProcedure, [this] {
         if (!haveFinishedRun()) return;
         const std::string path =
             askSavePath("compare-report.html", "Report (html, csv, json)", "*.html *.csv *.json");
@@ -80,8 +90,8 @@ void Form1::mnuSaveReport_Click() {
     });
 }
 
-void Form1::mnuFixScript_Click(int target) {
-    guarded("mnuFixScript_Click", [this, target] {
+void Form1::saveFixScript(int target) {
+    guarded(kFixScriptProcedure, [this, target] {
         if (!haveFinishedRun()) return;
         const bool fixB = target != 0;
         const std::string path = askSavePath(fixB ? "fix-B.sql" : "fix-A.sql", "SQL File (sql)", "*.sql");
@@ -104,9 +114,11 @@ void Form1::mnuFixScript_Click(int target) {
     });
 }
 
-void Form1::mnuOneSided_Click(bool checked) {
+void Form1::showOneSidedFields(bool checked) {
     keepOneSidedFields_ = checked;
     if (mnuOneSided->isChecked() != checked) mnuOneSided->setChecked(checked);
     // The label under the boxes tells which fields the next run compares.
     Label1->setText(translated(checked ? modCmpDB::OneSidedModeLabel(true) : kLabelText));
 }
+
+}  // namespace dex

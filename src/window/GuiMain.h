@@ -12,10 +12,11 @@
 #include "Dialogs.h"
 #include "Words.h"
 
-class Form1;
 class QTranslator;
 
 namespace dex {
+
+class Form1;
 
 // Whether the window can start with the arguments after the program's
 // name, before any window or Qt application exists: every option is one of

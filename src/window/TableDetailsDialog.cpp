@@ -12,15 +12,15 @@
 
 #include "GridTableModel.h"
 
-using namespace dex;
+namespace dex {
 
 namespace {
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
 QString tableCaption(const details::TableDetails& d) {
-    if (d.tableB.empty()) return qs(d.tableA) + frmDetails::tr(" (A에만 있음)");
-    if (d.tableA.empty()) return qs(d.tableB) + frmDetails::tr(" (B에만 있음)");
+    if (d.tableB.empty()) return qs(d.tableA) + TableDetailsDialog::tr(" (A에만 있음)");
+    if (d.tableA.empty()) return qs(d.tableB) + TableDetailsDialog::tr(" (B에만 있음)");
     if (d.tableA != d.tableB) return qs(d.tableA) + QStringLiteral(" (B: ") + qs(d.tableB) + QLatin1Char(')');
     return qs(d.tableA);
 }
@@ -47,7 +47,7 @@ QSize contentSize(const QTableWidget* t, int maxRows) {
 
 }  // namespace
 
-frmDetails::frmDetails(const details::TableDetails& d, const std::string& pathA, const std::string& pathB,
+TableDetailsDialog::TableDetailsDialog(const details::TableDetails& d, const std::string& pathA, const std::string& pathB,
                        QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("frmDetails"));
@@ -92,7 +92,7 @@ frmDetails::frmDetails(const details::TableDetails& d, const std::string& pathA,
     close->setFocus(Qt::OtherFocusReason);
 }
 
-QTableWidget* frmDetails::makeTable(const char* name, const details::Sheet& sheet) {
+QTableWidget* TableDetailsDialog::makeTable(const char* name, const details::Sheet& sheet) {
     auto* t = new QTableWidget(static_cast<int>(sheet.rows.size()), static_cast<int>(sheet.headers.size()), this);
     t->setObjectName(QString::fromLatin1(name));
     QStringList headers;
@@ -117,7 +117,7 @@ QTableWidget* frmDetails::makeTable(const char* name, const details::Sheet& shee
     return t;
 }
 
-void frmDetails::fitToContents() {
+void TableDetailsDialog::fitToContents() {
     const QSize indexes = contentSize(tblIndexes, 8), fields = contentSize(tblFields, 16);
     tblIndexes->setMinimumHeight(indexes.height());
     tblFields->setMinimumHeight(std::min(fields.height(), contentSize(tblFields, 6).height()));
@@ -127,3 +127,5 @@ void frmDetails::fitToContents() {
     if (const QScreen* s = screen()) wanted = wanted.boundedTo(s->availableGeometry().size() * 9 / 10);
     resize(wanted.expandedTo(QSize(480, 320)));
 }
+
+}  // namespace dex

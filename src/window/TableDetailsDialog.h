@@ -10,19 +10,23 @@
 
 class QTableWidget;
 
-class frmDetails : public QDialog {
+namespace dex {
+
+class TableDetailsDialog : public QDialog {
     Q_OBJECT
 public:
-    frmDetails(const dex::details::TableDetails& details, const std::string& pathA, const std::string& pathB,
+    TableDetailsDialog(const details::TableDetails& details, const std::string& pathA, const std::string& pathB,
                QWidget* parent = nullptr);
 
     QTableWidget* indexTable() const { return tblIndexes; }
     QTableWidget* fieldTable() const { return tblFields; }
 
 private:
-    QTableWidget* makeTable(const char* name, const dex::details::Sheet& sheet);
+    QTableWidget* makeTable(const char* name, const details::Sheet& sheet);
     void fitToContents();
 
     QTableWidget* tblIndexes = nullptr;
     QTableWidget* tblFields = nullptr;
 };
+
+}  // namespace dex

@@ -51,7 +51,7 @@ void precisionOf(const std::string& typeWord, int& precision, int& scale) {
     }
 }
 
-JetWriteColumn columnOf(const TableDef& t, const FieldDef& f, const jet::TableModel* model) {
+JetWriteColumn columnOf(const TableDef& t, const FieldDef& f, const jetstore::TableModel* model) {
     JetWriteColumn c;
     c.name = f.name;
     c.type = jetColumnTypeOf(f.type);
@@ -62,20 +62,20 @@ JetWriteColumn columnOf(const TableDef& t, const FieldDef& f, const jet::TableMo
     c.defaultValue = f.defaultValue;
     c.required = f.required;
     c.allowZeroLength = f.allowZeroLength;
-    if (const jet::ColumnDef* m = model ? model->findColumn(f.name) : nullptr) {
-        c.autonumber = jet::isAutoNumber(*m) && c.type == coltype::Long;
+    if (const jetstore::ColumnDef* m = model ? model->findColumn(f.name) : nullptr) {
+        c.autonumber = jetstore::isAutoNumber(*m) && c.type == coltype::Long;
         if (c.type == coltype::Numeric) precisionOf(m->type, c.precision, c.scale);
     }
     return c;
 }
 
-bool hasAction(const jet::ForeignKeyDef& fk, const char* action) {
+bool hasAction(const jetstore::ForeignKeyDef& fk, const char* action) {
     return upper(fk.actions).find(action) != std::string::npos;
 }
 
 struct StoreTables {
     std::vector<TableDef> defs;                  // user tables, in the store's order
-    std::map<std::string, jet::TableModel> models;  // by upper-case name
+    std::map<std::string, jetstore::TableModel> models;  // by upper-case name
 };
 
 StoreTables readStoreTables(const std::string& store, const std::string& password) {
@@ -85,9 +85,9 @@ StoreTables readStoreTables(const std::string& store, const std::string& passwor
     for (TableDef& t : db->tableDefs())
         if (!isSystemName(t.name)) out.defs.push_back(std::move(t));
     db->close();
-    jet::DbHandle handle = jet::openStore(jet::OpenRequest{store, password, true}, JetStoreOptions{});
-    jet::SchemaCatalog catalog(handle.get());
-    for (jet::TableModel& m : catalog.tables()) out.models.emplace(upper(m.name), std::move(m));
+    jetstore::DbHandle handle = jetstore::openStore(jetstore::OpenRequest{store, password, true}, JetStoreOptions{});
+    jetstore::SchemaCatalog catalog(handle.get());
+    for (jetstore::TableModel& m : catalog.tables()) out.models.emplace(upper(m.name), std::move(m));
     return out;
 }
 
@@ -162,7 +162,7 @@ JetWriteDatabase describeStore(const StoreTables& tables, Connection& connection
     db.password = password;
     for (const TableDef& t : tables.defs) {
         const auto model = tables.models.find(upper(t.name));
-        const jet::TableModel* m = model == tables.models.end() ? nullptr : &model->second;
+        const jetstore::TableModel* m = model == tables.models.end() ? nullptr : &model->second;
         JetWriteTable w;
         w.name = t.name;
         for (const FieldDef& f : t.fields) w.columns.push_back(columnOf(t, f, m));
@@ -174,7 +174,7 @@ JetWriteDatabase describeStore(const StoreTables& tables, Connection& connection
                 r.refTable = i.referencedTable;
                 r.columns = i.fields;
                 r.refColumns = i.referencedFields;
-                if (const jet::ForeignKeyDef* fk = m ? m->findForeignKey(i.name) : nullptr) {
+                if (const jetstore::ForeignKeyDef* fk = m ? m->findForeignKey(i.name) : nullptr) {
                     r.cascadeDelete = hasAction(*fk, "ON DELETE CASCADE");
                     r.cascadeUpdate = hasAction(*fk, "ON UPDATE CASCADE");
                 }
@@ -298,12 +298,12 @@ void readBack(const std::string& readPath, const std::string& out, const std::st
 // for a store without one is ignored, as Jet does).
 std::string storePassword(const std::string& store, const std::string& given) {
     try {
-        jet::openStore(jet::OpenRequest{store, "", true}, JetStoreOptions{});
+        jetstore::openStore(jetstore::OpenRequest{store, "", true}, JetStoreOptions{});
         return {};
     } catch (const DbError& e) {
         if (e.number() != dberr::NotValidPassword) throw;
     }
-    jet::openStore(jet::OpenRequest{store, given, true}, JetStoreOptions{});
+    jetstore::openStore(jetstore::OpenRequest{store, given, true}, JetStoreOptions{});
     return given;
 }
 
@@ -332,7 +332,7 @@ int jetColumnTypeOf(int daoType) {
 void ExportStoreToJet(const std::string& storePath, const std::string& outPath, const std::string& password,
                       const std::function<void(const ExportProgress&)>& onProgress) {
     std::error_code ec;
-    const DbError exists(jet::storeerr::DatabaseExists, "Database '" + outPath + "' already exists.");
+    const DbError exists(jetstore::storeerr::DatabaseExists, "Database '" + outPath + "' already exists.");
     if (fs::exists(fs::symlink_status(outPath, ec))) throw exists;
     const std::string pw = storePassword(storePath, password);
     const StoreTables tables = readStoreTables(storePath, pw);

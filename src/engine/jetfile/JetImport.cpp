@@ -89,7 +89,7 @@ DbError inTable(const std::string& table, const DbError& e) {
 }
 
 DbError storeExists(const std::string& store) {
-    return DbError(jet::storeerr::DatabaseExists, "Database '" + store + "' already exists.");
+    return DbError(jetstore::storeerr::DatabaseExists, "Database '" + store + "' already exists.");
 }
 
 // The value a store column can keep exactly: a Currency that is neither a

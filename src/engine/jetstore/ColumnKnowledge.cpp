@@ -1,6 +1,6 @@
 #include "ColumnKnowledge.h"
 
-namespace dex::jet {
+namespace dex::jetstore {
 namespace {
 
 bool isName(const Token& t) { return t.kind == TokKind::Word || t.kind == TokKind::Quoted; }
@@ -91,4 +91,4 @@ std::optional<int64_t> ColumnKnowledge::answerUpdate(const std::vector<Token>& s
     return rowCount(shape->table, facts->second);
 }
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

@@ -20,7 +20,7 @@
 #include "SchemaCatalog.h"
 #include "SqlTokenizer.h"
 
-namespace dex::jet {
+namespace dex::jetstore {
 
 // A constant as the statement text writes it: a number's exact digits, or a
 // string's value (Jet takes "x" and 'x' alike).
@@ -65,4 +65,4 @@ private:
     int64_t dataVersion_ = 0;
 };
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

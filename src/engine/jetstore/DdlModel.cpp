@@ -7,7 +7,7 @@
 #include "DbEngine.h"
 #include "SqlTokenizer.h"
 
-namespace dex::jet {
+namespace dex::jetstore {
 namespace {
 
 // The leading word of a type text, upper case: "VARCHAR(10)" -> "VARCHAR".
@@ -255,4 +255,4 @@ DaoType daoTypeOf(const std::string& type) {
     return {Memo, 0};
 }
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

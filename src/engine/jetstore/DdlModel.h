@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace dex::jet {
+namespace dex::jetstore {
 
 struct ColumnDef {
     std::string name;
@@ -91,4 +91,4 @@ struct DaoType {
 };
 DaoType daoTypeOf(const std::string& typeWord);
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

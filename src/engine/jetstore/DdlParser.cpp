@@ -4,7 +4,7 @@
 
 #include "StoreErrors.h"
 
-namespace dex::jet {
+namespace dex::jetstore {
 namespace {
 
 const Token& endToken() {
@@ -376,4 +376,4 @@ DropStatement parseDrop(const std::vector<Token>& tokens) {
     return s;
 }
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

@@ -8,7 +8,7 @@
 #include "DdlModel.h"
 #include "SqlTokenizer.h"
 
-namespace dex::jet {
+namespace dex::jetstore {
 
 // Walks the significant tokens, collecting store annotations (/*jet:...*/) on the way.
 class Cursor {
@@ -68,4 +68,4 @@ struct DropStatement {
 };
 DropStatement parseDrop(const std::vector<Token>& tokens);
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

@@ -1,6 +1,6 @@
 #include "JetDialect.h"
 
-namespace dex::jet {
+namespace dex::jetstore {
 namespace {
 
 // Index of the next significant token after i, or tokens.size().
@@ -56,4 +56,4 @@ std::string rewriteJetSql(const std::vector<Token>& tokens) {
     return out;
 }
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

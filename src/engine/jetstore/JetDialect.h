@@ -8,7 +8,7 @@
 
 #include "SqlTokenizer.h"
 
-namespace dex::jet {
+namespace dex::jetstore {
 
 enum class StatementKind { CreateTable, AlterTable, CreateIndex, DropTable, DropIndex, Other };
 
@@ -16,4 +16,4 @@ StatementKind classify(const std::vector<Token>& tokens);
 std::string rewriteJetSql(const std::vector<Token>& tokens);
 inline std::string rewriteJetSql(std::string_view sql) { return rewriteJetSql(tokenize(sql)); }
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

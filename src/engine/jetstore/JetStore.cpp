@@ -15,7 +15,7 @@
 #include "StructureReader.h"
 
 namespace dex {
-namespace jet {
+namespace jetstore {
 namespace {
 
 std::map<std::string, std::string> parseSettings(const std::string& text) { return parseConnectionText(text); }
@@ -276,20 +276,20 @@ private:
 };
 
 }  // namespace
-}  // namespace jet
+}  // namespace jetstore
 
 std::unique_ptr<DbEngine> makeJetStoreEngine() { return makeJetStoreEngine(JetStoreOptions{}); }
 
 std::unique_ptr<DbEngine> makeJetStoreEngine(const JetStoreOptions& options) {
-    return std::make_unique<jet::StoreEngine>(options);
+    return std::make_unique<jetstore::StoreEngine>(options);
 }
 
 bool storeEnginesOnThreads() { return sqlite3_threadsafe() != 0; }
 
-void createStore(const std::string& path, const std::string& password) { jet::createStoreFile(path, password); }
+void createStore(const std::string& path, const std::string& password) { jetstore::createStoreFile(path, password); }
 
 void setStorePassword(const std::string& path, const std::string& oldPassword, const std::string& newPassword) {
-    jet::changeStorePassword(path, oldPassword, newPassword);
+    jetstore::changeStorePassword(path, oldPassword, newPassword);
 }
 
 }  // namespace dex

@@ -4,7 +4,7 @@
 #include "SqliteHandles.h"
 #include "StoreErrors.h"
 
-namespace dex::jet {
+namespace dex::jetstore {
 
 const TableModel& SchemaCatalog::parse(const std::string& sql) {
     auto it = models_.find(sql);
@@ -150,4 +150,4 @@ std::vector<std::string> SchemaCatalog::referencingTables(const std::string& tab
     return out;
 }
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

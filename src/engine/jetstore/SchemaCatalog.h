@@ -22,7 +22,7 @@
 #include "SqlTokenizer.h"
 #include "SqliteHandles.h"
 
-namespace dex::jet {
+namespace dex::jetstore {
 
 struct IndexInfo {
     std::string name;
@@ -87,4 +87,4 @@ private:
     std::unordered_map<std::string, bool> stale_;  // upper-case name -> columns changed
 };
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

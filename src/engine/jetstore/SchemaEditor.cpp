@@ -5,7 +5,7 @@
 #include "SqliteHandles.h"
 #include "StoreErrors.h"
 
-namespace dex::jet {
+namespace dex::jetstore {
 namespace {
 
 // writable_schema for the span of one schema edit.
@@ -444,4 +444,4 @@ void SchemaEditor::rebuild(const TableModel& oldT, const TableModel& newT) {
     tx.commit();
 }
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

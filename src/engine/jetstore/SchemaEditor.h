@@ -14,7 +14,7 @@
 #include "DdlParser.h"
 #include "SchemaCatalog.h"
 
-namespace dex::jet {
+namespace dex::jetstore {
 
 class SchemaEditor {
 public:
@@ -63,4 +63,4 @@ private:
     ColumnKnowledge& knowledge_;
 };
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-namespace dex::jet {
+namespace dex::jetstore {
 namespace {
 
 constexpr std::array<uint32_t, 64> K = {
@@ -60,4 +60,4 @@ std::string sha256Hex(std::string_view data) {
     return out;
 }
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

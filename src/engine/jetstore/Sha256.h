@@ -3,9 +3,9 @@
 #include <string>
 #include <string_view>
 
-namespace dex::jet {
+namespace dex::jetstore {
 
 // The digest of data as 64 lower-case hex digits.
 std::string sha256Hex(std::string_view data);
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

@@ -4,7 +4,7 @@
 
 #include "StoreErrors.h"
 
-namespace dex::jet {
+namespace dex::jetstore {
 namespace {
 
 bool isNameStart(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 0x80; }
@@ -151,4 +151,4 @@ std::string quoteIdent(std::string_view name) {
     return out + "`";
 }
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace dex::jet {
+namespace dex::jetstore {
 
 enum class TokKind {
     Space,     // blanks and line breaks
@@ -44,4 +44,4 @@ std::string sqlString(std::string_view value);
 // `name` with embedded backquotes doubled.
 std::string quoteIdent(std::string_view name);
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

@@ -4,7 +4,7 @@
 
 #include "StoreErrors.h"
 
-namespace dex::jet {
+namespace dex::jetstore {
 
 Statement::Statement(sqlite3* db, std::string_view sql) : db_(db) {
     sqlite3_stmt* raw = nullptr;
@@ -145,4 +145,4 @@ ForeignKeysOff::~ForeignKeysOff() {
     sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_FKEY, wasOn_, &now);
 }
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

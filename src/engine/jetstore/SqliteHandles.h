@@ -11,7 +11,7 @@
 
 #include "DbEngine.h"
 
-namespace dex::jet {
+namespace dex::jetstore {
 
 struct SqliteCloser {
     void operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
@@ -126,4 +126,4 @@ private:
     int wasOn_ = 1;
 };
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

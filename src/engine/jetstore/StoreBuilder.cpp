@@ -10,7 +10,7 @@
 
 namespace dex {
 
-using namespace jet;
+using namespace jetstore;
 namespace fs = std::filesystem;
 
 namespace {

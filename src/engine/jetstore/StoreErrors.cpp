@@ -2,7 +2,7 @@
 
 #include "FileKind.h"
 
-namespace dex::jet {
+namespace dex::jetstore {
 namespace {
 
 bool startsWith(const std::string& s, const std::string& prefix) {
@@ -135,4 +135,4 @@ DbError noConnection() {
     return DbError(dberr::NoConnection, "Object variable or With block variable not set");
 }
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

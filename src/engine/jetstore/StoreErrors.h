@@ -7,7 +7,7 @@
 
 #include "DbError.h"
 
-namespace dex::jet {
+namespace dex::jetstore {
 
 namespace storeerr {
 constexpr int32_t ReadOnly = dberr::ReadOnly;
@@ -41,4 +41,4 @@ DbError wrongPassword(const std::string& path);
 DbError fileLocked(const std::string& what);
 DbError noConnection();
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

@@ -13,7 +13,7 @@
 #include "StoreErrors.h"
 #include "StoreFunctions.h"
 
-namespace dex::jet {
+namespace dex::jetstore {
 namespace {
 
 constexpr const char* FormatMark = "Dexmira Jet-compatible store";
@@ -214,4 +214,4 @@ void compactStore(const OpenRequest& source, const std::string& destination, con
     }
 }
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

@@ -6,7 +6,7 @@
 #include "JetStore.h"
 #include "SqliteHandles.h"
 
-namespace dex::jet {
+namespace dex::jetstore {
 
 struct OpenRequest {
     std::string path;
@@ -21,4 +21,4 @@ void createStoreFile(const std::string& path, const std::string& password);
 void changeStorePassword(const std::string& path, const std::string& oldPassword, const std::string& newPassword);
 void compactStore(const OpenRequest& source, const std::string& destination, const JetStoreOptions& options);
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

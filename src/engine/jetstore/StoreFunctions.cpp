@@ -9,7 +9,7 @@
 
 #include "StoreErrors.h"
 
-namespace dex::jet {
+namespace dex::jetstore {
 namespace {
 
 std::string_view textArg(sqlite3_value* v) {
@@ -127,4 +127,4 @@ void registerJetFunctions(sqlite3* db) {
     add(db, "MID", 3, true, midFunc);
 }
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

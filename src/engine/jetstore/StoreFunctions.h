@@ -6,10 +6,10 @@
 
 #include <string_view>
 
-namespace dex::jet {
+namespace dex::jetstore {
 
 void registerJetFunctions(sqlite3* db);
 // Jet's numeric test on a text: blanks around, a sign, digits with one decimal point, an exponent.
 bool looksNumeric(std::string_view text);
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

@@ -4,7 +4,7 @@
 
 #include "SqlTokenizer.h"
 
-namespace dex::jet {
+namespace dex::jetstore {
 namespace {
 
 std::vector<std::string> declared(const TableModel& t, const std::vector<std::string>& names) {
@@ -92,4 +92,4 @@ std::vector<TableDef> readTableDefs(SchemaCatalog& catalog) {
     return out;
 }
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

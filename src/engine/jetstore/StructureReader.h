@@ -7,9 +7,9 @@
 #include "DbEngine.h"
 #include "SchemaCatalog.h"
 
-namespace dex::jet {
+namespace dex::jetstore {
 
 std::vector<TableDef> readTableDefs(SchemaCatalog& catalog);
 FieldDef fieldDefOf(const ColumnDef& column);
 
-}  // namespace dex::jet
+}  // namespace dex::jetstore

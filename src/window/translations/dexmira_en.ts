@@ -38,6 +38,9 @@
         <comment>grid column</comment>
         <translation>Diff</translation>
     </message>
+</context>
+<context>
+    <name>dex::Form1</name>
     <message>
         <source>경로와 명령</source>
         <translation>Paths and commands</translation>
@@ -190,7 +193,7 @@
     </message>
 </context>
 <context>
-    <name>frmDetails</name>
+    <name>dex::TableDetailsDialog</name>
     <message>
         <source> (A에만 있음)</source>
         <translation> (only in A)</translation>
