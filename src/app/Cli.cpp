@@ -113,7 +113,7 @@ void printRows(Recordset& rs, bool json, bool& firstJson, std::ostream& out) {
 
 }  // namespace
 
-int cmdCreate(Args args, std::ostream& err) {
+int runCreate(Args args, std::ostream& err) {
     const std::string password = args.option("--password").value_or("");
     if (rejectUnknown(args, err, "create")) return kFailure;
     if (args.rest().size() != 1) {
@@ -132,7 +132,7 @@ int cmdCreate(Args args, std::ostream& err) {
 // A script is applied all or nothing: every statement runs in one
 // transaction, committed after the last one; a statement that fails rolls
 // back all that ran before it.
-int cmdExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, std::ostream& err) {
+int runExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, std::ostream& err) {
     const std::string password = args.option("--password").value_or("");
     const bool json = args.flag("--json");
     if (rejectUnknown(args, err, "exec")) return kFailure;
@@ -210,7 +210,7 @@ int cmdExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, st
     return dialogs.messages().empty() ? kOk : kFailure;
 }
 
-int cmdImport(Args args, std::ostream& err) {
+int runImport(Args args, std::ostream& err) {
     const std::string password = args.option("--password").value_or("");
     if (rejectUnknown(args, err, "import")) return kFailure;
     if (args.rest().size() != 2) {
@@ -240,7 +240,7 @@ int cmdImport(Args args, std::ostream& err) {
     return kOk;
 }
 
-int cmdExport(Args args, std::ostream& err) {
+int runExport(Args args, std::ostream& err) {
     const std::string password = args.option("--password").value_or("");
     if (rejectUnknown(args, err, "export")) return kFailure;
     if (args.rest().size() != 2) {
@@ -266,7 +266,7 @@ int cmdExport(Args args, std::ostream& err) {
     return kOk;
 }
 
-int cmdCompact(DbEngine& engine, Args args, std::ostream& err) {
+int runCompact(DbEngine& engine, Args args, std::ostream& err) {
     const bool yes = args.flag("--yes");
     if (rejectUnknown(args, err, "compact")) return kFailure;
     if (args.rest().size() != 1) {
@@ -294,18 +294,18 @@ int run(DbEngine& engine, const std::vector<std::string>& all, std::ostream& out
         out << usageOf(command);
         return kOk;
     }
-    if (command == "compare") return cmdCompare(engine, std::move(args), out, err);
-    if (command == "structure") return cmdStructure(engine, std::move(args), out, err);
-    if (command == "create") return cmdCreate(std::move(args), err);
-    if (command == "exec") return cmdExec(engine, std::move(args), std::cin, out, err);
-    if (command == "version-info") return cliVersionInfo(args.rest(), out, err);
-    if (command == "compact") return cmdCompact(engine, std::move(args), err);
-    if (command == "import") return cmdImport(std::move(args), err);
-    if (command == "export") return cmdExport(std::move(args), err);
-    if (command == "check") return cmdCheck(std::move(args), out, err);
-    if (command == "migrate") return cliMigrate(engine, args.rest(), out, err);
-    if (command == "survey") return cmdSurvey(std::move(args), out, err);
-    if (command == kSurveyJobCommand) return cmdSurveyJob(engine, std::move(args), out, err);
+    if (command == "compare") return runCompare(engine, std::move(args), out, err);
+    if (command == "structure") return runStructure(engine, std::move(args), out, err);
+    if (command == "create") return runCreate(std::move(args), err);
+    if (command == "exec") return runExec(engine, std::move(args), std::cin, out, err);
+    if (command == "version-info") return runVersionInfo(args.rest(), out, err);
+    if (command == "compact") return runCompact(engine, std::move(args), err);
+    if (command == "import") return runImport(std::move(args), err);
+    if (command == "export") return runExport(std::move(args), err);
+    if (command == "check") return runCheck(std::move(args), out, err);
+    if (command == "migrate") return runMigrate(engine, args.rest(), out, err);
+    if (command == "survey") return runSurvey(std::move(args), out, err);
+    if (command == kSurveyJobCommand) return runSurveyJob(engine, std::move(args), out, err);
     known = false;
     return kFailure;
 }

@@ -115,7 +115,7 @@ bool writeFixScript(DbEngine& engine, const std::string& path, const LoadedStruc
 
 }  // namespace
 
-int cmdCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err) {
+int runCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err) {
     const bool json = args.flag("--json");
     const bool oneSided = args.flag("--one-sided");
     const std::string product = args.option("--product").value_or("");
@@ -178,7 +178,7 @@ int cmdCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err
     return count > 0 ? kDifferences : kOk;
 }
 
-int cmdStructure(DbEngine& engine, Args args, std::ostream& out, std::ostream& err) {
+int runStructure(DbEngine& engine, Args args, std::ostream& out, std::ostream& err) {
     const bool json = args.flag("--json");
     const std::string password = args.option("--password").value_or("");
     if (auto bad = args.unknownOption()) {

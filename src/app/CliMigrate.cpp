@@ -94,7 +94,7 @@ constexpr const char* kProductPassword = "kt5316";
 
 }  // namespace
 
-int cliMigrate(DbEngine& engine, const std::vector<std::string>& words, std::ostream& out,
+int runMigrate(DbEngine& engine, const std::vector<std::string>& words, std::ostream& out,
                std::ostream& err) {
     cli::Args args(words);
     const std::optional<std::string> product = args.option("--product");

@@ -1,16 +1,12 @@
 #include "CompactOpen.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <filesystem>
 #include <system_error>
 #include <thread>
 
 #include "ErrorText.h"
 #include "FileKind.h"
-
-extern char** environ;
+#include "Process.h"
 
 namespace dex {
 
@@ -199,12 +195,11 @@ void OpenWithDesktop(const std::string& path) {
     // Started and left alone: the outcome is not examined. xdg-open returns
     // quickly; a detached thread reaps it so that no zombie stays behind.
     pid_t pid = 0;
-    char* argv[] = {const_cast<char*>("xdg-open"), const_cast<char*>(path.c_str()), nullptr};
-    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ) == 0)
-        std::thread([pid] {
-            int status = 0;
-            waitpid(pid, &status, 0);
-        }).detach();
+    SpawnRequest request;
+    request.program = "xdg-open";
+    request.args = {path};
+    request.searchPath = true;
+    if (TrySpawn(request, &pid) == 0) std::thread([pid] { WaitForExit(pid); }).detach();
 }
 
 }  // namespace dex
