@@ -22,6 +22,7 @@
 #include <iostream>
 
 #include "CompareRun.h"
+#include "ErrorText.h"
 #include "FixScript.h"
 #include "TableDetailsDialog.h"
 #include "GridTableModel.h"
@@ -140,9 +141,9 @@ void Form1::guarded(const char* procedure, const std::function<void()>& body) no
     } catch (...) {
         const ErrorReport report = DescribeCurrentException();
         try {
-            dialogs_.message(ErrorText(report.number, report.description, procedure), kAppTitle, Icon::Critical);
+            dialogs_.message(errorFrame(report.number, report.description, procedure, kFormOwner), kAppTitle, Icon::Critical);
         } catch (...) {
-            std::cerr << ErrorText(report.number, report.description, procedure) << '\n';
+            std::cerr << errorFrame(report.number, report.description, procedure, kFormOwner) << '\n';
         }
     }
 }
