@@ -56,9 +56,6 @@ std::string TrimBlanks(const std::string& s);
 // empty when it has neither.
 std::string FolderOf(const std::string& fileName);
 
-// "Error N (D) in procedure P of Form Form1".
-std::string ErrorText(int32_t number, const std::string& description, const std::string& procedure);
-
 // Design geometry in twips.
 struct TwipRect {
     int left, top, width, height;
