@@ -566,6 +566,32 @@ TEST(JetExport, EveryFailureLeavesNoFile) {
         fs::remove(out);
     }
 
+    // A unique index whose keys repeat: the store tells 'abc' from 'ABC', a
+    // Jet text key does not.
+    {
+        auto engine = makeJetStoreEngine();
+        auto conn = engine->openConnection("Data Source=" + store + ";Jet OLEDB:Database Password=" + kProductPassword);
+        conn->execute("CREATE TABLE twice (id LONG CONSTRAINT pk PRIMARY KEY, name VARCHAR(10))");
+        conn->execute("CREATE UNIQUE INDEX ux_name ON twice (name)");
+        conn->execute("INSERT INTO twice VALUES (1, 'abc')");
+        conn->execute("INSERT INTO twice VALUES (2, NULL)");
+        conn->execute("INSERT INTO twice VALUES (3, NULL)");
+        conn->execute("INSERT INTO twice VALUES (4, 'ABC')");
+    }
+    r = test::runProgram(kDexmira, {"export", store, out, "--password", kProductPassword});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("table 'twice', index 'ux_name': rows 1 and 4 have the same name, which the unique index "
+                         "does not allow"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("no file was written"), std::string::npos) << r.err;
+    EXPECT_EQ(dir.names(), before);
+    {
+        auto engine = makeJetStoreEngine();
+        auto conn = engine->openConnection("Data Source=" + store + ";Jet OLEDB:Database Password=" + kProductPassword);
+        conn->execute("DROP TABLE twice");
+    }
+
     // A value whose key needs a character without a known code.
     {
         auto engine = makeJetStoreEngine();

@@ -718,6 +718,18 @@ TEST(JetWriter, DescriptionsItCannotWriteThrowWithTheirPlace) {
     wide.rows = {std::vector<Value>(10, text(std::string(250, 'x') + "가나다라마"))};  // 510 bytes each
     EXPECT_EQ(message(one(wide)).rfind("table 'w', row 1: row of ", 0), 0u);
 
+    // A unique index holds no key twice; Nulls are never the same key.
+    t = base;
+    t.indexes = {index("PrimaryKey", {"n"}, true)};
+    t.rows = {{text("a"), num(1)}, {text("b"), num(2)}, {text("c"), num(1)}};
+    EXPECT_EQ(message(one(t)), "table 't', index 'PrimaryKey': rows 1 and 3 have the same n, which the unique index does not allow");
+    t.indexes = {index("ux", {"code", "n"}, false, true)};
+    t.rows = {{text("ab"), Value()}, {text("ab"), Value()}, {text("AB"), num(2)}, {text("x"), num(1)}, {text("ab"), num(2)}};
+    EXPECT_EQ(message(one(t)), "table 't', index 'ux': rows 3 and 5 have the same code, n, which the unique index does not allow");
+    t.rows.pop_back();
+    EXPECT_EQ(message(one(t)), "no error");
+    fs::remove(f);
+
     WDatabase db = one(base);
     db.tables.push_back(WTable{"u", {column("code", ct::Text, 3)}, {}, {}});
     db.relationships = {{"r", "u", "t", {"code"}, {"code"}, true, false, false}};

@@ -482,6 +482,9 @@ struct IndexBuild {
     bool computable = true;
     std::string whyNot;
     std::vector<IndexEntry> entries;
+    // A unique index's entries with a Null in their key (page << 8 | row, in
+    // the order the rows came): Nulls never make two keys the same.
+    std::vector<uint32_t> nullKeyed;
 };
 
 std::string indexWhere(const TablePlan& t, const PhysicalIndex& p) {
@@ -530,6 +533,9 @@ void addEntries(const TablePlan& t, std::vector<IndexBuild>& indexes, const std:
         keyValues.clear();
         for (size_t pos : b.positions) keyValues.push_back(keyValueOf(values[pos]));
         if (!rowHasIndexEntry((b.plan->flags & 0x02) != 0, keyValues)) continue;
+        if ((b.plan->flags & 0x01) &&
+            std::any_of(keyValues.begin(), keyValues.end(), [](const KeyValue& k) { return std::holds_alternative<std::monostate>(k); }))
+            b.nullKeyed.push_back(where.page << 8 | where.row);
         try {
             b.entries.push_back(IndexEntry{encodeIndexKey(b.columns, keyValues), where, 0});
         } catch (const IndexKeyError& e) {
@@ -547,6 +553,36 @@ uint32_t sortAndCount(std::vector<IndexEntry>& entries) {
     for (size_t i = 0; i < entries.size(); ++i)
         if (i == 0 || entries[i].key != entries[i - 1].key) ++distinct;
     return distinct;
+}
+
+// The rows are numbered from 1 in the order they came: `pageFirst` holds
+// each data page with the number of rows before it.
+uint64_t rowNumberOf(const std::vector<std::pair<uint32_t, uint64_t>>& pageFirst, RowPointer where) {
+    const auto it = std::lower_bound(pageFirst.begin(), pageFirst.end(), where.page,
+                                     [](const auto& p, uint32_t page) { return p.first < page; });
+    return it == pageFirst.end() || it->first != where.page ? 0 : it->second + where.row + 1;
+}
+
+// A unique index whose sorted entries hold the same key twice (no Null in
+// it) ends the write, naming the table, the index and both rows.
+void requireUniqueKeys(const TablePlan& t, const IndexBuild& b,
+                       const std::vector<std::pair<uint32_t, uint64_t>>& pageFirst) {
+    if (!(b.plan->flags & 0x01)) return;
+    auto nullKeyed = [&](RowPointer r) {
+        return std::binary_search(b.nullKeyed.begin(), b.nullKeyed.end(), r.page << 8 | r.row);
+    };
+    for (size_t i = 1; i < b.entries.size(); ++i) {
+        const IndexEntry& x = b.entries[i - 1];
+        const IndexEntry& y = b.entries[i];
+        if (x.key != y.key || nullKeyed(x.row) || nullKeyed(y.row)) continue;
+        std::string columns;
+        for (int c : b.plan->columns) columns += (columns.empty() ? "" : ", ") + t.columns[static_cast<size_t>(c)].def.name;
+        uint64_t first = rowNumberOf(pageFirst, x.row), second = rowNumberOf(pageFirst, y.row);
+        if (first > second) std::swap(first, second);
+        throw JetWriteError(indexWhere(t, *b.plan) + ": rows " + std::to_string(first) + " and " + std::to_string(second) +
+                                " have the same " + columns + ", which the unique index does not allow",
+                            t.name, b.plan->name);
+    }
 }
 
 }  // namespace
@@ -571,6 +607,7 @@ uint64_t TableWriter::write(const TablePlan& t) {
 
     std::vector<IndexBuild> indexes = planIndexes(t, f.jet3);
     std::vector<int> dataPages;
+    std::vector<std::pair<uint32_t, uint64_t>> pageFirst;  // each data page, the rows before it
     std::vector<Field> fields(t.columns.size());
     uint64_t ordinal = 0;
     int64_t autonumber = 0;
@@ -602,6 +639,7 @@ uint64_t TableWriter::write(const TablePlan& t) {
             int number = dataPages.empty() ? -1 : rowpage::add(file.page(dataPages.back()), f, row);
             if (number < 0) {
                 dataPages.push_back(file.allocate());
+                pageFirst.emplace_back(static_cast<uint32_t>(dataPages.back()), ordinal);
                 rowpage::init(file.page(dataPages.back()), f, static_cast<uint32_t>(tdefPage));
                 number = rowpage::add(file.page(dataPages.back()), f, row);
             }
@@ -624,6 +662,7 @@ uint64_t TableWriter::write(const TablePlan& t) {
     options.jet3 = f.jet3;
     for (size_t i = 0; i < indexes.size(); ++i) {
         refs.indexKeys.push_back(sortAndCount(indexes[i].entries));
+        requireUniqueKeys(t, indexes[i], pageFirst);
         IndexTree tree;
         try {
             tree = buildIndexTree(
