@@ -273,20 +273,29 @@ void readBack(const std::string& readPath, const std::string& out, const std::st
         throw cannotExport(out, "the structure read back differs: " + d);
     db->close();
 
+    // The rows are digested while the check reads them: the file is read once.
     const auto model = JetModel::open(readPath, password);
-    int number = 0;
+    std::map<const JetModelTable*, RowDigest> read;
+    std::vector<const JetModelTable*> written;
     for (const TableDef& t : tables.defs) {
         const JetModelTable* table = model->table(t.name);
         if (!table) throw cannotExport(out, "table '" + t.name + "' is not in the file read back");
-        RowDigest digest;
-        model->readRows(*table, [&](const RowPlace&, std::vector<JetValue>& row) { return digest.add(row), true; });
-        const auto written = digests.find(upper(t.name));
-        if (written == digests.end() || !(digest == written->second))
+        read[table];
+        written.push_back(table);
+    }
+    const JetCheckReport report = checkJetFile(*model, [&](const JetModelTable& t, const std::vector<JetValue>& row) {
+        if (auto it = read.find(&t); it != read.end()) it->second.add(row);
+    });
+    int number = 0;
+    for (size_t i = 0; i < written.size(); ++i) {
+        const TableDef& t = tables.defs[i];
+        const RowDigest& digest = read[written[i]];
+        const auto expected = digests.find(upper(t.name));
+        if (expected == digests.end() || !(digest == expected->second))
             throw cannotExport(out, "the rows of table '" + t.name + "' read back (" + std::to_string(digest.rows()) +
                                         ") differ from those written");
         if (onProgress) onProgress(ExportProgress{"check", t.name, ++number, static_cast<int>(tables.defs.size()), digest.rows()});
     }
-    const JetCheckReport report = checkJetFile(*model);
     if (!report.sound()) {
         std::string what = "check finds " + std::to_string(report.problems.size()) + " problem(s) in the file written";
         for (size_t i = 0; i < report.problems.size() && i < 3; ++i) what += "; " + report.problems[i].text();
