@@ -51,12 +51,30 @@ size_t entrySize(const IndexEntry& e, bool node) { return e.key.size() + kRowPoi
 // The longest prefix a page may share: never into a row number.
 size_t prefixCap(const IndexEntry& e) { return e.key.size() + 3; }
 
+// Byte i of an entry's key and row pointer as the page holds them
+// (i < key size + 4): the key, the row's page (3 bytes) and row, big-endian.
+inline uint8_t entryByte(const IndexEntry& e, size_t i) {
+    const size_t k = e.key.size();
+    if (i < k) return e.key[i];
+    switch (i - k) {
+        case 0: return static_cast<uint8_t>(e.row.page >> 16);
+        case 1: return static_cast<uint8_t>(e.row.page >> 8);
+        case 2: return static_cast<uint8_t>(e.row.page);
+        default: return e.row.row;
+    }
+}
+
 // Common leading bytes of two entries' key and row page.
 size_t commonPrefix(const IndexEntry& a, const IndexEntry& b) {
-    const Bytes x = entryBytes(a, false), y = entryBytes(b, false);
-    const size_t n = std::min({x.size(), y.size(), prefixCap(a), prefixCap(b)});
+    const size_t n = std::min(prefixCap(a), prefixCap(b));
+    const size_t keys = std::min(a.key.size(), b.key.size());
     size_t i = 0;
-    while (i < n && x[i] == y[i]) ++i;
+    if (keys > 0) {
+        const auto mismatch = std::mismatch(a.key.begin(), a.key.begin() + static_cast<std::ptrdiff_t>(keys), b.key.begin());
+        i = static_cast<size_t>(mismatch.first - a.key.begin());
+        if (i < keys) return std::min(i, n);
+    }
+    while (i < n && entryByte(a, i) == entryByte(b, i)) ++i;
     return i;
 }
 
@@ -87,14 +105,10 @@ int compareIndexEntries(const IndexEntry& a, const IndexEntry& b) {
     }
     if (a.key.size() != b.key.size()) {
         // The shorter key's row pointer meets the longer key's next byte.
-        const IndexEntry& shorter = a.key.size() < b.key.size() ? a : b;
-        const IndexEntry& longer = a.key.size() < b.key.size() ? b : a;
-        const Bytes x = entryBytes(shorter, false);
-        const Bytes y = entryBytes(longer, false);
-        const size_t m = std::min(x.size(), y.size());
-        int c = std::memcmp(x.data() + n, y.data() + n, m - n);
-        if (c == 0) c = x.size() < y.size() ? -1 : x.size() > y.size() ? 1 : 0;
-        return &shorter == &a ? c : -c;
+        const size_t m = std::min(a.key.size(), b.key.size()) + kRowPointerSize;
+        for (size_t i = n; i < m; ++i)
+            if (const uint8_t x = entryByte(a, i), y = entryByte(b, i); x != y) return x < y ? -1 : 1;
+        return a.key.size() < b.key.size() ? -1 : 1;
     }
     if (a.row.page != b.row.page) return a.row.page < b.row.page ? -1 : 1;
     if (a.row.row != b.row.row) return a.row.row < b.row.row ? -1 : 1;
@@ -226,8 +240,8 @@ IndexTree buildIndexTree(std::vector<IndexEntry> entries, uint32_t owner, const 
     const IndexPageFormat& f = IndexPageFormat::of(options.jet3);
     const size_t area = static_cast<size_t>(f.entryArea());
     for (auto& e : entries) e.child = 0;
-    std::sort(entries.begin(), entries.end(),
-              [](const IndexEntry& a, const IndexEntry& b) { return compareIndexEntries(a, b) < 0; });
+    const auto before = [](const IndexEntry& a, const IndexEntry& b) { return compareIndexEntries(a, b) < 0; };
+    if (!std::is_sorted(entries.begin(), entries.end(), before)) std::sort(entries.begin(), entries.end(), before);
     for (size_t i = 1; i < entries.size(); ++i)
         if (compareIndexEntries(entries[i - 1], entries[i]) == 0)
             throw IndexPageError("two index entries have the same key and row (page " +

@@ -80,6 +80,7 @@ private:
 
     const JetPages& pages_;
     const TableDefinition& def_;
+    std::vector<size_t> offsets_;  // one row's variable-column offsets, reused
     uint32_t tdefPage_;
     bool jet3_;
     std::string table_;

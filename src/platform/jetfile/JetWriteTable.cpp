@@ -485,6 +485,7 @@ struct IndexBuild {
     // A unique index's entries with a Null in their key (page << 8 | row, in
     // the order the rows came): Nulls never make two keys the same.
     std::vector<uint32_t> nullKeyed;
+    std::vector<KeyValue> keyValues;  // one row's, reused
 };
 
 std::string indexWhere(const TablePlan& t, const PhysicalIndex& p) {
@@ -517,8 +518,8 @@ std::vector<IndexBuild> planIndexes(const TablePlan& t, bool jet3) {
 
 void addEntries(const TablePlan& t, std::vector<IndexBuild>& indexes, const std::vector<JetValue>& values,
                 RowPointer where, uint64_t ordinal, bool emptyUnkeyed) {
-    std::vector<KeyValue> keyValues;
     for (IndexBuild& b : indexes) {
+        std::vector<KeyValue>& keyValues = b.keyValues;
         if (!b.computable) {
             if (t.carriedKey) {
                 std::vector<uint8_t> key = t.carriedKey(b.plan->name, ordinal);
@@ -613,9 +614,10 @@ uint64_t TableWriter::write(const TablePlan& t) {
     int64_t autonumber = 0;
     if (t.rows) {
         t.rows([&](std::vector<JetValue>& values) {
-            const std::string where = "table '" + t.name + "', row " + std::to_string(ordinal + 1);
+            // Named only when something is wrong with the row.
+            const auto where = [&] { return "table '" + t.name + "', row " + std::to_string(ordinal + 1); };
             if (values.size() != t.columns.size())
-                throw JetWriteError(where + ": " + std::to_string(values.size()) + " values for " +
+                throw JetWriteError(where() + ": " + std::to_string(values.size()) + " values for " +
                                         std::to_string(t.columns.size()) + " columns",
                                     t.name);
             for (const ColumnPlan& c : t.columns) {
@@ -625,7 +627,7 @@ uint64_t TableWriter::write(const TablePlan& t) {
                     fields[static_cast<size_t>(c.number)] =
                         encodeField(c, v, codec, lv == longValues.end() ? nullptr : &lv->second);
                 } catch (const std::runtime_error& e) {
-                    throw JetWriteError(where + ", column '" + c.def.name + "': " + e.what(), t.name);
+                    throw JetWriteError(where() + ", column '" + c.def.name + "': " + e.what(), t.name);
                 }
                 if (c.def.autonumber && c.def.type == ct::Long)
                     if (const auto* n = std::get_if<int64_t>(&v)) autonumber = std::max(autonumber, *n);
@@ -634,7 +636,7 @@ uint64_t TableWriter::write(const TablePlan& t) {
             try {
                 row = encodeRow(t, fields, f);
             } catch (const std::runtime_error& e) {
-                throw JetWriteError(where + ": " + e.what(), t.name);
+                throw JetWriteError(where() + ": " + e.what(), t.name);
             }
             int number = dataPages.empty() ? -1 : rowpage::add(file.page(dataPages.back()), f, row);
             if (number < 0) {
