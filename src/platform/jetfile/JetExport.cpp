@@ -16,6 +16,8 @@
 #include "PrivateOutput.h"
 #include "SchemaCatalog.h"
 #include "StoreErrors.h"
+#include "SqlTokenizer.h"
+#include "SqliteHandles.h"
 #include "StoreFile.h"
 
 namespace dex {
@@ -148,15 +150,65 @@ bool emptyMeansNull(const Value& v, const JetWriteColumn& c) {
            c.type != coltype::Ole;
 }
 
-std::string bracketed(const std::string& name) {
-    std::string out = "[";
-    for (char c : name) out += c == ']' ? std::string("]]") : std::string(1, c);
-    return out + "]";
+// A store's column value as the store's engine hands it out.
+Value storeValueOf(sqlite3_stmt* st, int i) {
+    switch (sqlite3_column_type(st, i)) {
+    case SQLITE_NULL: return std::monostate{};
+    case SQLITE_INTEGER: return static_cast<int64_t>(sqlite3_column_int64(st, i));
+    case SQLITE_FLOAT: return sqlite3_column_double(st, i);
+    default: {
+        const auto* p = static_cast<const char*>(sqlite3_column_blob(st, i));
+        return std::string(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(st, i)));
+    }
+    }
+}
+
+// Hands a table's rows to the writer straight from the store's file, one
+// step at a time into one row whose strings are reused, each row digested.
+void storeRows(sqlite3* store, const std::string& name, const std::vector<JetWriteColumn>& columns, RowDigest& digest,
+               const JetRowSink& sink) {
+    const std::string sql = "SELECT * FROM " + jet::quoteIdent(name);
+    sqlite3_stmt* raw = nullptr;
+    int rc = sqlite3_prepare_v2(store, sql.c_str(), -1, &raw, nullptr);
+    jet::StmtHandle st(raw);
+    if (rc != SQLITE_OK) throw jet::sqliteError(store, rc);
+    if (sqlite3_column_count(st.get()) != static_cast<int>(columns.size()))
+        throw JetWriteError("table '" + name + "': the store hands " + std::to_string(sqlite3_column_count(st.get())) +
+                                " values a row for " + std::to_string(columns.size()) + " fields",
+                            name);
+    std::vector<JetValue> row(columns.size());
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+        for (size_t i = 0; i < columns.size(); ++i) {
+            const int at = static_cast<int>(i);
+            const int type = sqlite3_column_type(st.get(), at);
+            const bool textual = columns[i].type == coltype::Text || columns[i].type == coltype::Memo;
+            if (textual && (type == SQLITE_TEXT || type == SQLITE_BLOB)) {
+                const auto* p = static_cast<const char*>(sqlite3_column_blob(st.get(), at));
+                const auto n = static_cast<size_t>(sqlite3_column_bytes(st.get(), at));
+                if (auto* s = std::get_if<std::string>(&row[i]))
+                    s->assign(p ? p : "", n);
+                else
+                    row[i] = std::string(p ? p : "", n);
+                continue;
+            }
+            try {
+                const Value v = storeValueOf(st.get(), at);
+                row[i] = emptyMeansNull(v, columns[i]) ? JetValue{} : storedValueOf(v, columns[i]);
+            } catch (const JetWriteError& e) {
+                throw JetWriteError("table '" + name + "', row " + std::to_string(digest.rows() + 1) + ", " + e.what(), name);
+            }
+            // A Yes/No column holds no Null in a Jet file.
+            if (columns[i].type == coltype::Bool && std::holds_alternative<std::monostate>(row[i])) row[i] = false;
+        }
+        digest.add(row);
+        sink(row);
+    }
+    if (rc != SQLITE_DONE) throw jet::sqliteError(store, rc);
 }
 
 // The description of the store as a new Jet file; the rows come from the
 // store's connection as the writer asks for them, each table's digest noted.
-JetWriteDatabase describeStore(const StoreTables& tables, Connection& connection, const std::string& password,
+JetWriteDatabase describeStore(const StoreTables& tables, sqlite3* store, const std::string& password,
                                std::map<std::string, RowDigest>& digests) {
     JetWriteDatabase db;
     db.password = password;
@@ -191,27 +243,7 @@ JetWriteDatabase describeStore(const StoreTables& tables, Connection& connection
         const std::vector<JetWriteColumn> columns = w.columns;
         RowDigest* digest = &digests[upper(t.name)];
         const std::string name = t.name;
-        Connection* c = &connection;
-        w.rows = [columns, digest, name, c](const JetRowSink& sink) {
-            auto rs = c->query("SELECT * FROM " + bracketed(name));
-            std::vector<JetValue> row(columns.size());
-            for (; !rs->eof(); rs->moveNext()) {
-                for (size_t i = 0; i < columns.size(); ++i) {
-                    try {
-                        const Value v = rs->field(static_cast<int>(i));
-                        row[i] = emptyMeansNull(v, columns[i]) ? JetValue{} : storedValueOf(v, columns[i]);
-                    } catch (const JetWriteError& e) {
-                        throw JetWriteError("table '" + name + "', row " + std::to_string(digest->rows() + 1) + ", " +
-                                                e.what(),
-                                            name);
-                    }
-                    // A Yes/No column holds no Null in a Jet file.
-                    if (columns[i].type == coltype::Bool && std::holds_alternative<std::monostate>(row[i])) row[i] = false;
-                }
-                digest->add(row);
-                sink(row);
-            }
-        };
+        w.rows = [columns, digest, name, store](const JetRowSink& sink) { storeRows(store, name, columns, *digest, sink); };
         db.tables.push_back(std::move(w));
     }
     return db;
@@ -345,11 +377,9 @@ void ExportStoreToJet(const std::string& storePath, const std::string& outPath, 
     if (fs::exists(fs::symlink_status(outPath, ec))) throw exists;
     const std::string pw = storePassword(storePath, password);
     const StoreTables tables = readStoreTables(storePath, pw);
-    auto engine = makeJetStoreEngine();
-    auto connection = engine->openConnection("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + storePath +
-                                             (pw.empty() ? "" : ";Jet OLEDB:Database Password=" + pw));
+    jet::DbHandle store = jet::openStore(jet::OpenRequest{storePath, pw, true}, JetStoreOptions{});
     std::map<std::string, RowDigest> digests;
-    JetWriteDatabase db = describeStore(tables, *connection, pw, digests);
+    JetWriteDatabase db = describeStore(tables, store.get(), pw, digests);
 
     std::unique_ptr<PrivateOutput> file;
     try {
@@ -367,7 +397,7 @@ void ExportStoreToJet(const std::string& storePath, const std::string& outPath, 
     } catch (const JetWriteError& e) {
         throw cannotExport(outPath, e.what());
     }
-    connection->close();
+    store.reset();
     try {
         readBack(file->readPath(), outPath, pw, tables, digests, onProgress);
     } catch (const DbError& e) {

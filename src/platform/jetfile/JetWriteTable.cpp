@@ -546,10 +546,39 @@ void addEntries(const TablePlan& t, std::vector<IndexBuild>& indexes, const std:
     }
 }
 
-// Sorts the entries and counts the distinct keys among them.
+// The first eight bytes of an entry as a page holds it (key, row page,
+// row), big-endian, zeros after its end: two entries whose heads differ
+// order as their heads do.
+uint64_t entryHead(const IndexEntry& e) {
+    uint8_t bytes[8] = {};
+    const size_t k = std::min<size_t>(e.key.size(), 8);
+    std::memcpy(bytes, e.key.data(), k);
+    const uint8_t pointer[4] = {static_cast<uint8_t>(e.row.page >> 16), static_cast<uint8_t>(e.row.page >> 8),
+                                static_cast<uint8_t>(e.row.page), e.row.row};
+    for (size_t i = k, j = 0; i < 8 && j < 4 && e.key.size() < 8; ++i, ++j) bytes[i] = pointer[j];
+    uint64_t head = 0;
+    for (uint8_t b : bytes) head = head << 8 | b;
+    return head;
+}
+
+// Sorts the entries and counts the distinct keys among them. The sort runs
+// over each entry's head and place, the whole entries compared only where
+// heads are equal, and moves every entry once.
 uint32_t sortAndCount(std::vector<IndexEntry>& entries) {
-    std::sort(entries.begin(), entries.end(),
-              [](const IndexEntry& a, const IndexEntry& b) { return compareIndexEntries(a, b) < 0; });
+    struct Item {
+        uint64_t head;
+        size_t at;
+    };
+    std::vector<Item> items(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) items[i] = Item{entryHead(entries[i]), i};
+    std::sort(items.begin(), items.end(), [&entries](const Item& a, const Item& b) {
+        if (a.head != b.head) return a.head < b.head;
+        return compareIndexEntries(entries[a.at], entries[b.at]) < 0;
+    });
+    std::vector<IndexEntry> sorted;
+    sorted.reserve(entries.size());
+    for (const Item& item : items) sorted.push_back(std::move(entries[item.at]));
+    entries.swap(sorted);
     uint32_t distinct = 0;
     for (size_t i = 0; i < entries.size(); ++i)
         if (i == 0 || entries[i].key != entries[i - 1].key) ++distinct;
