@@ -167,7 +167,6 @@ void appendGeneralTextKey(std::vector<uint8_t>& key, std::string_view utf8) {
     while (length > 0 && text[length - 1] == ' ') --length;
 
     const size_t start = key.size();
-    key.reserve(start + length * 2 + 2);
     std::vector<uint8_t> trailer;  // unprintable characters' codes: rare, allocated only for them
     int placed = 0;  // in-place codes written so far
     for (size_t i = 0; i < length; ++i) {
