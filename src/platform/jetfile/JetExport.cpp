@@ -163,48 +163,64 @@ Value storeValueOf(sqlite3_stmt* st, int i) {
     }
 }
 
-// Hands a table's rows to the writer straight from the store's file, one
-// step at a time into one row whose strings are reused, each row digested.
-void storeRows(sqlite3* store, const std::string& name, const std::vector<JetWriteColumn>& columns, RowDigest& digest,
-               const JetRowSink& sink) {
-    const std::string sql = "SELECT * FROM " + jet::quoteIdent(name);
-    sqlite3_stmt* raw = nullptr;
-    int rc = sqlite3_prepare_v2(store, sql.c_str(), -1, &raw, nullptr);
-    jet::StmtHandle st(raw);
-    if (rc != SQLITE_OK) throw jet::sqliteError(store, rc);
-    if (sqlite3_column_count(st.get()) != static_cast<int>(columns.size()))
-        throw JetWriteError("table '" + name + "': the store hands " + std::to_string(sqlite3_column_count(st.get())) +
-                                " values a row for " + std::to_string(columns.size()) + " fields",
-                            name);
-    std::vector<JetValue> row(columns.size());
-    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
-        for (size_t i = 0; i < columns.size(); ++i) {
-            const int at = static_cast<int>(i);
-            const int type = sqlite3_column_type(st.get(), at);
-            const bool textual = columns[i].type == coltype::Text || columns[i].type == coltype::Memo;
-            if (textual && (type == SQLITE_TEXT || type == SQLITE_BLOB)) {
-                const auto* p = static_cast<const char*>(sqlite3_column_blob(st.get(), at));
-                const auto n = static_cast<size_t>(sqlite3_column_bytes(st.get(), at));
-                if (auto* s = std::get_if<std::string>(&row[i]))
-                    s->assign(p ? p : "", n);
-                else
-                    row[i] = std::string(p ? p : "", n);
-                continue;
-            }
-            try {
-                const Value v = storeValueOf(st.get(), at);
-                row[i] = emptyMeansNull(v, columns[i]) ? JetValue{} : storedValueOf(v, columns[i]);
-            } catch (const JetWriteError& e) {
-                throw JetWriteError("table '" + name + "', row " + std::to_string(digest.rows() + 1) + ", " + e.what(), name);
-            }
-            // A Yes/No column holds no Null in a Jet file.
-            if (columns[i].type == coltype::Bool && std::holds_alternative<std::monostate>(row[i])) row[i] = false;
-        }
-        digest.add(row);
-        sink(row);
+// A table's rows straight from the store's file, a statement step at a
+// time, into rows whose strings are reused; each row digested.
+class StoreTableRows {
+public:
+    StoreTableRows(sqlite3* store, std::string name, const std::vector<JetWriteColumn>& columns, RowDigest& digest)
+        : store_(store), name_(std::move(name)), columns_(columns), digest_(digest) {
+        const std::string sql = "SELECT * FROM " + jet::quoteIdent(name_);
+        sqlite3_stmt* raw = nullptr;
+        const int rc = sqlite3_prepare_v2(store, sql.c_str(), -1, &raw, nullptr);
+        st_.reset(raw);
+        if (rc != SQLITE_OK) throw jet::sqliteError(store, rc);
+        if (sqlite3_column_count(st_.get()) != static_cast<int>(columns.size()))
+            throw JetWriteError("table '" + name_ + "': the store hands " + std::to_string(sqlite3_column_count(st_.get())) +
+                                    " values a row for " + std::to_string(columns.size()) + " fields",
+                                name_);
     }
-    if (rc != SQLITE_DONE) throw jet::sqliteError(store, rc);
-}
+
+    // The next row into `row` (one value per column); false at the end.
+    bool next(std::vector<JetValue>& row) {
+        const int rc = sqlite3_step(st_.get());
+        if (rc == SQLITE_DONE) return false;
+        if (rc != SQLITE_ROW) throw jet::sqliteError(store_, rc);
+        row.resize(columns_.size());
+        for (size_t i = 0; i < columns_.size(); ++i) value(i, row[i]);
+        digest_.add(row);
+        return true;
+    }
+
+private:
+    void value(size_t i, JetValue& out) {
+        const JetWriteColumn& column = columns_[i];
+        const int at = static_cast<int>(i);
+        const int type = sqlite3_column_type(st_.get(), at);
+        if ((column.type == coltype::Text || column.type == coltype::Memo) && (type == SQLITE_TEXT || type == SQLITE_BLOB)) {
+            const auto* p = static_cast<const char*>(sqlite3_column_blob(st_.get(), at));
+            const auto n = static_cast<size_t>(sqlite3_column_bytes(st_.get(), at));
+            if (auto* s = std::get_if<std::string>(&out))
+                s->assign(p ? p : "", n);
+            else
+                out = std::string(p ? p : "", n);
+            return;
+        }
+        try {
+            const Value v = storeValueOf(st_.get(), at);
+            out = emptyMeansNull(v, column) ? JetValue{} : storedValueOf(v, column);
+        } catch (const JetWriteError& e) {
+            throw JetWriteError("table '" + name_ + "', row " + std::to_string(digest_.rows() + 1) + ", " + e.what(), name_);
+        }
+        // A Yes/No column holds no Null in a Jet file.
+        if (column.type == coltype::Bool && std::holds_alternative<std::monostate>(out)) out = false;
+    }
+
+    sqlite3* store_;
+    std::string name_;
+    const std::vector<JetWriteColumn>& columns_;
+    RowDigest& digest_;
+    jet::StmtHandle st_;
+};
 
 // The description of the store as a new Jet file; the rows come from the
 // store's connection as the writer asks for them, each table's digest noted.
@@ -243,7 +259,11 @@ JetWriteDatabase describeStore(const StoreTables& tables, sqlite3* store, const 
         const std::vector<JetWriteColumn> columns = w.columns;
         RowDigest* digest = &digests[upper(t.name)];
         const std::string name = t.name;
-        w.rows = [columns, digest, name, store](const JetRowSink& sink) { storeRows(store, name, columns, *digest, sink); };
+        w.rows = [columns, digest, name, store](const JetRowSink& sink) {
+            StoreTableRows rows(store, name, columns, *digest);
+            std::vector<JetValue> row;
+            while (rows.next(row)) sink(row);
+        };
         db.tables.push_back(std::move(w));
     }
     return db;
