@@ -1,6 +1,7 @@
 #include "JetExport.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstring>
 #include <filesystem>
@@ -93,51 +94,64 @@ StoreTables readStoreTables(const std::string& store, const std::string& passwor
     return out;
 }
 
-// A 64-bit digest of a table's rows as stored (8 bytes mixed at a time), to
-// hold what was written against what is read back.
+// A digest of a table's rows as stored, to hold what was written against
+// what is read back. Each value is folded into one 64-bit word (its type,
+// its bits; text and bytes eight at a time, the tail with the length) and
+// mixed into one of four lanes by its column, so that the rows' values
+// need not wait for one another.
 class RowDigest {
 public:
     void add(const std::vector<JetValue>& row) {
-        for (const JetValue& v : row) {
-            mix(v.index());
-            std::visit([this](const auto& x) { value(x); }, v);
+        for (size_t i = 0; i < row.size(); ++i) {
+            uint64_t& lane = lanes_[i & 3];
+            const uint64_t type = static_cast<uint64_t>(row[i].index()) << 60;
+            std::visit([&](const auto& x) { value(lane, type, x); }, row[i]);
         }
         ++rows_;
     }
-    bool operator==(const RowDigest& o) const { return rows_ == o.rows_ && hash_ == o.hash_; }
+    bool operator==(const RowDigest& o) const { return rows_ == o.rows_ && lanes_ == o.lanes_; }
     uint64_t rows() const { return rows_; }
 
 private:
-    void mix(uint64_t w) {
-        hash_ = (hash_ ^ w) * 0x9E3779B97F4A7C15ull;
-        hash_ ^= hash_ >> 29;
+    static void mix(uint64_t& h, uint64_t w) {
+        h = (h ^ w) * 0x9E3779B97F4A7C15ull;
+        h ^= h >> 29;
     }
-    void bytes(const void* p, size_t n) {
+    template <typename T>
+    static uint64_t bitsOf(const T& x) {
+        uint64_t w = 0;
+        std::memcpy(&w, &x, sizeof x);
+        return w;
+    }
+    static void bytes(uint64_t& h, uint64_t type, const void* p, size_t n) {
         const auto* b = static_cast<const uint8_t*>(p);
         size_t i = 0;
         for (; i + 8 <= n; i += 8) {
             uint64_t w;
             std::memcpy(&w, b + i, 8);
-            mix(w);
+            mix(h, w);
         }
         uint64_t tail = 0;
-        std::memcpy(&tail, b + i, n - i);
-        mix(tail ^ (static_cast<uint64_t>(n) << 56));
-        mix(n);
+        std::memcpy(&tail, b + i, n - i);  // at most 7 bytes: the top byte holds the type and the length's low bits
+        mix(h, tail ^ type ^ static_cast<uint64_t>(n & 0x0F) << 56);
     }
-    void value(const std::monostate&) {}
-    void value(bool b) { mix(b ? 1 : 2); }
-    void value(int64_t n) { bytes(&n, sizeof n); }
-    void value(const JetCurrency& c) { bytes(&c.units, sizeof c.units); }
-    void value(float f) { bytes(&f, sizeof f); }
-    void value(double d) { bytes(&d, sizeof d); }
-    void value(const JetDateTime& d) { bytes(&d.days, sizeof d.days); }
-    void value(const std::string& s) { bytes(s.data(), s.size()); }
-    void value(const JetBytes& b) { bytes(b.bytes.data(), b.bytes.size()); }
-    void value(const JetGuid& g) { bytes(g.bytes.data(), g.bytes.size()); }
-    void value(const JetDecimal& d) { bytes(d.bytes.data(), d.bytes.size()); }
+    static void value(uint64_t& h, uint64_t type, const std::monostate&) { mix(h, type); }
+    static void value(uint64_t& h, uint64_t type, bool b) { mix(h, type | (b ? 1 : 2)); }
+    static void value(uint64_t& h, uint64_t type, int64_t n) { mix(h, bitsOf(n) + type); }
+    static void value(uint64_t& h, uint64_t type, const JetCurrency& c) { mix(h, bitsOf(c.units) + type); }
+    static void value(uint64_t& h, uint64_t type, float f) { mix(h, bitsOf(f) + type); }
+    static void value(uint64_t& h, uint64_t type, double d) { mix(h, bitsOf(d) + type); }
+    static void value(uint64_t& h, uint64_t type, const JetDateTime& d) { mix(h, bitsOf(d.days) + type); }
+    static void value(uint64_t& h, uint64_t type, const std::string& s) { bytes(h, type, s.data(), s.size()); }
+    static void value(uint64_t& h, uint64_t type, const JetBytes& b) { bytes(h, type, b.bytes.data(), b.bytes.size()); }
+    static void value(uint64_t& h, uint64_t type, const JetGuid& g) { bytes(h, type, g.bytes.data(), g.bytes.size()); }
+    static void value(uint64_t& h, uint64_t type, const JetDecimal& d) {
+        bytes(h, type, d.bytes.data(), d.bytes.size());
+        mix(h, static_cast<uint64_t>(d.scale));
+    }
 
-    uint64_t hash_ = 0xCBF29CE484222325ull;  // any start
+    std::array<uint64_t, 4> lanes_ = {0xCBF29CE484222325ull, 0x84222325CBF29CE4ull, 0x9CE484222325CBF2ull,
+                                      0x2325CBF29CE48422ull};  // any start
     uint64_t rows_ = 0;
 };
 
