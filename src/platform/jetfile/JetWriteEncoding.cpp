@@ -111,6 +111,57 @@ bool compressedUnicodeInto(Bytes& b, const std::u16string& text) {
     return b.size() < text.size() * 2;
 }
 
+bool compressedUnicodeFromUtf8(Bytes& out, const std::string& utf8, size_t& units) {
+    // At most three bytes a code unit (a mode switch and two), a code unit a byte of UTF-8.
+    out.resize(2 + 3 * utf8.size());
+    char* p = out.data();
+    *p++ = '\xFF';
+    *p++ = '\xFE';
+    bool compressed = true, fits = true;
+    units = 0;
+    auto unit = [&](uint32_t u) {
+        ++units;
+        if (!fits) return;
+        if ((u & 0xFF) == 0) {
+            fits = false;  // a 0x00 low byte would read as a mode switch
+            return;
+        }
+        const bool oneByte = u < 0x100;
+        if (oneByte != compressed) {
+            *p++ = '\0';
+            compressed = oneByte;
+        }
+        *p++ = static_cast<char>(u & 0xFF);
+        if (!oneByte) *p++ = static_cast<char>(u >> 8);
+    };
+    for (size_t i = 0; i < utf8.size();) {
+        const auto c = static_cast<uint8_t>(utf8[i]);
+        if (c < 0x80) {
+            unit(c);
+            ++i;
+            continue;
+        }
+        const int extra = (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
+        if (extra < 0 || i + static_cast<size_t>(extra) >= utf8.size()) throw std::runtime_error("malformed UTF-8 text");
+        uint32_t cp = c & (0x3F >> extra);
+        for (int k = 1; k <= extra; ++k) {
+            const auto cc = static_cast<uint8_t>(utf8[i + k]);
+            if ((cc & 0xC0) != 0x80) throw std::runtime_error("malformed UTF-8 text");
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        i += extra + 1;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            unit(0xD800 + (cp >> 10));
+            unit(0xDC00 + (cp & 0x3FF));
+        } else {
+            unit(cp);
+        }
+    }
+    out.resize(static_cast<size_t>(p - out.data()));
+    return fits && out.size() < units * 2;
+}
+
 Bytes codePageText(const std::string& utf8, int codePage) {
     const std::string name = "CP" + std::to_string(codePage);
     iconv_t cd = iconv_open(name.c_str(), "UTF-8");

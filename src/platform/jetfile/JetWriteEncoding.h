@@ -30,6 +30,10 @@ void ucs2Into(Bytes& out, const std::u16string& text);
 Bytes compressedUnicode(const std::u16string& text);
 // The same into a reused buffer; false (and `out` undefined) where compressedUnicode gives "".
 bool compressedUnicodeInto(Bytes& out, const std::u16string& text);
+// compressedUnicodeInto(out, utf16(utf8)) in one pass over the UTF-8, with
+// the number of UTF-16 code units in `units` (counted to the end even where
+// the text cannot be compressed).
+bool compressedUnicodeFromUtf8(Bytes& out, const std::string& utf8, size_t& units);
 // The text in a Windows code page (iconv "CP<n>"); throws when a character
 // has no representation there.
 Bytes codePageText(const std::string& utf8, int codePage);

@@ -133,11 +133,19 @@ void text(Bytes& out, const ColumnPlan& c, const std::string& utf8, const TextCo
             fail("a text of " + std::to_string(out.size()) + " bytes is longer than " + std::to_string(c.def.size));
         return;
     }
+    auto tooLong = [&](size_t units) {
+        if (c.def.type == ct::Text && units > static_cast<size_t>(c.def.size))
+            fail("a text of " + std::to_string(units) + " characters is longer than " + std::to_string(c.def.size));
+    };
+    if (c.compressed) {
+        size_t units = 0;
+        const bool packed = compressedUnicodeFromUtf8(out, utf8, units);
+        tooLong(units);
+        if (packed && (c.def.type == ct::Text || units <= 1024)) return;
+    }
     std::u16string& units = buffers.units;
     utf16Into(units, utf8);
-    if (c.def.type == ct::Text && units.size() > static_cast<size_t>(c.def.size))
-        fail("a text of " + std::to_string(units.size()) + " characters is longer than " + std::to_string(c.def.size));
-    if (c.compressed && (c.def.type == ct::Text || units.size() <= 1024) && compressedUnicodeInto(out, units)) return;
+    tooLong(units.size());
     ucs2Into(out, units);
 }
 
