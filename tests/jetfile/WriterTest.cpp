@@ -804,6 +804,7 @@ TEST(JetEncoding, EngineValuesAsStoredAndCompressedText) {
     using namespace jetfile;
     using jetwrite::codePageText;
     using jetwrite::compressedUnicode;
+    using jetwrite::compressedUnicodeFromUtf8;
     using jetwrite::utf16;
     auto stored = [](const Value& v, int type, int scale = 0) {
         JetWriteColumn c;
@@ -840,6 +841,21 @@ TEST(JetEncoding, EngineValuesAsStoredAndCompressedText) {
     EXPECT_EQ(compressedUnicode(utf16("a한")), "");  // not shorter than UCS-2
     EXPECT_EQ(compressedUnicode(utf16("a가")), "");
     EXPECT_EQ(hexOf(codePageText("한", 949)), "c7d1");
+
+    // Straight from UTF-8: the same bytes, and the UTF-16 length even where
+    // the text does not compress.
+    for (const std::string text : {"", "a", "abcd한efgh", "a한", "a가", "거래처 000123", "Café Ā", "x\xF0\x9F\x98\x80yz",
+                                   "\xF0\x9F\x98\x80\xF0\x9F\x98\x80", "tab\tline\n"}) {
+        SCOPED_TRACE(text);
+        std::string out;
+        size_t units = 0;
+        const bool packed = compressedUnicodeFromUtf8(out, text, units);
+        EXPECT_EQ(units, utf16(text).size());
+        EXPECT_EQ(packed ? out : std::string(), compressedUnicode(utf16(text)));
+    }
+    std::string out;
+    size_t units = 0;
+    EXPECT_THROW(compressedUnicodeFromUtf8(out, "ab\xC3", units), std::runtime_error);
 }
 
 }  // namespace
