@@ -33,19 +33,6 @@ uint32_t be(const uint8_t* p, int n) {
     return v;
 }
 
-void appendBe(Bytes& out, uint32_t v, int n) {
-    for (int i = n - 1; i >= 0; --i) out.push_back(static_cast<uint8_t>((v >> (8 * i)) & 0xFF));
-}
-
-// An entry as the page holds it (before prefix compression).
-Bytes entryBytes(const IndexEntry& e, bool node) {
-    Bytes b = e.key;
-    appendBe(b, e.row.page, 3);
-    b.push_back(e.row.row);
-    if (node) appendBe(b, e.child, 4);
-    return b;
-}
-
 size_t entrySize(const IndexEntry& e, bool node) { return e.key.size() + kRowPointerSize + (node ? kChildSize : 0); }
 
 // The longest prefix a page may share: never into a row number.
@@ -135,7 +122,7 @@ IndexPage parseIndexPage(const uint8_t* bytes, size_t size, bool jet3) {
                              " bytes is longer than the page");
 
     const uint8_t* entries = bytes + f.firstEntry;
-    Bytes prefix;
+    Bytes prefix, scratch;
     size_t start = 0;
     for (size_t bit = 0; bit < static_cast<size_t>(f.maskSize) * 8; ++bit) {
         if (!(bytes[static_cast<size_t>(f.mask) + bit / 8] & (1u << (bit % 8)))) continue;
@@ -143,7 +130,7 @@ IndexPage parseIndexPage(const uint8_t* bytes, size_t size, bool jet3) {
             throw IndexPageError("its entry mask marks an entry ending at byte " + std::to_string(bit) +
                                  ", past the end of the page");
         const size_t index = page.entries.size();
-        Bytes full;
+        Bytes& full = scratch;
         if (index == 0) {
             if (static_cast<size_t>(page.prefixLength) > bit)
                 throw IndexPageError("its shared prefix of " + std::to_string(page.prefixLength) +
@@ -151,7 +138,7 @@ IndexPage parseIndexPage(const uint8_t* bytes, size_t size, bool jet3) {
             prefix.assign(entries, entries + page.prefixLength);
             full.assign(entries, entries + bit);
         } else {
-            full = prefix;
+            full.assign(prefix.begin(), prefix.end());
             full.insert(full.end(), entries + start, entries + bit);
         }
         page.entries.push_back(entryFrom(full, node, index));
@@ -180,14 +167,20 @@ Bytes serializeIndexPage(const IndexPage& page, bool jet3, bool compress) {
     const size_t area = static_cast<size_t>(f.entryArea());
     size_t pos = 0;
     for (size_t i = 0; i < page.entries.size(); ++i) {
-        const Bytes b = entryBytes(page.entries[i], node);
+        const IndexEntry& e = page.entries[i];
+        const size_t size = entrySize(e, node);
         const size_t skip = i == 0 ? 0 : prefix;
-        if (pos + b.size() - skip > area)
+        if (pos + size - skip > area)
             throw IndexPageError("the entries do not fit in one page (" + std::to_string(page.entries.size()) +
                                  " entries)");
-        std::copy(b.begin() + static_cast<std::ptrdiff_t>(skip), b.end(),
-                  out.begin() + f.firstEntry + static_cast<std::ptrdiff_t>(pos));
-        pos += b.size() - skip;
+        // The entry's bytes from `skip` on: its key, row pointer and child, big-endian.
+        uint8_t* to = out.data() + f.firstEntry + pos;
+        for (size_t k = skip; k < e.key.size(); ++k) *to++ = e.key[k];
+        for (size_t k = std::max(skip, e.key.size()); k < size; ++k) {
+            const size_t t = k - e.key.size();
+            *to++ = t < kRowPointerSize ? entryByte(e, k) : static_cast<uint8_t>(e.child >> (8 * (kChildSize - 1 - (t - kRowPointerSize))));
+        }
+        pos += size - skip;
         out[static_cast<size_t>(f.mask) + pos / 8] |= static_cast<uint8_t>(1u << (pos % 8));
     }
     putLe16(out, kFreeSpaceAt, static_cast<uint32_t>(f.pageSize - f.firstEntry - static_cast<int>(pos)));
