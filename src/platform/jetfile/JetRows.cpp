@@ -221,7 +221,9 @@ void TableRows::readRow(const PageView& page, const RowSlot& slot, std::vector<J
                 damaged(where() + ": a variable column points past its row");
         fixedEnd = std::min(fixedEnd, start + (offsets.empty() ? fixedEnd - start : offsets.front()));
     }
-    out.assign(columns_.size(), JetValue{});
+    // Every value is set: the row before may still be in `out` (its texts'
+    // memory is reused).
+    out.resize(columns_.size());
     for (size_t i = 0; i < columns_.size(); ++i) {
         const TdefColumn& c = *columns_[i];
         const size_t number = static_cast<size_t>(c.number);
@@ -231,17 +233,36 @@ void TableRows::readRow(const PageView& page, const RowSlot& slot, std::vector<J
             out[i] = bit;
             continue;
         }
-        if (!bit) continue;
+        if (!bit) {
+            out[i] = std::monostate{};
+            continue;
+        }
         if (c.flags & 0x01) {
             const size_t at = start + countSize + static_cast<size_t>(c.fixedOffset), size = fixedSize(c);
             if (at + size > fixedEnd) damaged(where() + ": column number " + std::to_string(number) + " lies past the row's fixed part");
             out[i] = cell(c, page, at, size);
         } else {
             const size_t v = static_cast<size_t>(c.varIndex);
-            if (v + 1 >= offsets.size()) continue;  // added after the row was written
-            out[i] = cell(c, page, start + offsets[v], offsets[v + 1] - offsets[v]);
+            if (v + 1 >= offsets.size()) {
+                out[i] = std::monostate{};  // added after the row was written
+                continue;
+            }
+            const size_t at = start + offsets[v], size = offsets[v + 1] - offsets[v];
+            if (c.type == coltype::Text)
+                textCell(page, at, size, out[i]);
+            else
+                out[i] = cell(c, page, at, size);
         }
     }
+}
+
+void TableRows::textCell(const PageView& page, size_t at, size_t size, JetValue& out) {
+    const uint8_t* p = page.span(at, size);
+    count(size);
+    std::string* s = std::get_if<std::string>(&out);
+    if (!s) s = &out.emplace<std::string>();
+    text_.value(*s, p, size);
+    count(s->size());
 }
 
 JetValue TableRows::cell(const TdefColumn& c, const PageView& page, size_t at, size_t size) {

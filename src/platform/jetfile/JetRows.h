@@ -72,6 +72,8 @@ public:
 private:
     void readRow(const PageView& page, const RowSlot& slot, std::vector<JetValue>& out);
     JetValue cell(const TdefColumn& c, const PageView& page, size_t at, size_t size);
+    // A Text value into `out`, reusing the string it may hold.
+    void textCell(const PageView& page, size_t at, size_t size, JetValue& out);
     std::string longValue(const TdefColumn& c, const PageView& page, size_t at, size_t size);
     // The bytes of row `row` of an LVAL page.
     std::pair<PageView, RowSlot> lvalRow(uint32_t pointer, const std::string& column);
