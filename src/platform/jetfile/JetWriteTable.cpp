@@ -290,7 +290,12 @@ void encodeRow(Bytes& row, const TablePlan& t, const std::vector<const ColumnPla
         const size_t end = fixedStart + static_cast<size_t>(c.fixedOffset + fixedSize(c));
         if (row.size() < end) row.resize(end, '\0');
         const Field& fd = fields[static_cast<size_t>(c.number)];
-        if (fd.present && !fd.bytes.empty()) row.replace(fixedStart + static_cast<size_t>(c.fixedOffset), fd.bytes.size(), fd.bytes);
+        const size_t at = fixedStart + static_cast<size_t>(c.fixedOffset);
+        if (!fd.present || fd.bytes.empty()) continue;
+        if (at + fd.bytes.size() <= row.size())
+            std::memcpy(row.data() + at, fd.bytes.data(), fd.bytes.size());
+        else
+            row.replace(at, fd.bytes.size(), fd.bytes);
     }
     Bytes& mask = buffers.mask;
     mask.assign(static_cast<size_t>((columnCount + 7) / 8), '\0');
@@ -572,18 +577,25 @@ void addEntries(const TablePlan& t, std::vector<IndexBuild>& indexes, const std:
     }
 }
 
-// The first eight bytes of an entry as a page holds it (key, row page,
-// row), big-endian, zeros after its end: two entries whose heads differ
-// order as their heads do.
-uint64_t entryHead(const IndexEntry& e) {
-    uint8_t bytes[8] = {};
-    const size_t k = std::min<size_t>(e.key.size(), 8);
-    std::memcpy(bytes, e.key.data(), k);
+// The first sixteen bytes of an entry as a page holds it (key, row page,
+// row), big-endian in two words, zeros after its end: two entries whose
+// heads differ order as their heads do.
+struct EntryHead {
+    uint64_t high = 0, low = 0;
+    bool operator==(const EntryHead&) const = default;
+    bool operator<(const EntryHead& o) const { return high != o.high ? high < o.high : low < o.low; }
+};
+
+EntryHead entryHead(const IndexEntry& e) {
+    uint8_t bytes[16] = {};
+    const size_t k = std::min<size_t>(e.key.size(), sizeof bytes);
+    if (k > 0) std::memcpy(bytes, e.key.data(), k);
     const uint8_t pointer[4] = {static_cast<uint8_t>(e.row.page >> 16), static_cast<uint8_t>(e.row.page >> 8),
                                 static_cast<uint8_t>(e.row.page), e.row.row};
-    for (size_t i = k, j = 0; i < 8 && j < 4 && e.key.size() < 8; ++i, ++j) bytes[i] = pointer[j];
-    uint64_t head = 0;
-    for (uint8_t b : bytes) head = head << 8 | b;
+    for (size_t i = k, j = 0; i < sizeof bytes && j < 4; ++i, ++j) bytes[i] = pointer[j];
+    EntryHead head;
+    for (size_t i = 0; i < 8; ++i) head.high = head.high << 8 | bytes[i];
+    for (size_t i = 8; i < 16; ++i) head.low = head.low << 8 | bytes[i];
     return head;
 }
 
@@ -592,13 +604,13 @@ uint64_t entryHead(const IndexEntry& e) {
 // heads are equal, and moves every entry once.
 uint32_t sortAndCount(std::vector<IndexEntry>& entries) {
     struct Item {
-        uint64_t head;
+        EntryHead head;
         size_t at;
     };
     std::vector<Item> items(entries.size());
     for (size_t i = 0; i < entries.size(); ++i) items[i] = Item{entryHead(entries[i]), i};
     std::sort(items.begin(), items.end(), [&entries](const Item& a, const Item& b) {
-        if (a.head != b.head) return a.head < b.head;
+        if (!(a.head == b.head)) return a.head < b.head;
         return compareIndexEntries(entries[a.at], entries[b.at]) < 0;
     });
     std::vector<IndexEntry> sorted;
