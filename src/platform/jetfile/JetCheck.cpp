@@ -44,6 +44,18 @@ KeyValue keyValueOf(const JetValue& v) {
     return std::visit(Visitor{}, v);
 }
 
+// The same into `out`, reusing the text it may hold.
+void setKeyValue(KeyValue& out, const JetValue& v) {
+    if (const auto* s = std::get_if<std::string>(&v)) {
+        if (auto* t = std::get_if<std::string>(&out))
+            t->assign(*s);
+        else
+            out.emplace<std::string>(*s);
+        return;
+    }
+    out = keyValueOf(v);
+}
+
 std::string hex(const std::vector<uint8_t>& bytes) {
     static const char* digits = "0123456789ABCDEF";
     std::string out;
@@ -232,7 +244,7 @@ private:
         for (size_t i = 0; i < plans.size(); ++i) {
             IndexPlan& plan = plans[i];
             values_.resize(plan.positions.size());
-            for (size_t k = 0; k < plan.positions.size(); ++k) values_[k] = keyValueOf(row[plan.positions[k]]);
+            for (size_t k = 0; k < plan.positions.size(); ++k) setKeyValue(values_[k], row[plan.positions[k]]);
             if (!rowHasIndexEntry(t.def.physicalIndexes[i].flags & 0x02, values_)) continue;
             const size_t at = plan.keys.size();
             if (plan.notComputable.empty()) {

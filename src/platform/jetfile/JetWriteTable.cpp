@@ -505,6 +505,18 @@ KeyValue keyValueOf(const JetValue& v) {
         v);
 }
 
+// The same into `out`, reusing the text it may hold.
+void setKeyValue(KeyValue& out, const JetValue& v) {
+    if (const auto* s = std::get_if<std::string>(&v)) {
+        if (auto* t = std::get_if<std::string>(&out))
+            t->assign(*s);
+        else
+            out.emplace<std::string>(*s);
+        return;
+    }
+    out = keyValueOf(v);
+}
+
 // One physical index while its rows come in: how to key them and the entries so far.
 struct IndexBuild {
     const PhysicalIndex* plan = nullptr;
@@ -562,8 +574,8 @@ void addEntries(const TablePlan& t, std::vector<IndexBuild>& indexes, const std:
                                     ") and none were carried over",
                                 t.name, b.plan->name);
         }
-        keyValues.clear();
-        for (size_t pos : b.positions) keyValues.push_back(keyValueOf(values[pos]));
+        keyValues.resize(b.positions.size());
+        for (size_t k = 0; k < b.positions.size(); ++k) setKeyValue(keyValues[k], values[b.positions[k]]);
         if (!rowHasIndexEntry((b.plan->flags & 0x02) != 0, keyValues)) continue;
         if ((b.plan->flags & 0x01) &&
             std::any_of(keyValues.begin(), keyValues.end(), [](const KeyValue& k) { return std::holds_alternative<std::monostate>(k); }))
