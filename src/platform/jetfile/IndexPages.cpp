@@ -233,13 +233,24 @@ IndexTree buildIndexTree(std::vector<IndexEntry> entries, uint32_t owner, const 
     const IndexPageFormat& f = IndexPageFormat::of(options.jet3);
     const size_t area = static_cast<size_t>(f.entryArea());
     for (auto& e : entries) e.child = 0;
+    // One pass finds them in order (as the writer hands them over) or sorts them.
     const auto before = [](const IndexEntry& a, const IndexEntry& b) { return compareIndexEntries(a, b) < 0; };
-    if (!std::is_sorted(entries.begin(), entries.end(), before)) std::sort(entries.begin(), entries.end(), before);
-    for (size_t i = 1; i < entries.size(); ++i)
-        if (compareIndexEntries(entries[i - 1], entries[i]) == 0)
+    const auto requireDistinct = [&](size_t i, int c) {
+        if (c == 0)
             throw IndexPageError("two index entries have the same key and row (page " +
                                  std::to_string(entries[i].row.page) + ", row " + std::to_string(entries[i].row.row) +
                                  ")");
+    };
+    bool sorted = true;
+    for (size_t i = 1; i < entries.size() && sorted; ++i) {
+        const int c = compareIndexEntries(entries[i - 1], entries[i]);
+        requireDistinct(i, c);
+        sorted = c < 0;
+    }
+    if (!sorted) {
+        std::sort(entries.begin(), entries.end(), before);
+        for (size_t i = 1; i < entries.size(); ++i) requireDistinct(i, compareIndexEntries(entries[i - 1], entries[i]));
+    }
 
     std::vector<Level> levels;
     auto number = [&](Level& level) {
