@@ -79,6 +79,7 @@ bool hasAction(const jet::ForeignKeyDef& fk, const char* action) {
 struct StoreTables {
     std::vector<TableDef> defs;                  // user tables, in the store's order
     std::map<std::string, jet::TableModel> models;  // by upper-case name
+    jet::DbHandle handle;                        // the store, read-only, for the rows
 };
 
 StoreTables readStoreTables(const std::string& store, const std::string& password) {
@@ -88,9 +89,11 @@ StoreTables readStoreTables(const std::string& store, const std::string& passwor
     for (TableDef& t : db->tableDefs())
         if (!isSystemName(t.name)) out.defs.push_back(std::move(t));
     db->close();
-    jet::DbHandle handle = jet::openStore(jet::OpenRequest{store, password, true}, JetStoreOptions{});
-    jet::SchemaCatalog catalog(handle.get());
-    for (jet::TableModel& m : catalog.tables()) out.models.emplace(upper(m.name), std::move(m));
+    out.handle = jet::openStore(jet::OpenRequest{store, password, true}, JetStoreOptions{});
+    {
+        jet::SchemaCatalog catalog(out.handle.get());
+        for (jet::TableModel& m : catalog.tables()) out.models.emplace(upper(m.name), std::move(m));
+    }
     return out;
 }
 
@@ -410,10 +413,9 @@ void ExportStoreToJet(const std::string& storePath, const std::string& outPath, 
     const DbError exists(jet::storeerr::DatabaseExists, "Database '" + outPath + "' already exists.");
     if (fs::exists(fs::symlink_status(outPath, ec))) throw exists;
     const std::string pw = storePassword(storePath, password);
-    const StoreTables tables = readStoreTables(storePath, pw);
-    jet::DbHandle store = jet::openStore(jet::OpenRequest{storePath, pw, true}, JetStoreOptions{});
+    StoreTables tables = readStoreTables(storePath, pw);
     std::map<std::string, RowDigest> digests;
-    JetWriteDatabase db = describeStore(tables, store.get(), pw, digests);
+    JetWriteDatabase db = describeStore(tables, tables.handle.get(), pw, digests);
 
     std::unique_ptr<PrivateOutput> file;
     try {
@@ -431,7 +433,7 @@ void ExportStoreToJet(const std::string& storePath, const std::string& outPath, 
     } catch (const JetWriteError& e) {
         throw cannotExport(outPath, e.what());
     }
-    store.reset();
+    tables.handle.reset();
     try {
         readBack(file->readPath(), outPath, pw, tables, digests, onProgress);
     } catch (const DbError& e) {
