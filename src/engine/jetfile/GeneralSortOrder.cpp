@@ -124,13 +124,18 @@ std::string describe(char32_t c) {
     return out;
 }
 
-// The code points of UTF-8 text; throws on invalid sequences.
-std::vector<char32_t> codePoints(std::string_view s) {
-    std::vector<char32_t> out;
+// The first kMaxKeyCharacters code points of UTF-8 text into `out`, their
+// count returned; the whole text is validated, and throws on invalid
+// sequences.
+size_t codePoints(std::string_view s, std::array<char32_t, kMaxKeyCharacters>& out) {
+    size_t count = 0;
     for (size_t i = 0; i < s.size();) {
         const auto b0 = static_cast<unsigned char>(s[i++]);
-        const int extra = b0 < 0x80 ? 0 : b0 >= 0xC2 && b0 < 0xE0 ? 1 : b0 >= 0xE0 && b0 < 0xF0 ? 2
-                                                                    : b0 >= 0xF0 && b0 < 0xF5 ? 3 : -1;
+        if (b0 < 0x80) {
+            if (count < out.size()) out[count++] = b0;
+            continue;
+        }
+        const int extra = b0 >= 0xC2 && b0 < 0xE0 ? 1 : b0 >= 0xE0 && b0 < 0xF0 ? 2 : b0 >= 0xF0 && b0 < 0xF5 ? 3 : -1;
         if (extra < 0) throw IndexKeyError("the text is not valid UTF-8");
         char32_t cp = b0 & (0x7F >> extra);
         for (int k = 0; k < extra; ++k) {
@@ -141,9 +146,9 @@ std::vector<char32_t> codePoints(std::string_view s) {
         static constexpr char32_t minimum[] = {0, 0x80, 0x800, 0x10000};
         if (cp < minimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
             throw IndexKeyError("the text is not valid UTF-8");
-        out.push_back(cp);
+        if (count < out.size()) out[count++] = cp;
     }
-    return out;
+    return count;
 }
 
 }  // namespace
@@ -151,19 +156,29 @@ std::vector<char32_t> codePoints(std::string_view s) {
 bool generalSortOrderSupports(char32_t codePoint) { return codeOf(codePoint).kind != Code::None; }
 
 std::vector<uint8_t> generalTextKey(std::string_view utf8) {
-    std::vector<char32_t> text = codePoints(utf8);
-    if (text.size() > kMaxKeyCharacters) text.resize(kMaxKeyCharacters);
-    while (!text.empty() && text.back() == ' ') text.pop_back();
+    std::vector<uint8_t> key;
+    appendGeneralTextKey(key, utf8);
+    return key;
+}
 
-    std::vector<uint8_t> key, trailer;
-    key.reserve(text.size() * 2 + 2);
+void appendGeneralTextKey(std::vector<uint8_t>& key, std::string_view utf8) {
+    std::array<char32_t, kMaxKeyCharacters> text;
+    size_t length = codePoints(utf8, text);
+    while (length > 0 && text[length - 1] == ' ') --length;
+
+    const size_t start = key.size();
+    std::vector<uint8_t> trailer;  // unprintable characters' codes: rare, allocated only for them
     int placed = 0;  // in-place codes written so far
-    for (char32_t c : text) {
+    for (size_t i = 0; i < length; ++i) {
+        const char32_t c = text[i];
         const Code code = codeOf(c);
-        if (code.kind == Code::None)
+        if (code.kind == Code::None) {
+            key.resize(start);
             throw IndexKeyError("the character " + describe(c) + " has no known key in the General sort order", c);
+        }
         if (code.kind == Code::Simple) {
-            key.insert(key.end(), code.bytes.begin(), code.bytes.begin() + code.length);
+            key.push_back(code.bytes[0]);
+            if (code.length == 2) key.push_back(code.bytes[1]);
             ++placed;
             continue;
         }
@@ -179,7 +194,6 @@ std::vector<uint8_t> generalTextKey(std::string_view utf8) {
         key.insert(key.end(), trailer.begin(), trailer.end());
     }
     key.push_back(kEndOfKey);
-    return key;
 }
 
 }  // namespace dex::jetfile

@@ -44,5 +44,7 @@ bool generalSortOrderSupports(char32_t codePoint);
 // Throws IndexKeyError naming the first character that is not supported
 // ("U+00E9 'é'"; codePoint() is set), or saying that the text is not valid UTF-8.
 std::vector<uint8_t> generalTextKey(std::string_view utf8);
+// The same key appended to `key` (left as it was when the text cannot be keyed).
+void appendGeneralTextKey(std::vector<uint8_t>& key, std::string_view utf8);
 
 }  // namespace dex::jetfile

@@ -268,12 +268,12 @@ void appendColumnKey(Bytes& out, const IndexKeyColumn& col, const KeyValue& valu
         case coltype::Memo: {
             const std::string* s = std::get_if<std::string>(&value);
             if (!s) wrongValue(col.type, "text");
-            Bytes key = generalTextKey(*s);
+            const size_t start = out.size();
+            appendGeneralTextKey(out, *s);
             if (desc) {
-                invert(key);
-                key.push_back(0x00);
+                invert(out, start);
+                out.push_back(0x00);
             }
-            out.insert(out.end(), key.begin(), key.end());
             return;
         }
         case coltype::Binary: {

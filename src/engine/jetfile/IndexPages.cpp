@@ -33,30 +33,35 @@ uint32_t be(const uint8_t* p, int n) {
     return v;
 }
 
-void appendBe(Bytes& out, uint32_t v, int n) {
-    for (int i = n - 1; i >= 0; --i) out.push_back(static_cast<uint8_t>((v >> (8 * i)) & 0xFF));
-}
-
-// An entry as the page holds it (before prefix compression).
-Bytes entryBytes(const IndexEntry& e, bool node) {
-    Bytes b = e.key;
-    appendBe(b, e.row.page, 3);
-    b.push_back(e.row.row);
-    if (node) appendBe(b, e.child, 4);
-    return b;
-}
-
 size_t entrySize(const IndexEntry& e, bool node) { return e.key.size() + kRowPointerSize + (node ? kChildSize : 0); }
 
 // The longest prefix a page may share: never into a row number.
 size_t prefixCap(const IndexEntry& e) { return e.key.size() + 3; }
 
+// Byte i of an entry's key and row pointer as the page holds them
+// (i < key size + 4): the key, the row's page (3 bytes) and row, big-endian.
+inline uint8_t entryByte(const IndexEntry& e, size_t i) {
+    const size_t k = e.key.size();
+    if (i < k) return e.key[i];
+    switch (i - k) {
+        case 0: return static_cast<uint8_t>(e.row.page >> 16);
+        case 1: return static_cast<uint8_t>(e.row.page >> 8);
+        case 2: return static_cast<uint8_t>(e.row.page);
+        default: return e.row.row;
+    }
+}
+
 // Common leading bytes of two entries' key and row page.
 size_t commonPrefix(const IndexEntry& a, const IndexEntry& b) {
-    const Bytes x = entryBytes(a, false), y = entryBytes(b, false);
-    const size_t n = std::min({x.size(), y.size(), prefixCap(a), prefixCap(b)});
+    const size_t n = std::min(prefixCap(a), prefixCap(b));
+    const size_t keys = std::min(a.key.size(), b.key.size());
     size_t i = 0;
-    while (i < n && x[i] == y[i]) ++i;
+    if (keys > 0) {
+        const auto mismatch = std::mismatch(a.key.begin(), a.key.begin() + static_cast<std::ptrdiff_t>(keys), b.key.begin());
+        i = static_cast<size_t>(mismatch.first - a.key.begin());
+        if (i < keys) return std::min(i, n);
+    }
+    while (i < n && entryByte(a, i) == entryByte(b, i)) ++i;
     return i;
 }
 
@@ -87,14 +92,10 @@ int compareIndexEntries(const IndexEntry& a, const IndexEntry& b) {
     }
     if (a.key.size() != b.key.size()) {
         // The shorter key's row pointer meets the longer key's next byte.
-        const IndexEntry& shorter = a.key.size() < b.key.size() ? a : b;
-        const IndexEntry& longer = a.key.size() < b.key.size() ? b : a;
-        const Bytes x = entryBytes(shorter, false);
-        const Bytes y = entryBytes(longer, false);
-        const size_t m = std::min(x.size(), y.size());
-        int c = std::memcmp(x.data() + n, y.data() + n, m - n);
-        if (c == 0) c = x.size() < y.size() ? -1 : x.size() > y.size() ? 1 : 0;
-        return &shorter == &a ? c : -c;
+        const size_t m = std::min(a.key.size(), b.key.size()) + kRowPointerSize;
+        for (size_t i = n; i < m; ++i)
+            if (const uint8_t x = entryByte(a, i), y = entryByte(b, i); x != y) return x < y ? -1 : 1;
+        return a.key.size() < b.key.size() ? -1 : 1;
     }
     if (a.row.page != b.row.page) return a.row.page < b.row.page ? -1 : 1;
     if (a.row.row != b.row.row) return a.row.row < b.row.row ? -1 : 1;
@@ -121,7 +122,7 @@ IndexPage parseIndexPage(const uint8_t* bytes, size_t size, bool jet3) {
                              " bytes is longer than the page");
 
     const uint8_t* entries = bytes + f.firstEntry;
-    Bytes prefix;
+    Bytes prefix, scratch;
     size_t start = 0;
     for (size_t bit = 0; bit < static_cast<size_t>(f.maskSize) * 8; ++bit) {
         if (!(bytes[static_cast<size_t>(f.mask) + bit / 8] & (1u << (bit % 8)))) continue;
@@ -129,7 +130,7 @@ IndexPage parseIndexPage(const uint8_t* bytes, size_t size, bool jet3) {
             throw IndexPageError("its entry mask marks an entry ending at byte " + std::to_string(bit) +
                                  ", past the end of the page");
         const size_t index = page.entries.size();
-        Bytes full;
+        Bytes& full = scratch;
         if (index == 0) {
             if (static_cast<size_t>(page.prefixLength) > bit)
                 throw IndexPageError("its shared prefix of " + std::to_string(page.prefixLength) +
@@ -137,7 +138,7 @@ IndexPage parseIndexPage(const uint8_t* bytes, size_t size, bool jet3) {
             prefix.assign(entries, entries + page.prefixLength);
             full.assign(entries, entries + bit);
         } else {
-            full = prefix;
+            full.assign(prefix.begin(), prefix.end());
             full.insert(full.end(), entries + start, entries + bit);
         }
         page.entries.push_back(entryFrom(full, node, index));
@@ -166,14 +167,20 @@ Bytes serializeIndexPage(const IndexPage& page, bool jet3, bool compress) {
     const size_t area = static_cast<size_t>(f.entryArea());
     size_t pos = 0;
     for (size_t i = 0; i < page.entries.size(); ++i) {
-        const Bytes b = entryBytes(page.entries[i], node);
+        const IndexEntry& e = page.entries[i];
+        const size_t size = entrySize(e, node);
         const size_t skip = i == 0 ? 0 : prefix;
-        if (pos + b.size() - skip > area)
+        if (pos + size - skip > area)
             throw IndexPageError("the entries do not fit in one page (" + std::to_string(page.entries.size()) +
                                  " entries)");
-        std::copy(b.begin() + static_cast<std::ptrdiff_t>(skip), b.end(),
-                  out.begin() + f.firstEntry + static_cast<std::ptrdiff_t>(pos));
-        pos += b.size() - skip;
+        // The entry's bytes from `skip` on: its key, row pointer and child, big-endian.
+        uint8_t* to = out.data() + f.firstEntry + pos;
+        for (size_t k = skip; k < e.key.size(); ++k) *to++ = e.key[k];
+        for (size_t k = std::max(skip, e.key.size()); k < size; ++k) {
+            const size_t t = k - e.key.size();
+            *to++ = t < kRowPointerSize ? entryByte(e, k) : static_cast<uint8_t>(e.child >> (8 * (kChildSize - 1 - (t - kRowPointerSize))));
+        }
+        pos += size - skip;
         out[static_cast<size_t>(f.mask) + pos / 8] |= static_cast<uint8_t>(1u << (pos % 8));
     }
     putLe16(out, kFreeSpaceAt, static_cast<uint32_t>(f.pageSize - f.firstEntry - static_cast<int>(pos)));
@@ -226,13 +233,24 @@ IndexTree buildIndexTree(std::vector<IndexEntry> entries, uint32_t owner, const 
     const IndexPageFormat& f = IndexPageFormat::of(options.jet3);
     const size_t area = static_cast<size_t>(f.entryArea());
     for (auto& e : entries) e.child = 0;
-    std::sort(entries.begin(), entries.end(),
-              [](const IndexEntry& a, const IndexEntry& b) { return compareIndexEntries(a, b) < 0; });
-    for (size_t i = 1; i < entries.size(); ++i)
-        if (compareIndexEntries(entries[i - 1], entries[i]) == 0)
+    // One pass finds them in order (as the writer hands them over) or sorts them.
+    const auto before = [](const IndexEntry& a, const IndexEntry& b) { return compareIndexEntries(a, b) < 0; };
+    const auto requireDistinct = [&](size_t i, int c) {
+        if (c == 0)
             throw IndexPageError("two index entries have the same key and row (page " +
                                  std::to_string(entries[i].row.page) + ", row " + std::to_string(entries[i].row.row) +
                                  ")");
+    };
+    bool sorted = true;
+    for (size_t i = 1; i < entries.size() && sorted; ++i) {
+        const int c = compareIndexEntries(entries[i - 1], entries[i]);
+        requireDistinct(i, c);
+        sorted = c < 0;
+    }
+    if (!sorted) {
+        std::sort(entries.begin(), entries.end(), before);
+        for (size_t i = 1; i < entries.size(); ++i) requireDistinct(i, compareIndexEntries(entries[i - 1], entries[i]));
+    }
 
     std::vector<Level> levels;
     auto number = [&](Level& level) {

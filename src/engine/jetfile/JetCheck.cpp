@@ -1,6 +1,7 @@
 #include "JetCheck.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <set>
 
@@ -43,6 +44,18 @@ KeyValue keyValueOf(const JetValue& v) {
     return std::visit(Visitor{}, v);
 }
 
+// The same into `out`, reusing the text it may hold.
+void setKeyValue(KeyValue& out, const JetValue& v) {
+    if (const auto* s = std::get_if<std::string>(&v)) {
+        if (auto* t = std::get_if<std::string>(&out))
+            t->assign(*s);
+        else
+            out.emplace<std::string>(*s);
+        return;
+    }
+    out = keyValueOf(v);
+}
+
 std::string hex(const std::vector<uint8_t>& bytes) {
     static const char* digits = "0123456789ABCDEF";
     std::string out;
@@ -57,8 +70,40 @@ struct IndexPlan {
     std::vector<IndexKeyColumn> columns;
     std::vector<size_t> positions;      // of its key columns in the row (column-number order)
     std::string notComputable;          // why keys cannot be recomputed; "" when they can
-    std::map<std::pair<uint32_t, int>, std::vector<uint8_t>> expected;  // live row -> its key ("" when not computable)
+    // Each live row with an entry here and its key (in `keys`; empty when not
+    // computable), by place once the rows are in.
+    struct Expected {
+        uint64_t place = 0;  // page << 16 | row
+        size_t keyAt = 0, keyLength = 0;
+        bool operator<(const Expected& o) const { return place < o.place; }
+    };
+    std::vector<Expected> expected;
+    std::vector<uint8_t> keys;
+    // Sorts the rows by place; a row met twice keeps its last key.
+    void settle() {
+        if (!std::is_sorted(expected.begin(), expected.end())) std::stable_sort(expected.begin(), expected.end());
+        size_t out = 0;
+        for (size_t i = 0; i < expected.size(); ++i) {
+            if (out > 0 && expected[out - 1].place == expected[i].place) --out;
+            expected[out++] = expected[i];
+        }
+        expected.resize(out);
+    }
+    // The row at that place, or nullptr.
+    const Expected* find(uint64_t place) const {
+        auto it = std::lower_bound(expected.begin(), expected.end(), Expected{place, 0, 0});
+        return it == expected.end() || it->place != place ? nullptr : &*it;
+    }
+    bool keyIs(const Expected& e, const std::vector<uint8_t>& key) const {
+        return e.keyLength == key.size() && (key.empty() || std::memcmp(keys.data() + e.keyAt, key.data(), key.size()) == 0);
+    }
+    std::vector<uint8_t> keyOf(const Expected& e) const {
+        return std::vector<uint8_t>(keys.begin() + static_cast<std::ptrdiff_t>(e.keyAt),
+                                    keys.begin() + static_cast<std::ptrdiff_t>(e.keyAt + e.keyLength));
+    }
 };
+
+uint64_t placeOf(uint32_t page, int row) { return static_cast<uint64_t>(page) << 16 | static_cast<uint16_t>(row); }
 
 // "the file is damaged: X in table 'T'" as X.
 std::string withoutFrame(std::string what, const std::string& table) {
@@ -71,7 +116,8 @@ std::string withoutFrame(std::string what, const std::string& table) {
 
 class Checker {
 public:
-    explicit Checker(const JetModel& m) : m_(m), pages_(m.pages()), reached_(pages_.count(), 0), free_(pages_.count(), 0) {}
+    Checker(const JetModel& m, const JetCheckRowObserver& onRow)
+        : m_(m), pages_(m.pages()), reached_(pages_.count(), 0), free_(pages_.count(), 0), onRow_(onRow) {}
 
     JetCheckReport run() {
         report_.pages = pages_.count();
@@ -197,18 +243,19 @@ private:
                        const std::vector<JetValue>& row) {
         for (size_t i = 0; i < plans.size(); ++i) {
             IndexPlan& plan = plans[i];
-            std::vector<KeyValue> values;
-            for (size_t p : plan.positions) values.push_back(keyValueOf(row[p]));
-            if (!rowHasIndexEntry(t.def.physicalIndexes[i].flags & 0x02, values)) continue;
-            std::vector<uint8_t> key;
+            values_.resize(plan.positions.size());
+            for (size_t k = 0; k < plan.positions.size(); ++k) setKeyValue(values_[k], row[plan.positions[k]]);
+            if (!rowHasIndexEntry(t.def.physicalIndexes[i].flags & 0x02, values_)) continue;
+            const size_t at = plan.keys.size();
             if (plan.notComputable.empty()) {
                 try {
-                    key = encodeIndexKey(plan.columns, values);
+                    for (size_t k = 0; k < plan.columns.size(); ++k) appendColumnKey(plan.keys, plan.columns[k], values_[k]);
                 } catch (const IndexKeyError& e) {
                     plan.notComputable = e.what();
+                    plan.keys.resize(at);
                 }
             }
-            plan.expected[{place.page, place.row}] = std::move(key);
+            plan.expected.push_back(IndexPlan::Expected{placeOf(place.page, place.row), at, plan.keys.size() - at});
         }
     }
 
@@ -224,27 +271,33 @@ private:
             const IndexWalk walk = walkIndexTree(t.def.physicalIndexes[i].rootPage, m_.jet3(), pages_.count(), t.page, source);
             for (uint32_t p : walk.pages) reach(p);
             for (const auto& f : walk.findings) problem(t.name, f.page, f.what, plan.name);
-            std::set<std::pair<uint32_t, int>> seen;
+            plan.settle();
+            std::vector<uint8_t> seen(plan.expected.size(), 0);
             for (const auto& e : walk.entries) {
-                const std::pair<uint32_t, int> at{e.row.page, e.row.row};
-                const std::string row = "row " + std::to_string(at.second) + " of page " + std::to_string(at.first);
-                auto it = plan.expected.find(at);
-                if (it == plan.expected.end()) {
-                    problem(t.name, at.first, "an entry points to " + row + ", which is no live row of the table with an entry here", plan.name);
+                auto row = [&] { return "row " + std::to_string(e.row.row) + " of page " + std::to_string(e.row.page); };
+                const IndexPlan::Expected* it = plan.find(placeOf(e.row.page, e.row.row));
+                if (!it) {
+                    problem(t.name, e.row.page, "an entry points to " + row() + ", which is no live row of the table with an entry here", plan.name);
                     continue;
                 }
-                if (!seen.insert(at).second) {
-                    problem(t.name, at.first, "two entries point to " + row, plan.name);
+                uint8_t& met = seen[static_cast<size_t>(it - plan.expected.data())];
+                if (met) {
+                    problem(t.name, e.row.page, "two entries point to " + row(), plan.name);
                     continue;
                 }
-                if (plan.notComputable.empty() && it->second != e.key)
-                    problem(t.name, at.first, "the entry of " + row + " has the key " + hex(e.key) + ", its values make " + hex(it->second),
+                met = 1;
+                if (plan.notComputable.empty() && !plan.keyIs(*it, e.key))
+                    problem(t.name, e.row.page, "the entry of " + row() + " has the key " + hex(e.key) + ", its values make " +
+                                                    hex(plan.keyOf(*it)),
                             plan.name);
             }
-            for (const auto& [at, key] : plan.expected)
-                if (!seen.count(at))
-                    problem(t.name, at.first, "row " + std::to_string(at.second) + " of page " + std::to_string(at.first) +
-                                                  " has no entry", plan.name);
+            for (size_t k = 0; k < plan.expected.size(); ++k)
+                if (!seen[k]) {
+                    const auto page = static_cast<uint32_t>(plan.expected[k].place >> 16);
+                    const auto row = static_cast<int>(plan.expected[k].place & 0xFFFF);
+                    problem(t.name, page, "row " + std::to_string(row) + " of page " + std::to_string(page) + " has no entry",
+                            plan.name);
+                }
             if (!plan.notComputable.empty())
                 report_.notes.push_back("table '" + t.name + "', index '" + plan.name + "': keys checked for order and coverage, not recomputed (" +
                                         plan.notComputable + ")");
@@ -271,6 +324,7 @@ private:
             rows.forEach([&](const RowPlace& place, std::vector<JetValue>& values) {
                 reach(place.dataPage);
                 expectEntries(t, plans, place, values);
+                if (onRow_) onRow_(t, values);
                 return ++live, true;
             });
             for (uint32_t p : rows.longValuePages()) reach(p);
@@ -303,8 +357,10 @@ private:
     const JetModel& m_;
     const JetPages& pages_;
     std::vector<uint8_t> reached_, free_;
+    const JetCheckRowObserver& onRow_;
     std::map<uint32_t, std::vector<uint32_t>> owners_;
     JetCheckReport report_;
+    std::vector<KeyValue> values_;  // one row's key values, reused
 };
 
 }  // namespace
@@ -317,6 +373,8 @@ std::string JetFinding::text() const {
     return (out.empty() ? "" : out + ": ") + what;
 }
 
-JetCheckReport checkJetFile(const JetModel& model) { return Checker(model).run(); }
+JetCheckReport checkJetFile(const JetModel& model, const JetCheckRowObserver& onRow) {
+    return Checker(model, onRow).run();
+}
 
 }  // namespace dex::jetfile

@@ -17,6 +17,7 @@
 //    order and coverage, with a note saying they were not recomputed.
 // A finding names the table, the index where one is concerned, and the page.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,7 +41,10 @@ struct JetCheckReport {
 };
 
 // Checks an open file. A file that cannot be opened at all is the caller's
-// (JetModel::open throws).
-JetCheckReport checkJetFile(const JetModel& model);
+// (JetModel::open throws). onRow sees every live row the check reads (of
+// system tables too), as JetModel::readRows hands it out, so that a caller
+// that wants the rows as well reads the file once.
+using JetCheckRowObserver = std::function<void(const JetModelTable&, const std::vector<JetValue>&)>;
+JetCheckReport checkJetFile(const JetModel& model, const JetCheckRowObserver& onRow = {});
 
 }  // namespace dex::jetfile

@@ -1,6 +1,7 @@
 #include "JetExport.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstring>
 #include <filesystem>
@@ -16,6 +17,8 @@
 #include "PrivateOutput.h"
 #include "SchemaCatalog.h"
 #include "StoreErrors.h"
+#include "SqlTokenizer.h"
+#include "SqliteHandles.h"
 #include "StoreFile.h"
 #include "NameText.h"
 
@@ -71,6 +74,7 @@ bool hasAction(const jetstore::ForeignKeyDef& fk, const char* action) {
 struct StoreTables {
     std::vector<TableDef> defs;                  // user tables, in the store's order
     std::map<std::string, jetstore::TableModel> models;  // by upper-case name
+    jetstore::DbHandle handle;                        // the store, read-only, for the rows
 };
 
 StoreTables readStoreTables(const std::string& store, const std::string& password) {
@@ -80,57 +84,72 @@ StoreTables readStoreTables(const std::string& store, const std::string& passwor
     for (TableDef& t : db->tableDefs())
         if (!isSystemName(t.name)) out.defs.push_back(std::move(t));
     db->close();
-    jetstore::DbHandle handle = jetstore::openStore(jetstore::OpenRequest{store, password, true}, JetStoreOptions{});
-    jetstore::SchemaCatalog catalog(handle.get());
-    for (jetstore::TableModel& m : catalog.tables()) out.models.emplace(upperText(m.name), std::move(m));
+    out.handle = jetstore::openStore(jetstore::OpenRequest{store, password, true}, JetStoreOptions{});
+    {
+        jetstore::SchemaCatalog catalog(out.handle.get());
+        for (jetstore::TableModel& m : catalog.tables()) out.models.emplace(upperText(m.name), std::move(m));
+    }
     return out;
 }
 
-// A 64-bit digest of a table's rows as stored (8 bytes mixed at a time), to
-// hold what was written against what is read back.
+// A digest of a table's rows as stored, to hold what was written against
+// what is read back. Each value is folded into one 64-bit word (its type,
+// its bits; text and bytes eight at a time, the tail with the length) and
+// mixed into one of four lanes by its column, so that the rows' values
+// need not wait for one another.
 class RowDigest {
 public:
     void add(const std::vector<JetValue>& row) {
-        for (const JetValue& v : row) {
-            mix(v.index());
-            std::visit([this](const auto& x) { value(x); }, v);
+        for (size_t i = 0; i < row.size(); ++i) {
+            uint64_t& lane = lanes_[i & 3];
+            const uint64_t type = static_cast<uint64_t>(row[i].index()) << 60;
+            std::visit([&](const auto& x) { value(lane, type, x); }, row[i]);
         }
         ++rows_;
     }
-    bool operator==(const RowDigest& o) const { return rows_ == o.rows_ && hash_ == o.hash_; }
+    bool operator==(const RowDigest& o) const { return rows_ == o.rows_ && lanes_ == o.lanes_; }
     uint64_t rows() const { return rows_; }
 
 private:
-    void mix(uint64_t w) {
-        hash_ = (hash_ ^ w) * 0x9E3779B97F4A7C15ull;
-        hash_ ^= hash_ >> 29;
+    static void mix(uint64_t& h, uint64_t w) {
+        h = (h ^ w) * 0x9E3779B97F4A7C15ull;
+        h ^= h >> 29;
     }
-    void bytes(const void* p, size_t n) {
+    template <typename T>
+    static uint64_t bitsOf(const T& x) {
+        uint64_t w = 0;
+        std::memcpy(&w, &x, sizeof x);
+        return w;
+    }
+    static void bytes(uint64_t& h, uint64_t type, const void* p, size_t n) {
         const auto* b = static_cast<const uint8_t*>(p);
         size_t i = 0;
         for (; i + 8 <= n; i += 8) {
             uint64_t w;
             std::memcpy(&w, b + i, 8);
-            mix(w);
+            mix(h, w);
         }
         uint64_t tail = 0;
-        std::memcpy(&tail, b + i, n - i);
-        mix(tail ^ (static_cast<uint64_t>(n) << 56));
-        mix(n);
+        std::memcpy(&tail, b + i, n - i);  // at most 7 bytes: the top byte holds the type and the length's low bits
+        mix(h, tail ^ type ^ static_cast<uint64_t>(n & 0x0F) << 56);
     }
-    void value(const std::monostate&) {}
-    void value(bool b) { mix(b ? 1 : 2); }
-    void value(int64_t n) { bytes(&n, sizeof n); }
-    void value(const JetCurrency& c) { bytes(&c.units, sizeof c.units); }
-    void value(float f) { bytes(&f, sizeof f); }
-    void value(double d) { bytes(&d, sizeof d); }
-    void value(const JetDateTime& d) { bytes(&d.days, sizeof d.days); }
-    void value(const std::string& s) { bytes(s.data(), s.size()); }
-    void value(const JetBytes& b) { bytes(b.bytes.data(), b.bytes.size()); }
-    void value(const JetGuid& g) { bytes(g.bytes.data(), g.bytes.size()); }
-    void value(const JetDecimal& d) { bytes(d.bytes.data(), d.bytes.size()); }
+    static void value(uint64_t& h, uint64_t type, const std::monostate&) { mix(h, type); }
+    static void value(uint64_t& h, uint64_t type, bool b) { mix(h, type | (b ? 1 : 2)); }
+    static void value(uint64_t& h, uint64_t type, int64_t n) { mix(h, bitsOf(n) + type); }
+    static void value(uint64_t& h, uint64_t type, const JetCurrency& c) { mix(h, bitsOf(c.units) + type); }
+    static void value(uint64_t& h, uint64_t type, float f) { mix(h, bitsOf(f) + type); }
+    static void value(uint64_t& h, uint64_t type, double d) { mix(h, bitsOf(d) + type); }
+    static void value(uint64_t& h, uint64_t type, const JetDateTime& d) { mix(h, bitsOf(d.days) + type); }
+    static void value(uint64_t& h, uint64_t type, const std::string& s) { bytes(h, type, s.data(), s.size()); }
+    static void value(uint64_t& h, uint64_t type, const JetBytes& b) { bytes(h, type, b.bytes.data(), b.bytes.size()); }
+    static void value(uint64_t& h, uint64_t type, const JetGuid& g) { bytes(h, type, g.bytes.data(), g.bytes.size()); }
+    static void value(uint64_t& h, uint64_t type, const JetDecimal& d) {
+        bytes(h, type, d.bytes.data(), d.bytes.size());
+        mix(h, static_cast<uint64_t>(d.scale));
+    }
 
-    uint64_t hash_ = 0xCBF29CE484222325ull;  // any start
+    std::array<uint64_t, 4> lanes_ = {0xCBF29CE484222325ull, 0x84222325CBF29CE4ull, 0x9CE484222325CBF2ull,
+                                      0x2325CBF29CE48422ull};  // any start
     uint64_t rows_ = 0;
 };
 
@@ -143,15 +162,81 @@ bool emptyMeansNull(const Value& v, const JetWriteColumn& c) {
            c.type != coltype::Ole;
 }
 
-std::string bracketed(const std::string& name) {
-    std::string out = "[";
-    for (char c : name) out += c == ']' ? std::string("]]") : std::string(1, c);
-    return out + "]";
+// A store's column value as the store's engine hands it out.
+Value storeValueOf(sqlite3_stmt* st, int i) {
+    switch (sqlite3_column_type(st, i)) {
+    case SQLITE_NULL: return std::monostate{};
+    case SQLITE_INTEGER: return static_cast<int64_t>(sqlite3_column_int64(st, i));
+    case SQLITE_FLOAT: return sqlite3_column_double(st, i);
+    default: {
+        const auto* p = static_cast<const char*>(sqlite3_column_blob(st, i));
+        return std::string(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(st, i)));
+    }
+    }
 }
+
+// A table's rows straight from the store's file, a statement step at a
+// time, into rows whose strings are reused; each row digested.
+class StoreTableRows {
+public:
+    StoreTableRows(sqlite3* store, std::string name, const std::vector<JetWriteColumn>& columns, RowDigest& digest)
+        : store_(store), name_(std::move(name)), columns_(columns), digest_(digest) {
+        const std::string sql = "SELECT * FROM " + jetstore::quoteIdent(name_);
+        sqlite3_stmt* raw = nullptr;
+        const int rc = sqlite3_prepare_v2(store, sql.c_str(), -1, &raw, nullptr);
+        st_.reset(raw);
+        if (rc != SQLITE_OK) throw jetstore::sqliteError(store, rc);
+        if (sqlite3_column_count(st_.get()) != static_cast<int>(columns.size()))
+            throw JetWriteError("table '" + name_ + "': the store hands " + std::to_string(sqlite3_column_count(st_.get())) +
+                                    " values a row for " + std::to_string(columns.size()) + " fields",
+                                name_);
+    }
+
+    // The next row into `row` (one value per column); false at the end.
+    bool next(std::vector<JetValue>& row) {
+        const int rc = sqlite3_step(st_.get());
+        if (rc == SQLITE_DONE) return false;
+        if (rc != SQLITE_ROW) throw jetstore::sqliteError(store_, rc);
+        row.resize(columns_.size());
+        for (size_t i = 0; i < columns_.size(); ++i) value(i, row[i]);
+        digest_.add(row);
+        return true;
+    }
+
+private:
+    void value(size_t i, JetValue& out) {
+        const JetWriteColumn& column = columns_[i];
+        const int at = static_cast<int>(i);
+        const int type = sqlite3_column_type(st_.get(), at);
+        if ((column.type == coltype::Text || column.type == coltype::Memo) && (type == SQLITE_TEXT || type == SQLITE_BLOB)) {
+            const auto* p = static_cast<const char*>(sqlite3_column_blob(st_.get(), at));
+            const auto n = static_cast<size_t>(sqlite3_column_bytes(st_.get(), at));
+            if (auto* s = std::get_if<std::string>(&out))
+                s->assign(p ? p : "", n);
+            else
+                out = std::string(p ? p : "", n);
+            return;
+        }
+        try {
+            const Value v = storeValueOf(st_.get(), at);
+            out = emptyMeansNull(v, column) ? JetValue{} : storedValueOf(v, column);
+        } catch (const JetWriteError& e) {
+            throw JetWriteError("table '" + name_ + "', row " + std::to_string(digest_.rows() + 1) + ", " + e.what(), name_);
+        }
+        // A Yes/No column holds no Null in a Jet file.
+        if (column.type == coltype::Bool && std::holds_alternative<std::monostate>(out)) out = false;
+    }
+
+    sqlite3* store_;
+    std::string name_;
+    const std::vector<JetWriteColumn>& columns_;
+    RowDigest& digest_;
+    jetstore::StmtHandle st_;
+};
 
 // The description of the store as a new Jet file; the rows come from the
 // store's connection as the writer asks for them, each table's digest noted.
-JetWriteDatabase describeStore(const StoreTables& tables, Connection& connection, const std::string& password,
+JetWriteDatabase describeStore(const StoreTables& tables, sqlite3* store, const std::string& password,
                                std::map<std::string, RowDigest>& digests) {
     JetWriteDatabase db;
     db.password = password;
@@ -186,26 +271,10 @@ JetWriteDatabase describeStore(const StoreTables& tables, Connection& connection
         const std::vector<JetWriteColumn> columns = w.columns;
         RowDigest* digest = &digests[upperText(t.name)];
         const std::string name = t.name;
-        Connection* c = &connection;
-        w.rows = [columns, digest, name, c](const JetRowSink& sink) {
-            auto rs = c->query("SELECT * FROM " + bracketed(name));
-            std::vector<JetValue> row(columns.size());
-            for (; !rs->eof(); rs->moveNext()) {
-                for (size_t i = 0; i < columns.size(); ++i) {
-                    try {
-                        const Value v = rs->field(static_cast<int>(i));
-                        row[i] = emptyMeansNull(v, columns[i]) ? JetValue{} : storedValueOf(v, columns[i]);
-                    } catch (const JetWriteError& e) {
-                        throw JetWriteError("table '" + name + "', row " + std::to_string(digest->rows() + 1) + ", " +
-                                                e.what(),
-                                            name);
-                    }
-                    // A Yes/No column holds no Null in a Jet file.
-                    if (columns[i].type == coltype::Bool && std::holds_alternative<std::monostate>(row[i])) row[i] = false;
-                }
-                digest->add(row);
-                sink(row);
-            }
+        w.rows = [columns, digest, name, store](const JetRowSink& sink) {
+            StoreTableRows rows(store, name, columns, *digest);
+            std::vector<JetValue> row;
+            while (rows.next(row)) sink(row);
         };
         db.tables.push_back(std::move(w));
     }
@@ -268,20 +337,29 @@ void readBack(const std::string& readPath, const std::string& out, const std::st
         throw cannotExport(out, "the structure read back differs: " + d);
     db->close();
 
+    // The rows are digested while the check reads them: the file is read once.
     const auto model = JetModel::open(readPath, password);
-    int number = 0;
+    std::map<const JetModelTable*, RowDigest> read;
+    std::vector<const JetModelTable*> written;
     for (const TableDef& t : tables.defs) {
         const JetModelTable* table = model->table(t.name);
         if (!table) throw cannotExport(out, "table '" + t.name + "' is not in the file read back");
-        RowDigest digest;
-        model->readRows(*table, [&](const RowPlace&, std::vector<JetValue>& row) { return digest.add(row), true; });
-        const auto written = digests.find(upperText(t.name));
-        if (written == digests.end() || !(digest == written->second))
+        read[table];
+        written.push_back(table);
+    }
+    const JetCheckReport report = checkJetFile(*model, [&](const JetModelTable& t, const std::vector<JetValue>& row) {
+        if (auto it = read.find(&t); it != read.end()) it->second.add(row);
+    });
+    int number = 0;
+    for (size_t i = 0; i < written.size(); ++i) {
+        const TableDef& t = tables.defs[i];
+        const RowDigest& digest = read[written[i]];
+        const auto expected = digests.find(upperText(t.name));
+        if (expected == digests.end() || !(digest == expected->second))
             throw cannotExport(out, "the rows of table '" + t.name + "' read back (" + std::to_string(digest.rows()) +
                                         ") differ from those written");
         if (onProgress) onProgress(ExportProgress{"check", t.name, ++number, static_cast<int>(tables.defs.size()), digest.rows()});
     }
-    const JetCheckReport report = checkJetFile(*model);
     if (!report.sound()) {
         std::string what = "check finds " + std::to_string(report.problems.size()) + " problem(s) in the file written";
         for (size_t i = 0; i < report.problems.size() && i < 3; ++i) what += "; " + report.problems[i].text();
@@ -330,12 +408,9 @@ void ExportStoreToJet(const std::string& storePath, const std::string& outPath, 
     const DbError exists(jetstore::storeerr::DatabaseExists, "Database '" + outPath + "' already exists.");
     if (fs::exists(fs::symlink_status(outPath, ec))) throw exists;
     const std::string pw = storePassword(storePath, password);
-    const StoreTables tables = readStoreTables(storePath, pw);
-    auto engine = makeJetStoreEngine();
-    auto connection = engine->openConnection("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + storePath +
-                                             (pw.empty() ? "" : ";Jet OLEDB:Database Password=" + pw));
+    StoreTables tables = readStoreTables(storePath, pw);
     std::map<std::string, RowDigest> digests;
-    JetWriteDatabase db = describeStore(tables, *connection, pw, digests);
+    JetWriteDatabase db = describeStore(tables, tables.handle.get(), pw, digests);
 
     std::unique_ptr<PrivateOutput> file;
     try {
@@ -353,7 +428,7 @@ void ExportStoreToJet(const std::string& storePath, const std::string& outPath, 
     } catch (const JetWriteError& e) {
         throw cannotExport(outPath, e.what());
     }
-    connection->close();
+    tables.handle.reset();
     try {
         readBack(file->readPath(), outPath, pw, tables, digests, onProgress);
     } catch (const DbError& e) {

@@ -72,6 +72,8 @@ public:
 private:
     void readRow(const PageView& page, const RowSlot& slot, std::vector<JetValue>& out);
     JetValue cell(const TdefColumn& c, const PageView& page, size_t at, size_t size);
+    // A Text value into `out`, reusing the string it may hold.
+    void textCell(const PageView& page, size_t at, size_t size, JetValue& out);
     std::string longValue(const TdefColumn& c, const PageView& page, size_t at, size_t size);
     // The bytes of row `row` of an LVAL page.
     std::pair<PageView, RowSlot> lvalRow(uint32_t pointer, const std::string& column);
@@ -80,6 +82,7 @@ private:
 
     const JetPages& pages_;
     const TableDefinition& def_;
+    std::vector<size_t> offsets_;  // one row's variable-column offsets, reused
     uint32_t tdefPage_;
     bool jet3_;
     std::string table_;

@@ -42,12 +42,23 @@ uint32_t get32(const Bytes& b, size_t at) { return get16(b, at) | (static_cast<u
 
 std::u16string utf16(const std::string& utf8) {
     std::u16string out;
+    utf16Into(out, utf8);
+    return out;
+}
+
+void utf16Into(std::u16string& out, const std::string& utf8) {
+    out.clear();
     for (size_t i = 0; i < utf8.size();) {
         const auto c = static_cast<uint8_t>(utf8[i]);
-        const int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
+        if (c < 0x80) {
+            out.push_back(static_cast<char16_t>(c));
+            ++i;
+            continue;
+        }
+        const int extra = (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
         if (extra < 0 || i + static_cast<size_t>(extra) >= utf8.size())
             throw std::runtime_error("malformed UTF-8 text");
-        uint32_t cp = extra == 0 ? c : c & (0x3F >> extra);
+        uint32_t cp = c & (0x3F >> extra);
         for (int k = 1; k <= extra; ++k) {
             const auto cc = static_cast<uint8_t>(utf8[i + k]);
             if ((cc & 0xC0) != 0x80) throw std::runtime_error("malformed UTF-8 text");
@@ -62,32 +73,93 @@ std::u16string utf16(const std::string& utf8) {
             out.push_back(static_cast<char16_t>(cp));
         }
     }
-    return out;
 }
 
 Bytes ucs2(const std::u16string& text) {
     Bytes b;
-    b.reserve(text.size() * 2);
-    for (char16_t c : text) put16(b, c);
+    ucs2Into(b, text);
     return b;
 }
 
+void ucs2Into(Bytes& b, const std::u16string& text) {
+    b.resize(text.size() * 2);
+    for (size_t i = 0; i < text.size(); ++i) {
+        b[2 * i] = static_cast<char>(text[i] & 0xFF);
+        b[2 * i + 1] = static_cast<char>(text[i] >> 8);
+    }
+}
+
 Bytes compressedUnicode(const std::u16string& text) {
-    Bytes b("\xFF\xFE", 2);
+    Bytes b;
+    if (!compressedUnicodeInto(b, text)) b.clear();
+    return b;
+}
+
+bool compressedUnicodeInto(Bytes& b, const std::u16string& text) {
+    b.assign("\xFF\xFE", 2);
     bool compressed = true;
     for (char16_t c : text) {
-        if ((c & 0xFF) == 0) return {};  // a 0x00 low byte would read as a mode switch
+        if ((c & 0xFF) == 0) return false;  // a 0x00 low byte would read as a mode switch
         const bool oneByte = c < 0x100;
         if (oneByte != compressed) {
-            put8(b, 0);
+            b.push_back('\0');
             compressed = oneByte;
         }
-        if (oneByte)
-            put8(b, c);
-        else
-            put16(b, c);
+        b.push_back(static_cast<char>(c & 0xFF));
+        if (!oneByte) b.push_back(static_cast<char>(c >> 8));
     }
-    return b.size() < text.size() * 2 ? b : Bytes{};
+    return b.size() < text.size() * 2;
+}
+
+bool compressedUnicodeFromUtf8(Bytes& out, const std::string& utf8, size_t& units) {
+    // At most three bytes a code unit (a mode switch and two), a code unit a byte of UTF-8.
+    out.resize(2 + 3 * utf8.size());
+    char* p = out.data();
+    *p++ = '\xFF';
+    *p++ = '\xFE';
+    bool compressed = true, fits = true;
+    units = 0;
+    auto unit = [&](uint32_t u) {
+        ++units;
+        if (!fits) return;
+        if ((u & 0xFF) == 0) {
+            fits = false;  // a 0x00 low byte would read as a mode switch
+            return;
+        }
+        const bool oneByte = u < 0x100;
+        if (oneByte != compressed) {
+            *p++ = '\0';
+            compressed = oneByte;
+        }
+        *p++ = static_cast<char>(u & 0xFF);
+        if (!oneByte) *p++ = static_cast<char>(u >> 8);
+    };
+    for (size_t i = 0; i < utf8.size();) {
+        const auto c = static_cast<uint8_t>(utf8[i]);
+        if (c < 0x80) {
+            unit(c);
+            ++i;
+            continue;
+        }
+        const int extra = (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
+        if (extra < 0 || i + static_cast<size_t>(extra) >= utf8.size()) throw std::runtime_error("malformed UTF-8 text");
+        uint32_t cp = c & (0x3F >> extra);
+        for (int k = 1; k <= extra; ++k) {
+            const auto cc = static_cast<uint8_t>(utf8[i + k]);
+            if ((cc & 0xC0) != 0x80) throw std::runtime_error("malformed UTF-8 text");
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        i += extra + 1;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            unit(0xD800 + (cp >> 10));
+            unit(0xDC00 + (cp & 0x3FF));
+        } else {
+            unit(cp);
+        }
+    }
+    out.resize(static_cast<size_t>(p - out.data()));
+    return fits && out.size() < units * 2;
 }
 
 Bytes codePageText(const std::string& utf8, int codePage) {

@@ -46,21 +46,27 @@ int64_t wholeNumber(const ColumnPlan& c, const JetValue& v, int64_t lo, int64_t 
     return *n;
 }
 
-Bytes text(const ColumnPlan& c, const std::string& utf8, const TextCodec& codec) {
+void text(Bytes& out, const ColumnPlan& c, const std::string& utf8, const TextCodec& codec, RowBuffers& buffers) {
     if (codec.jet3) {
-        Bytes b = codePageText(utf8, codec.codePage);
-        if (c.def.type == ct::Text && b.size() > static_cast<size_t>(c.def.size))
-            fail("a text of " + std::to_string(b.size()) + " bytes is longer than " + std::to_string(c.def.size));
-        return b;
+        out = codePageText(utf8, codec.codePage);
+        if (c.def.type == ct::Text && out.size() > static_cast<size_t>(c.def.size))
+            fail("a text of " + std::to_string(out.size()) + " bytes is longer than " + std::to_string(c.def.size));
+        return;
     }
-    const std::u16string units = utf16(utf8);
-    if (c.def.type == ct::Text && units.size() > static_cast<size_t>(c.def.size))
-        fail("a text of " + std::to_string(units.size()) + " characters is longer than " + std::to_string(c.def.size));
-    if (c.compressed && (c.def.type == ct::Text || units.size() <= 1024)) {
-        Bytes packed = compressedUnicode(units);
-        if (!packed.empty()) return packed;
+    auto tooLong = [&](size_t units) {
+        if (c.def.type == ct::Text && units > static_cast<size_t>(c.def.size))
+            fail("a text of " + std::to_string(units) + " characters is longer than " + std::to_string(c.def.size));
+    };
+    if (c.compressed) {
+        size_t units = 0;
+        const bool packed = compressedUnicodeFromUtf8(out, utf8, units);
+        tooLong(units);
+        if (packed && (c.def.type == ct::Text || units <= 1024)) return;
     }
-    return ucs2(units);
+    std::u16string& units = buffers.units;
+    utf16Into(units, utf8);
+    tooLong(units.size());
+    ucs2Into(out, units);
 }
 
 Bytes fixedValue(const ColumnPlan& c, const JetValue& v) {
@@ -120,15 +126,23 @@ Bytes fixedValue(const ColumnPlan& c, const JetValue& v) {
 
 }  // namespace
 
-Field encodeField(const ColumnPlan& c, const JetValue& v, const TextCodec& codec, LongValues* longValues) {
+// The field of one value, into `out` (whose bytes are reused).
+void encodeField(Field& out, const ColumnPlan& c, const JetValue& v, const TextCodec& codec, LongValues* longValues,
+                 RowBuffers& buffers) {
+    out.present = false;
+    out.bytes.clear();
     if (c.def.type == ct::Bool) {
-        if (const auto* b = std::get_if<bool>(&v)) return {*b, {}};
-        if (const auto* n = std::get_if<int64_t>(&v)) return {*n != 0, {}};
-        if (std::holds_alternative<std::monostate>(v)) return {};
-        wrongValue(c, "true or false");
+        if (const auto* b = std::get_if<bool>(&v)) out.present = *b;
+        else if (const auto* n = std::get_if<int64_t>(&v)) out.present = *n != 0;
+        else if (!std::holds_alternative<std::monostate>(v)) wrongValue(c, "true or false");
+        return;
     }
-    if (std::holds_alternative<std::monostate>(v)) return {};
-    if (c.fixed) return {true, fixedValue(c, v)};
+    if (std::holds_alternative<std::monostate>(v)) return;
+    if (c.fixed) {
+        out.bytes = fixedValue(c, v);
+        out.present = true;
+        return;
+    }
     const auto* s = std::get_if<std::string>(&v);
     const auto* bytes = std::get_if<JetBytes>(&v);
     switch (c.def.type) {
@@ -136,18 +150,23 @@ Field encodeField(const ColumnPlan& c, const JetValue& v, const TextCodec& codec
         if (!bytes) wrongValue(c, "bytes");
         if (bytes->bytes.size() > static_cast<size_t>(c.def.size))
             fail(std::to_string(bytes->bytes.size()) + " bytes are longer than " + std::to_string(c.def.size));
-        return {true, bytes->bytes};
+        out.bytes = bytes->bytes;
+        break;
     }
     case ct::Text:
         if (!s) wrongValue(c, "text");
-        return {true, text(c, *s, codec)};
+        text(out.bytes, c, *s, codec, buffers);
+        break;
     case ct::Memo:
         if (!s) wrongValue(c, "text");
-        return {true, longValues->store(text(c, *s, codec))};
+        text(buffers.text, c, *s, codec, buffers);
+        out.bytes = longValues->store(buffers.text);
+        break;
     default:  // Ole
         if (!bytes) wrongValue(c, "bytes");
-        return {true, longValues->store(bytes->bytes)};
+        out.bytes = longValues->store(bytes->bytes);
     }
+    out.present = true;
 }
 
 namespace {
@@ -182,30 +201,35 @@ void jet3Trailer(Bytes& row, std::vector<int> offsets, int maskBytes) {
 
 }  // namespace
 
-Bytes encodeRow(const TablePlan& t, const std::vector<Field>& fields, const Format& f) {
+// The row of the fields, into `row`; `vars` are the table's variable-length columns in order.
+void encodeRow(Bytes& row, const TablePlan& t, const std::vector<const ColumnPlan*>& vars, const std::vector<Field>& fields,
+               const Format& f, RowBuffers& buffers) {
     const int columnCount = static_cast<int>(t.columns.size());
-    Bytes row;
+    row.clear();
     if (f.jet3)
         put8(row, static_cast<unsigned>(columnCount));
     else
         put16(row, static_cast<unsigned>(columnCount));
     const size_t fixedStart = row.size();
-    std::vector<const ColumnPlan*> vars;
     for (const ColumnPlan& c : t.columns) {
-        if (!c.fixed) {
-            vars.push_back(&c);
-            continue;
-        }
+        if (!c.fixed) continue;
         const size_t end = fixedStart + static_cast<size_t>(c.fixedOffset + fixedSize(c));
         if (row.size() < end) row.resize(end, '\0');
         const Field& fd = fields[static_cast<size_t>(c.number)];
-        if (fd.present && !fd.bytes.empty()) row.replace(fixedStart + static_cast<size_t>(c.fixedOffset), fd.bytes.size(), fd.bytes);
+        const size_t at = fixedStart + static_cast<size_t>(c.fixedOffset);
+        if (!fd.present || fd.bytes.empty()) continue;
+        if (at + fd.bytes.size() <= row.size())
+            std::memcpy(row.data() + at, fd.bytes.data(), fd.bytes.size());
+        else
+            row.replace(at, fd.bytes.size(), fd.bytes);
     }
-    Bytes mask(static_cast<size_t>((columnCount + 7) / 8), '\0');
+    Bytes& mask = buffers.mask;
+    mask.assign(static_cast<size_t>((columnCount + 7) / 8), '\0');
     for (const ColumnPlan& c : t.columns)
         if (fields[static_cast<size_t>(c.number)].present) mask[static_cast<size_t>(c.number / 8)] |= static_cast<char>(1 << (c.number % 8));
     if (!vars.empty()) {
-        std::vector<int> offsets;
+        std::vector<int>& offsets = buffers.offsets;
+        offsets.clear();
         for (const ColumnPlan* c : vars) {
             offsets.push_back(static_cast<int>(row.size()));
             const Field& fd = fields[static_cast<size_t>(c->number)];
@@ -222,7 +246,6 @@ Bytes encodeRow(const TablePlan& t, const std::vector<Field>& fields, const Form
     row += mask;
     if (row.size() > static_cast<size_t>(f.maxRowSize))
         fail("row of " + std::to_string(row.size()) + " bytes is larger than a page allows");
-    return row;
 }
 
 }  // namespace dex::jetfile::jetwrite

@@ -17,12 +17,23 @@ struct Field {
 // fixed-length binary (0x11, Access's MSysAccessObjects.Data) its declared length.
 int fixedSize(const ColumnPlan& c);
 
-// One column's value as the row stores it; a Memo or OLE value is stored by
-// longValues and the row keeps its reference. Throws on a value the column
-// cannot hold.
-Field encodeField(const ColumnPlan& c, const JetValue& v, const TextCodec& codec, LongValues* longValues);
+// What one row's encoding reuses from the row before.
+struct RowBuffers {
+    std::u16string units;
+    Bytes text;
+    Bytes mask;
+    std::vector<int> offsets;
+};
 
-// The row from its fields, in column-number order.
-Bytes encodeRow(const TablePlan& t, const std::vector<Field>& fields, const Format& f);
+// One column's value as the row stores it, into `out` (whose bytes are
+// reused); a Memo or OLE value is stored by longValues and the row keeps its
+// reference. Throws on a value the column cannot hold.
+void encodeField(Field& out, const ColumnPlan& c, const JetValue& v, const TextCodec& codec, LongValues* longValues,
+                 RowBuffers& buffers);
+
+// The row of the fields, into `row`, in column-number order; `vars` are the
+// table's variable-length columns in order.
+void encodeRow(Bytes& row, const TablePlan& t, const std::vector<const ColumnPlan*>& vars, const std::vector<Field>& fields,
+               const Format& f, RowBuffers& buffers);
 
 }  // namespace dex::jetfile::jetwrite

@@ -266,6 +266,18 @@ KeyValue keyValueOf(const JetValue& v) {
         v);
 }
 
+// The same into `out`, reusing the text it may hold.
+void setKeyValue(KeyValue& out, const JetValue& v) {
+    if (const auto* s = std::get_if<std::string>(&v)) {
+        if (auto* t = std::get_if<std::string>(&out))
+            t->assign(*s);
+        else
+            out.emplace<std::string>(*s);
+        return;
+    }
+    out = keyValueOf(v);
+}
+
 // One physical index while its rows come in: how to key them and the entries so far.
 struct IndexBuild {
     const PhysicalIndex* plan = nullptr;
@@ -274,6 +286,10 @@ struct IndexBuild {
     bool computable = true;
     std::string whyNot;
     std::vector<IndexEntry> entries;
+    // A unique index's entries with a Null in their key (page << 8 | row, in
+    // the order the rows came): Nulls never make two keys the same.
+    std::vector<uint32_t> nullKeyed;
+    std::vector<KeyValue> keyValues;  // one row's, reused
 };
 
 std::string indexWhere(const TablePlan& t, const PhysicalIndex& p) {
@@ -306,8 +322,8 @@ std::vector<IndexBuild> planIndexes(const TablePlan& t, bool jet3) {
 
 void addEntries(const TablePlan& t, std::vector<IndexBuild>& indexes, const std::vector<JetValue>& values,
                 RowPointer where, uint64_t ordinal, bool emptyUnkeyed) {
-    std::vector<KeyValue> keyValues;
     for (IndexBuild& b : indexes) {
+        std::vector<KeyValue>& keyValues = b.keyValues;
         if (!b.computable) {
             if (t.carriedKey) {
                 std::vector<uint8_t> key = t.carriedKey(b.plan->name, ordinal);
@@ -319,9 +335,12 @@ void addEntries(const TablePlan& t, std::vector<IndexBuild>& indexes, const std:
                                     ") and none were carried over",
                                 t.name, b.plan->name);
         }
-        keyValues.clear();
-        for (size_t pos : b.positions) keyValues.push_back(keyValueOf(values[pos]));
+        keyValues.resize(b.positions.size());
+        for (size_t k = 0; k < b.positions.size(); ++k) setKeyValue(keyValues[k], values[b.positions[k]]);
         if (!rowHasIndexEntry((b.plan->flags & 0x02) != 0, keyValues)) continue;
+        if ((b.plan->flags & 0x01) &&
+            std::any_of(keyValues.begin(), keyValues.end(), [](const KeyValue& k) { return std::holds_alternative<std::monostate>(k); }))
+            b.nullKeyed.push_back(where.page << 8 | where.row);
         try {
             b.entries.push_back(IndexEntry{encodeIndexKey(b.columns, keyValues), where, 0});
         } catch (const IndexKeyError& e) {
@@ -331,14 +350,80 @@ void addEntries(const TablePlan& t, std::vector<IndexBuild>& indexes, const std:
     }
 }
 
-// Sorts the entries and counts the distinct keys among them.
+// The first sixteen bytes of an entry as a page holds it (key, row page,
+// row), big-endian in two words, zeros after its end: two entries whose
+// heads differ order as their heads do.
+struct EntryHead {
+    uint64_t high = 0, low = 0;
+    bool operator==(const EntryHead&) const = default;
+    bool operator<(const EntryHead& o) const { return high != o.high ? high < o.high : low < o.low; }
+};
+
+EntryHead entryHead(const IndexEntry& e) {
+    uint8_t bytes[16] = {};
+    const size_t k = std::min<size_t>(e.key.size(), sizeof bytes);
+    if (k > 0) std::memcpy(bytes, e.key.data(), k);
+    const uint8_t pointer[4] = {static_cast<uint8_t>(e.row.page >> 16), static_cast<uint8_t>(e.row.page >> 8),
+                                static_cast<uint8_t>(e.row.page), e.row.row};
+    for (size_t i = k, j = 0; i < sizeof bytes && j < 4; ++i, ++j) bytes[i] = pointer[j];
+    EntryHead head;
+    for (size_t i = 0; i < 8; ++i) head.high = head.high << 8 | bytes[i];
+    for (size_t i = 8; i < 16; ++i) head.low = head.low << 8 | bytes[i];
+    return head;
+}
+
+// Sorts the entries and counts the distinct keys among them. The sort runs
+// over each entry's head and place, the whole entries compared only where
+// heads are equal, and moves every entry once.
 uint32_t sortAndCount(std::vector<IndexEntry>& entries) {
-    std::sort(entries.begin(), entries.end(),
-              [](const IndexEntry& a, const IndexEntry& b) { return compareIndexEntries(a, b) < 0; });
+    struct Item {
+        EntryHead head;
+        size_t at;
+    };
+    std::vector<Item> items(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) items[i] = Item{entryHead(entries[i]), i};
+    std::sort(items.begin(), items.end(), [&entries](const Item& a, const Item& b) {
+        if (!(a.head == b.head)) return a.head < b.head;
+        return compareIndexEntries(entries[a.at], entries[b.at]) < 0;
+    });
+    std::vector<IndexEntry> sorted;
+    sorted.reserve(entries.size());
+    for (const Item& item : items) sorted.push_back(std::move(entries[item.at]));
+    entries.swap(sorted);
     uint32_t distinct = 0;
     for (size_t i = 0; i < entries.size(); ++i)
         if (i == 0 || entries[i].key != entries[i - 1].key) ++distinct;
     return distinct;
+}
+
+// The rows are numbered from 1 in the order they came: `pageFirst` holds
+// each data page with the number of rows before it.
+uint64_t rowNumberOf(const std::vector<std::pair<uint32_t, uint64_t>>& pageFirst, RowPointer where) {
+    const auto it = std::lower_bound(pageFirst.begin(), pageFirst.end(), where.page,
+                                     [](const auto& p, uint32_t page) { return p.first < page; });
+    return it == pageFirst.end() || it->first != where.page ? 0 : it->second + where.row + 1;
+}
+
+// A unique index whose sorted entries hold the same key twice (no Null in
+// it) ends the write, naming the table, the index and both rows.
+void requireUniqueKeys(const TablePlan& t, const IndexBuild& b,
+                       const std::vector<std::pair<uint32_t, uint64_t>>& pageFirst) {
+    if (!(b.plan->flags & 0x01)) return;
+    auto nullKeyed = [&](RowPointer r) {
+        return std::binary_search(b.nullKeyed.begin(), b.nullKeyed.end(), r.page << 8 | r.row);
+    };
+    for (size_t i = 1; i < b.entries.size(); ++i) {
+        const IndexEntry& x = b.entries[i - 1];
+        const IndexEntry& y = b.entries[i];
+        if (x.key != y.key || nullKeyed(x.row) || nullKeyed(y.row)) continue;
+        std::string columns;
+        for (int c : b.plan->columns) columns += (columns.empty() ? "" : ", ") + t.columns[static_cast<size_t>(c)].def.name;
+        uint64_t first = rowNumberOf(pageFirst, x.row), second = rowNumberOf(pageFirst, y.row);
+        if (first > second) std::swap(first, second);
+        throw JetWriteError(indexWhere(t, *b.plan) + ": rows " + std::to_string(first) + " and " + std::to_string(second) +
+                                " have the same " + columns + ", which the unique index does not allow",
+                            t.name, b.plan->name);
+    }
 }
 
 }  // namespace
@@ -363,37 +448,44 @@ uint64_t TableWriter::write(const TablePlan& t) {
 
     std::vector<IndexBuild> indexes = planIndexes(t, f.jet3);
     std::vector<int> dataPages;
+    std::vector<std::pair<uint32_t, uint64_t>> pageFirst;  // each data page, the rows before it
     std::vector<Field> fields(t.columns.size());
+    std::vector<const ColumnPlan*> vars;  // the variable-length columns, in order
+    for (const ColumnPlan& c : t.columns)
+        if (!c.fixed) vars.push_back(&c);
+    RowBuffers buffers;
+    Bytes row;
     uint64_t ordinal = 0;
     int64_t autonumber = 0;
     if (t.rows) {
         t.rows([&](std::vector<JetValue>& values) {
-            const std::string where = "table '" + t.name + "', row " + std::to_string(ordinal + 1);
+            // Named only when something is wrong with the row.
+            const auto where = [&] { return "table '" + t.name + "', row " + std::to_string(ordinal + 1); };
             if (values.size() != t.columns.size())
-                throw JetWriteError(where + ": " + std::to_string(values.size()) + " values for " +
+                throw JetWriteError(where() + ": " + std::to_string(values.size()) + " values for " +
                                         std::to_string(t.columns.size()) + " columns",
                                     t.name);
             for (const ColumnPlan& c : t.columns) {
                 const JetValue& v = values[static_cast<size_t>(c.number)];
                 try {
                     auto lv = longValues.find(c.number);
-                    fields[static_cast<size_t>(c.number)] =
-                        encodeField(c, v, codec, lv == longValues.end() ? nullptr : &lv->second);
+                    encodeField(fields[static_cast<size_t>(c.number)], c, v, codec,
+                                lv == longValues.end() ? nullptr : &lv->second, buffers);
                 } catch (const std::runtime_error& e) {
-                    throw JetWriteError(where + ", column '" + c.def.name + "': " + e.what(), t.name);
+                    throw JetWriteError(where() + ", column '" + c.def.name + "': " + e.what(), t.name);
                 }
                 if (c.def.autonumber && c.def.type == ct::Long)
                     if (const auto* n = std::get_if<int64_t>(&v)) autonumber = std::max(autonumber, *n);
             }
-            Bytes row;
             try {
-                row = encodeRow(t, fields, f);
+                encodeRow(row, t, vars, fields, f, buffers);
             } catch (const std::runtime_error& e) {
-                throw JetWriteError(where + ": " + e.what(), t.name);
+                throw JetWriteError(where() + ": " + e.what(), t.name);
             }
             int number = dataPages.empty() ? -1 : rowpage::add(file.page(dataPages.back()), f, row);
             if (number < 0) {
                 dataPages.push_back(file.allocate());
+                pageFirst.emplace_back(static_cast<uint32_t>(dataPages.back()), ordinal);
                 rowpage::init(file.page(dataPages.back()), f, static_cast<uint32_t>(tdefPage));
                 number = rowpage::add(file.page(dataPages.back()), f, row);
             }
@@ -416,6 +508,7 @@ uint64_t TableWriter::write(const TablePlan& t) {
     options.jet3 = f.jet3;
     for (size_t i = 0; i < indexes.size(); ++i) {
         refs.indexKeys.push_back(sortAndCount(indexes[i].entries));
+        requireUniqueKeys(t, indexes[i], pageFirst);
         IndexTree tree;
         try {
             tree = buildIndexTree(

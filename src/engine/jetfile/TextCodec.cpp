@@ -90,6 +90,87 @@ std::string jet4TextToUtf8(const uint8_t* data, size_t size) {
     return sink.finish();
 }
 
+namespace {
+
+// UTF-16 code units into UTF-8 written through a pointer into a buffer
+// large enough for them (three bytes a unit at most).
+class Utf16Writer {
+public:
+    explicit Utf16Writer(char* p) : p_(p) {}
+    void unit(uint16_t u) {
+        if (pendingHigh_) {
+            const uint16_t high = pendingHigh_;
+            pendingHigh_ = 0;
+            if (u >= 0xDC00 && u <= 0xDFFF) {
+                put(0x10000 + ((static_cast<uint32_t>(high) - 0xD800) << 10) + (u - 0xDC00));
+                return;
+            }
+            put(kReplacement);
+        }
+        if (u >= 0xD800 && u <= 0xDBFF)
+            pendingHigh_ = u;
+        else if (u >= 0xDC00 && u <= 0xDFFF)
+            put(kReplacement);
+        else
+            put(u);
+    }
+    char* finish() {
+        if (pendingHigh_) put(kReplacement);
+        pendingHigh_ = 0;
+        return p_;
+    }
+
+private:
+    void put(uint32_t c) {
+        if (c < 0x80) {
+            *p_++ = static_cast<char>(c);
+        } else if (c < 0x800) {
+            *p_++ = static_cast<char>(0xC0 | (c >> 6));
+            *p_++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            *p_++ = static_cast<char>(0xE0 | (c >> 12));
+            *p_++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *p_++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            *p_++ = static_cast<char>(0xF0 | (c >> 18));
+            *p_++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            *p_++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *p_++ = static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    char* p_;
+    uint16_t pendingHigh_ = 0;
+};
+
+}  // namespace
+
+void jet4TextToUtf8Into(std::string& out, const uint8_t* data, size_t size) {
+    // A unit of two bytes makes at most three, a compressed byte two, a
+    // lone high surrogate at the end three.
+    out.resize(2 * size + 3);
+    Utf16Writer w(out.data());
+    if (size < 2 || data[0] != 0xFF || data[1] != 0xFE) {
+        for (size_t i = 0; i + 1 < size; i += 2) w.unit(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
+    } else {
+        bool compressed = true;
+        size_t i = 2;
+        while (i < size) {
+            if (data[i] == 0) {
+                compressed = !compressed;
+                ++i;
+            } else if (compressed) {
+                w.unit(data[i++]);
+            } else if (i + 1 < size) {
+                w.unit(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
+                i += 2;
+            } else {
+                break;  // an odd byte at the end of an uncompressed run
+            }
+        }
+    }
+    out.resize(static_cast<size_t>(w.finish() - out.data()));
+}
+
 std::string utf8ToUtf16le(const std::string& text) {
     std::string out;
     auto put = [&out](uint32_t u) {
@@ -183,6 +264,14 @@ std::string JetText::name(const std::string& raw) {
 
 std::string JetText::value(const uint8_t* data, size_t size) {
     return jet3_ ? decoder().toUtf8(data, size) : jet4TextToUtf8(data, size);
+}
+
+void JetText::value(std::string& out, const uint8_t* data, size_t size) {
+    if (jet3_) {
+        out = decoder().toUtf8(data, size);
+        return;
+    }
+    jet4TextToUtf8Into(out, data, size);
 }
 
 }  // namespace dex::jetfile

@@ -15,6 +15,8 @@ std::string utf16leToUtf8(const uint8_t* data, size_t size);
 // A Jet 4 text value: plain UCS-2, or the compressed form (starting FF FE,
 // where a 0x00 byte toggles between one-byte and two-byte characters).
 std::string jet4TextToUtf8(const uint8_t* data, size_t size);
+// The same into `out`, whose memory is reused.
+void jet4TextToUtf8Into(std::string& out, const uint8_t* data, size_t size);
 
 // UTF-8 to UTF-16 little-endian bytes; invalid sequences become U+FFFD.
 std::string utf8ToUtf16le(const std::string& text);
@@ -49,6 +51,8 @@ public:
     std::string name(const std::string& raw);
     // A Text or Memo value.
     std::string value(const uint8_t* data, size_t size);
+    // The same into `out`, whose memory is reused.
+    void value(std::string& out, const uint8_t* data, size_t size);
 
 private:
     CodePageDecoder& decoder();

@@ -1,6 +1,8 @@
 #include "StoreBuilder.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <optional>
 
 #include "DdlModel.h"
 #include "SqlTokenizer.h"
@@ -74,8 +76,48 @@ struct StoreBuilder::RowWriter::State {
     std::string table;
     std::vector<std::string> columns;
     std::vector<bool> binary;
+    std::string insertSql;
     StmtHandle insert;
+    TableModel model;  // as created, with the columns relaxed since
+    int failure = SQLITE_OK;         // the last failed step's extended code
+    std::optional<DbError> error;    // and its error
+
+    void prepare() {
+        sqlite3_stmt* raw = nullptr;
+        const int rc = sqlite3_prepare_v2(db, insertSql.c_str(), -1, &raw, nullptr);
+        insert.reset(raw);
+        if (rc != SQLITE_OK) throw inTable(table, sqliteError(db, rc));
+    }
+    bool relaxRequiredNulls(const std::vector<Value>& row);
 };
+
+// A Required column may hold Nulls in a Jet file (rows that existed before
+// it was made Required, or before it was added): on the first such row the
+// table is rebuilt with that column kept nullable in the store, still read
+// as Required, as the store keeps a required column added to existing rows.
+// Key and autonumber columns are never relaxed. False: nothing to relax.
+bool StoreBuilder::RowWriter::State::relaxRequiredNulls(const std::vector<Value>& row) {
+    TableModel relaxed = model;
+    bool any = false;
+    for (size_t i = 0; i < row.size() && i < relaxed.columns.size(); ++i) {
+        ColumnDef& c = relaxed.columns[i];
+        const bool key = std::find(relaxed.primaryKey.begin(), relaxed.primaryKey.end(), c.name) != relaxed.primaryKey.end();
+        if (isNull(row[i]) && c.notNull && !c.storedNullable && !key && !isAutoNumber(c)) c.storedNullable = any = true;
+    }
+    if (!any) return false;
+    insert.reset();
+    // The table's indexes come after its rows: only its autonumber triggers
+    // go with it and come back.
+    const std::string tmp = "jet_relax_" + table;
+    execSql(db, renderCreateTable(relaxed, tmp));
+    execSql(db, "INSERT INTO " + quoteIdent(tmp) + " SELECT * FROM " + quoteIdent(table));
+    execSql(db, "DROP TABLE " + quoteIdent(table));
+    execSql(db, "ALTER TABLE " + quoteIdent(tmp) + " RENAME TO " + quoteIdent(table));
+    for (const auto& trigger : renderAutoNumberTriggers(relaxed)) execSql(db, trigger);
+    model = std::move(relaxed);
+    prepare();
+    return true;
+}
 
 StoreBuilder::StoreBuilder(const std::string& path, const std::string& password) : impl_(std::make_unique<Impl>()) {
     impl_->path = path;
@@ -127,6 +169,7 @@ StoreBuilder::RowWriter StoreBuilder::rows(const StoreTableSpec& spec) {
     auto state = std::make_unique<RowWriter::State>();
     state->db = impl_->db.get();
     state->table = spec.name;
+    state->model = modelOf(spec);
     std::string names, marks;
     for (const auto& c : spec.columns) {
         names += (names.empty() ? "" : ", ") + quoteIdent(c.name);
@@ -134,11 +177,8 @@ StoreBuilder::RowWriter StoreBuilder::rows(const StoreTableSpec& spec) {
         state->columns.push_back(c.name);
         state->binary.push_back(c.binary);
     }
-    const std::string sql = "INSERT INTO " + quoteIdent(spec.name) + " (" + names + ") VALUES (" + marks + ")";
-    sqlite3_stmt* raw = nullptr;
-    const int rc = sqlite3_prepare_v2(impl_->db.get(), sql.c_str(), -1, &raw, nullptr);
-    state->insert.reset(raw);
-    if (rc != SQLITE_OK) throw inTable(spec.name, sqliteError(impl_->db.get(), rc));
+    state->insertSql = "INSERT INTO " + quoteIdent(spec.name) + " (" + names + ") VALUES (" + marks + ")";
+    state->prepare();
     return RowWriter(std::move(state));
 }
 
@@ -147,6 +187,19 @@ StoreBuilder::RowWriter::~RowWriter() = default;
 StoreBuilder::RowWriter::RowWriter(RowWriter&&) noexcept = default;
 
 void StoreBuilder::RowWriter::write(const std::vector<Value>& row) {
+    if (!bindAndStep(row)) {
+        const int extended = state_->failure;
+        const DbError e = *state_->error;
+        try {
+            if (extended == SQLITE_CONSTRAINT_NOTNULL && state_->relaxRequiredNulls(row) && bindAndStep(row)) return;
+        } catch (const DbError& again) {
+            throw inTable(state_->table, again);
+        }
+        throw DbError(e.number(), "Table '" + state_->table + "': a row could not be stored (" + e.description() + ")");
+    }
+}
+
+bool StoreBuilder::RowWriter::bindAndStep(const std::vector<Value>& row) {
     sqlite3_stmt* st = state_->insert.get();
     const int n = static_cast<int>(state_->columns.size());
     if (static_cast<int>(row.size()) != n)
@@ -169,11 +222,11 @@ void StoreBuilder::RowWriter::write(const std::vector<Value>& row) {
     }
     // The values are bound without a copy: the row outlives the step.
     const int rc = sqlite3_step(st);
+    if (rc == SQLITE_DONE) return sqlite3_reset(st), true;
+    state_->failure = sqlite3_extended_errcode(state_->db);
+    state_->error = sqliteError(state_->db, rc);
     sqlite3_reset(st);
-    if (rc != SQLITE_DONE) {
-        const DbError e = sqliteError(state_->db, rc);
-        throw DbError(e.number(), "Table '" + state_->table + "': a row could not be stored (" + e.description() + ")");
-    }
+    return false;
 }
 
 void StoreBuilder::createIndexes(const StoreTableSpec& spec) {

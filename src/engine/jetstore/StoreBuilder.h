@@ -61,7 +61,10 @@ public:
     void createTable(const StoreTableSpec& spec);
 
     // Inserts rows of a table created before, one value per column in the
-    // spec's order; text into binary columns is stored as bytes.
+    // spec's order; text into binary columns is stored as bytes. A Null in a
+    // required column (outside the key) is carried: the column stays
+    // required in the structure and holds Nulls, as a Jet file's column made
+    // Required after its rows were in.
     class RowWriter {
     public:
         struct State;
@@ -71,6 +74,7 @@ public:
         void write(const std::vector<Value>& row);
 
     private:
+        bool bindAndStep(const std::vector<Value>& row);
         std::unique_ptr<State> state_;
     };
     RowWriter rows(const StoreTableSpec& spec);
