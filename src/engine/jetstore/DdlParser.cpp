@@ -81,7 +81,14 @@ void applyAnnotations(ColumnDef& c, const std::vector<std::string>& notes) {
                 std::string key = item.substr(0, eq), value = item.substr(eq + 1);
                 // Values that end up in SQL text are taken only in the forms
                 // the store writes: an autonumber type word, a date default.
-                if (key == "type" && isAutoNumberType(value)) c.type = value;
+                if (key == "type") {
+                    // The type word starts the text (the tokenizer skips
+                    // blanks, the type's first word does not).
+                    const size_t first = value.find_first_not_of(" \t\r\n\f\v");
+                    const size_t last = value.find_last_not_of(" \t\r\n\f\v");
+                    const std::string type = first == std::string::npos ? "" : value.substr(first, last - first + 1);
+                    if (isAutoNumberType(type)) c.type = type;
+                }
                 if (key == "default" && !defaultExpression(value).empty()) c.defaultText = value;
                 if (key == "dflt") {
                     c.defaultText = unescapeAnnotation(value);
