@@ -102,12 +102,26 @@ Code hangul(char32_t c) {
                    static_cast<uint8_t>(ordinal % kCodesPerHighByte + kLowestLowByte));
 }
 
-Code codeOf(char32_t c) {
+Code asciiCode(char32_t c) {
     if (c >= 'A' && c <= 'Z') return simple(kLetters[c - 'A']);
     if (c >= 'a' && c <= 'z') return simple(kLetters[c - 'a']);
     if (c >= '0' && c <= '9') return simple(kDigits[c - '0']);
     if (c >= 0x20 && c < 0x7F) return punctuation(c);
-    if (c < 0x80) return control(c);
+    return control(c);
+}
+
+// The ASCII characters' codes, looked up rather than worked out each time.
+const std::array<Code, 0x80>& asciiCodes() {
+    static const std::array<Code, 0x80> codes = [] {
+        std::array<Code, 0x80> out{};
+        for (char32_t c = 0; c < 0x80; ++c) out[c] = asciiCode(c);
+        return out;
+    }();
+    return codes;
+}
+
+Code codeOf(char32_t c) {
+    if (c < 0x80) return asciiCodes()[c];
     if (c >= kFirstSyllable && c <= kLastSyllable) return hangul(c);
     return {};
 }
