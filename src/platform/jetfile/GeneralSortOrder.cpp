@@ -181,6 +181,9 @@ void appendGeneralTextKey(std::vector<uint8_t>& key, std::string_view utf8) {
     while (length > 0 && text[length - 1] == ' ') --length;
 
     const size_t start = key.size();
+    // At most two bytes a character in place, then the end of the text.
+    key.resize(start + 2 * length + 1);
+    uint8_t* p = key.data() + start;
     std::vector<uint8_t> trailer;  // unprintable characters' codes: rare, allocated only for them
     int placed = 0;  // in-place codes written so far
     for (size_t i = 0; i < length; ++i) {
@@ -191,8 +194,8 @@ void appendGeneralTextKey(std::vector<uint8_t>& key, std::string_view utf8) {
             throw IndexKeyError("the character " + describe(c) + " has no known key in the General sort order", c);
         }
         if (code.kind == Code::Simple) {
-            key.push_back(code.bytes[0]);
-            if (code.length == 2) key.push_back(code.bytes[1]);
+            *p++ = code.bytes[0];
+            if (code.length == 2) *p++ = code.bytes[1];
             ++placed;
             continue;
         }
@@ -202,7 +205,8 @@ void appendGeneralTextKey(std::vector<uint8_t>& key, std::string_view utf8) {
         trailer.push_back(kUnprintableMark);
         trailer.insert(trailer.end(), code.bytes.begin(), code.bytes.begin() + code.length);
     }
-    key.push_back(kEndOfText);
+    *p++ = kEndOfText;
+    key.resize(static_cast<size_t>(p - key.data()));
     if (!trailer.empty()) {
         key.insert(key.end(), {kEndOfText, kEndOfText, kEndOfText});
         key.insert(key.end(), trailer.begin(), trailer.end());
