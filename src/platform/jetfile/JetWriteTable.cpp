@@ -120,12 +120,13 @@ int64_t wholeNumber(const ColumnPlan& c, const JetValue& v, int64_t lo, int64_t 
 
 // What one row's encoding reuses from the row before.
 struct RowBuffers {
+    std::u16string units;
     Bytes text;
     Bytes mask;
     std::vector<int> offsets;
 };
 
-void text(Bytes& out, const ColumnPlan& c, const std::string& utf8, const TextCodec& codec) {
+void text(Bytes& out, const ColumnPlan& c, const std::string& utf8, const TextCodec& codec, RowBuffers& buffers) {
     if (codec.jet3) {
         out = codePageText(utf8, codec.codePage);
         if (c.def.type == ct::Text && out.size() > static_cast<size_t>(c.def.size))
@@ -142,7 +143,10 @@ void text(Bytes& out, const ColumnPlan& c, const std::string& utf8, const TextCo
         tooLong(units);
         if (packed && (c.def.type == ct::Text || units <= 1024)) return;
     }
-    tooLong(ucs2FromUtf8(out, utf8));
+    std::u16string& units = buffers.units;
+    utf16Into(units, utf8);
+    tooLong(units.size());
+    ucs2Into(out, units);
 }
 
 Bytes fixedValue(const ColumnPlan& c, const JetValue& v) {
@@ -229,11 +233,11 @@ void encodeField(Field& out, const ColumnPlan& c, const JetValue& v, const TextC
     }
     case ct::Text:
         if (!s) wrongValue(c, "text");
-        text(out.bytes, c, *s, codec);
+        text(out.bytes, c, *s, codec, buffers);
         break;
     case ct::Memo:
         if (!s) wrongValue(c, "text");
-        text(buffers.text, c, *s, codec);
+        text(buffers.text, c, *s, codec, buffers);
         out.bytes = longValues->store(buffers.text);
         break;
     default:  // Ole
