@@ -805,6 +805,8 @@ TEST(JetEncoding, EngineValuesAsStoredAndCompressedText) {
     using jetwrite::codePageText;
     using jetwrite::compressedUnicode;
     using jetwrite::compressedUnicodeFromUtf8;
+    using jetwrite::ucs2;
+    using jetwrite::ucs2FromUtf8;
     using jetwrite::utf16;
     auto stored = [](const Value& v, int type, int scale = 0) {
         JetWriteColumn c;
@@ -852,6 +854,8 @@ TEST(JetEncoding, EngineValuesAsStoredAndCompressedText) {
         const bool packed = compressedUnicodeFromUtf8(out, text, units);
         EXPECT_EQ(units, utf16(text).size());
         EXPECT_EQ(packed ? out : std::string(), compressedUnicode(utf16(text)));
+        EXPECT_EQ(ucs2FromUtf8(out, text), utf16(text).size());
+        EXPECT_EQ(out, ucs2(utf16(text)));
     }
     std::string out;
     size_t units = 0;

@@ -102,12 +102,26 @@ Code hangul(char32_t c) {
                    static_cast<uint8_t>(ordinal % kCodesPerHighByte + kLowestLowByte));
 }
 
-Code codeOf(char32_t c) {
+Code asciiCode(char32_t c) {
     if (c >= 'A' && c <= 'Z') return simple(kLetters[c - 'A']);
     if (c >= 'a' && c <= 'z') return simple(kLetters[c - 'a']);
     if (c >= '0' && c <= '9') return simple(kDigits[c - '0']);
     if (c >= 0x20 && c < 0x7F) return punctuation(c);
-    if (c < 0x80) return control(c);
+    return control(c);
+}
+
+// The ASCII characters' codes, looked up rather than worked out each time.
+const std::array<Code, 0x80>& asciiCodes() {
+    static const std::array<Code, 0x80> codes = [] {
+        std::array<Code, 0x80> out{};
+        for (char32_t c = 0; c < 0x80; ++c) out[c] = asciiCode(c);
+        return out;
+    }();
+    return codes;
+}
+
+Code codeOf(char32_t c) {
+    if (c < 0x80) return asciiCodes()[c];
     if (c >= kFirstSyllable && c <= kLastSyllable) return hangul(c);
     return {};
 }
@@ -167,6 +181,9 @@ void appendGeneralTextKey(std::vector<uint8_t>& key, std::string_view utf8) {
     while (length > 0 && text[length - 1] == ' ') --length;
 
     const size_t start = key.size();
+    // At most two bytes a character in place, then the end of the text.
+    key.resize(start + 2 * length + 1);
+    uint8_t* p = key.data() + start;
     std::vector<uint8_t> trailer;  // unprintable characters' codes: rare, allocated only for them
     int placed = 0;  // in-place codes written so far
     for (size_t i = 0; i < length; ++i) {
@@ -177,8 +194,8 @@ void appendGeneralTextKey(std::vector<uint8_t>& key, std::string_view utf8) {
             throw IndexKeyError("the character " + describe(c) + " has no known key in the General sort order", c);
         }
         if (code.kind == Code::Simple) {
-            key.push_back(code.bytes[0]);
-            if (code.length == 2) key.push_back(code.bytes[1]);
+            *p++ = code.bytes[0];
+            if (code.length == 2) *p++ = code.bytes[1];
             ++placed;
             continue;
         }
@@ -188,7 +205,8 @@ void appendGeneralTextKey(std::vector<uint8_t>& key, std::string_view utf8) {
         trailer.push_back(kUnprintableMark);
         trailer.insert(trailer.end(), code.bytes.begin(), code.bytes.begin() + code.length);
     }
-    key.push_back(kEndOfText);
+    *p++ = kEndOfText;
+    key.resize(static_cast<size_t>(p - key.data()));
     if (!trailer.empty()) {
         key.insert(key.end(), {kEndOfText, kEndOfText, kEndOfText});
         key.insert(key.end(), trailer.begin(), trailer.end());

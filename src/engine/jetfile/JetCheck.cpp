@@ -79,7 +79,16 @@ struct IndexPlan {
     };
     std::vector<Expected> expected;
     std::vector<uint8_t> keys;
-    // Sorts the rows by place; a row met twice keeps its last key.
+    // The lookup by place that settle() lays out.
+    struct PageRun {
+        uint32_t page = 0;
+        size_t first = 0, rows = 0;  // its slots: first .. first + rows
+    };
+    static constexpr uint32_t kNoRow = UINT32_MAX;
+    std::vector<PageRun> pageRuns;
+    std::vector<uint32_t> slots;  // index into `expected`, kNoRow where no live row has an entry
+    // Sorts the rows by place (a row met twice keeps its last key) and
+    // lays out a lookup by place: each page's rows in one run of slots.
     void settle() {
         if (!std::is_sorted(expected.begin(), expected.end())) std::stable_sort(expected.begin(), expected.end());
         size_t out = 0;
@@ -88,11 +97,26 @@ struct IndexPlan {
             expected[out++] = expected[i];
         }
         expected.resize(out);
+        pageRuns.clear();
+        slots.clear();
+        for (size_t i = 0; i < expected.size();) {
+            const uint64_t page = expected[i].place >> 16;
+            size_t end = i;
+            while (end < expected.size() && expected[end].place >> 16 == page) ++end;
+            const size_t rows = (expected[end - 1].place & 0xFFFF) + 1;
+            pageRuns.push_back(PageRun{static_cast<uint32_t>(page), slots.size(), rows});
+            slots.resize(slots.size() + rows, kNoRow);
+            for (size_t k = i; k < end; ++k) slots[pageRuns.back().first + (expected[k].place & 0xFFFF)] = static_cast<uint32_t>(k);
+            i = end;
+        }
     }
     // The row at that place, or nullptr.
-    const Expected* find(uint64_t place) const {
-        auto it = std::lower_bound(expected.begin(), expected.end(), Expected{place, 0, 0});
-        return it == expected.end() || it->place != place ? nullptr : &*it;
+    const Expected* find(uint32_t page, int row) const {
+        auto run = std::lower_bound(pageRuns.begin(), pageRuns.end(), page,
+                                    [](const PageRun& r, uint32_t p) { return r.page < p; });
+        if (run == pageRuns.end() || run->page != page || row < 0 || static_cast<size_t>(row) >= run->rows) return nullptr;
+        const uint32_t at = slots[run->first + static_cast<size_t>(row)];
+        return at == kNoRow ? nullptr : &expected[at];
     }
     bool keyIs(const Expected& e, const std::vector<uint8_t>& key) const {
         return e.keyLength == key.size() && (key.empty() || std::memcmp(keys.data() + e.keyAt, key.data(), key.size()) == 0);
@@ -275,7 +299,7 @@ private:
             std::vector<uint8_t> seen(plan.expected.size(), 0);
             for (const auto& e : walk.entries) {
                 auto row = [&] { return "row " + std::to_string(e.row.row) + " of page " + std::to_string(e.row.page); };
-                const IndexPlan::Expected* it = plan.find(placeOf(e.row.page, e.row.row));
+                const IndexPlan::Expected* it = plan.find(e.row.page, e.row.row);
                 if (!it) {
                     problem(t.name, e.row.page, "an entry points to " + row() + ", which is no live row of the table with an entry here", plan.name);
                     continue;

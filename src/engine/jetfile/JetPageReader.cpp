@@ -86,6 +86,11 @@ std::shared_ptr<const JetPages::Block> JetPages::block(uint32_t index) const {
     return bytes;
 }
 
+void PageView::outside(size_t at) const {
+    throw JetDamage(pageText(number_) + " is read at offset " + std::to_string(at) + " beyond its " +
+                    std::to_string(size_) + " bytes");
+}
+
 PageView JetPages::page(uint32_t number, const char* role) const {
     if (number >= count_)
         throw JetDamage(std::string(role) + " refers to " + pageText(number) + ", beyond the end of the file (" +

@@ -57,10 +57,10 @@ public:
 
 private:
     void need(size_t at, size_t n) const {
-        if (at > size_ || n > size_ - at)
-            throw JetDamage(pageText(number_) + " is read at offset " + std::to_string(at) + " beyond its " +
-                            std::to_string(size_) + " bytes");
+        if (at > size_ || n > size_ - at) [[unlikely]]
+            outside(at);
     }
+    [[noreturn]] void outside(size_t at) const;  // out of line: `need` stays small enough to inline
     std::shared_ptr<const std::vector<uint8_t>> keep_;
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;

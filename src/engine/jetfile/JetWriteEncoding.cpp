@@ -38,24 +38,21 @@ unsigned get16(const Bytes& b, size_t at) {
 }
 uint32_t get32(const Bytes& b, size_t at) { return get16(b, at) | (static_cast<uint32_t>(get16(b, at + 2)) << 16); }
 
-std::u16string utf16(const std::string& utf8) {
-    std::u16string out;
-    utf16Into(out, utf8);
-    return out;
-}
+namespace {
 
-void utf16Into(std::u16string& out, const std::string& utf8) {
-    out.clear();
+// Calls unit(u) for each UTF-16 code unit of UTF-8 text; throws
+// std::runtime_error on malformed input.
+template <typename Unit>
+void forEachUtf16Unit(const std::string& utf8, Unit&& unit) {
     for (size_t i = 0; i < utf8.size();) {
         const auto c = static_cast<uint8_t>(utf8[i]);
         if (c < 0x80) {
-            out.push_back(static_cast<char16_t>(c));
+            unit(static_cast<uint32_t>(c));
             ++i;
             continue;
         }
         const int extra = (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-        if (extra < 0 || i + static_cast<size_t>(extra) >= utf8.size())
-            throw std::runtime_error("malformed UTF-8 text");
+        if (extra < 0 || i + static_cast<size_t>(extra) >= utf8.size()) throw std::runtime_error("malformed UTF-8 text");
         uint32_t cp = c & (0x3F >> extra);
         for (int k = 1; k <= extra; ++k) {
             const auto cc = static_cast<uint8_t>(utf8[i + k]);
@@ -65,12 +62,25 @@ void utf16Into(std::u16string& out, const std::string& utf8) {
         i += extra + 1;
         if (cp >= 0x10000) {
             cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+            unit(0xD800 + (cp >> 10));
+            unit(0xDC00 + (cp & 0x3FF));
         } else {
-            out.push_back(static_cast<char16_t>(cp));
+            unit(cp);
         }
     }
+}
+
+}  // namespace
+
+std::u16string utf16(const std::string& utf8) {
+    std::u16string out;
+    utf16Into(out, utf8);
+    return out;
+}
+
+void utf16Into(std::u16string& out, const std::string& utf8) {
+    out.clear();
+    forEachUtf16Unit(utf8, [&](uint32_t u) { out.push_back(static_cast<char16_t>(u)); });
 }
 
 Bytes ucs2(const std::u16string& text) {
@@ -117,7 +127,7 @@ bool compressedUnicodeFromUtf8(Bytes& out, const std::string& utf8, size_t& unit
     *p++ = '\xFE';
     bool compressed = true, fits = true;
     units = 0;
-    auto unit = [&](uint32_t u) {
+    forEachUtf16Unit(utf8, [&](uint32_t u) {
         ++units;
         if (!fits) return;
         if ((u & 0xFF) == 0) {
@@ -131,33 +141,21 @@ bool compressedUnicodeFromUtf8(Bytes& out, const std::string& utf8, size_t& unit
         }
         *p++ = static_cast<char>(u & 0xFF);
         if (!oneByte) *p++ = static_cast<char>(u >> 8);
-    };
-    for (size_t i = 0; i < utf8.size();) {
-        const auto c = static_cast<uint8_t>(utf8[i]);
-        if (c < 0x80) {
-            unit(c);
-            ++i;
-            continue;
-        }
-        const int extra = (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-        if (extra < 0 || i + static_cast<size_t>(extra) >= utf8.size()) throw std::runtime_error("malformed UTF-8 text");
-        uint32_t cp = c & (0x3F >> extra);
-        for (int k = 1; k <= extra; ++k) {
-            const auto cc = static_cast<uint8_t>(utf8[i + k]);
-            if ((cc & 0xC0) != 0x80) throw std::runtime_error("malformed UTF-8 text");
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        i += extra + 1;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            unit(0xD800 + (cp >> 10));
-            unit(0xDC00 + (cp & 0x3FF));
-        } else {
-            unit(cp);
-        }
-    }
+    });
     out.resize(static_cast<size_t>(p - out.data()));
     return fits && out.size() < units * 2;
+}
+
+size_t ucs2FromUtf8(Bytes& out, const std::string& utf8) {
+    // Two bytes a code unit, a code unit a byte of UTF-8 at most.
+    out.resize(2 * utf8.size());
+    char* p = out.data();
+    forEachUtf16Unit(utf8, [&](uint32_t u) {
+        *p++ = static_cast<char>(u & 0xFF);
+        *p++ = static_cast<char>(u >> 8);
+    });
+    out.resize(static_cast<size_t>(p - out.data()));
+    return out.size() / 2;
 }
 
 Bytes codePageText(const std::string& utf8, int codePage) {

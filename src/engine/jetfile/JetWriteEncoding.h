@@ -34,6 +34,8 @@ bool compressedUnicodeInto(Bytes& out, const std::u16string& text);
 // the number of UTF-16 code units in `units` (counted to the end even where
 // the text cannot be compressed).
 bool compressedUnicodeFromUtf8(Bytes& out, const std::string& utf8, size_t& units);
+// ucs2(utf16(utf8)) into `out` in one pass; the number of code units.
+size_t ucs2FromUtf8(Bytes& out, const std::string& utf8);
 // The text in a Windows code page (iconv "CP<n>"); throws when a character
 // has no representation there.
 Bytes codePageText(const std::string& utf8, int codePage);
