@@ -46,7 +46,7 @@ int64_t wholeNumber(const ColumnPlan& c, const JetValue& v, int64_t lo, int64_t 
     return *n;
 }
 
-void text(Bytes& out, const ColumnPlan& c, const std::string& utf8, const TextCodec& codec, RowBuffers& buffers) {
+void text(Bytes& out, const ColumnPlan& c, const std::string& utf8, const TextCodec& codec) {
     if (codec.jet3) {
         out = codePageText(utf8, codec.codePage);
         if (c.def.type == ct::Text && out.size() > static_cast<size_t>(c.def.size))
@@ -63,10 +63,7 @@ void text(Bytes& out, const ColumnPlan& c, const std::string& utf8, const TextCo
         tooLong(units);
         if (packed && (c.def.type == ct::Text || units <= 1024)) return;
     }
-    std::u16string& units = buffers.units;
-    utf16Into(units, utf8);
-    tooLong(units.size());
-    ucs2Into(out, units);
+    tooLong(ucs2FromUtf8(out, utf8));
 }
 
 Bytes fixedValue(const ColumnPlan& c, const JetValue& v) {
@@ -155,11 +152,11 @@ void encodeField(Field& out, const ColumnPlan& c, const JetValue& v, const TextC
     }
     case ct::Text:
         if (!s) wrongValue(c, "text");
-        text(out.bytes, c, *s, codec, buffers);
+        text(out.bytes, c, *s, codec);
         break;
     case ct::Memo:
         if (!s) wrongValue(c, "text");
-        text(buffers.text, c, *s, codec, buffers);
+        text(buffers.text, c, *s, codec);
         out.bytes = longValues->store(buffers.text);
         break;
     default:  // Ole

@@ -19,7 +19,6 @@ int fixedSize(const ColumnPlan& c);
 
 // What one row's encoding reuses from the row before.
 struct RowBuffers {
-    std::u16string units;
     Bytes text;
     Bytes mask;
     std::vector<int> offsets;
