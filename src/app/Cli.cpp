@@ -268,9 +268,10 @@ int cmdExport(Args args, std::ostream& err) {
 
 int cmdCompact(DbEngine& engine, Args args, std::ostream& err) {
     const bool yes = args.flag("--yes");
+    const std::string password = args.option("--password").value_or("");
     if (rejectUnknown(args, err, "compact")) return kFailure;
     if (args.rest().size() != 1) {
-        err << "usage: dexmira compact FILE [--yes]\n";
+        err << "usage: dexmira compact FILE [--yes] [--password PW]\n";
         return kFailure;
     }
     ConsoleDialogs dialogs(err, false, yes);
@@ -279,7 +280,7 @@ int cmdCompact(DbEngine& engine, Args args, std::ostream& err) {
     RecordingWindow window;
     Workbench wb{grid, engine, dialogs, itemBar, overallBar, window};
     FileOps files;
-    return cmdCompact_Click(wb, args.rest()[0], 0, files) ? kOk : kFailure;
+    return cmdCompact_Click(wb, args.rest()[0], 0, files, password) ? kOk : kFailure;
 }
 
 int run(DbEngine& engine, const std::vector<std::string>& all, std::ostream& out, std::ostream& err, bool& known) {

@@ -178,6 +178,7 @@ void Planner::addTable(const JetWriteTable& w, bool catalogTable) {
     t.plan.catalogTable = catalogTable;
     t.plan.rows = w.rows;
     t.plan.carriedKey = w.carriedKey;
+    t.plan.keysByValue = db_.keysByValue;
     t.plan.source = catalogTable ? nullptr : &w;
     std::set<std::string> names;
     for (const JetWriteColumn& c : w.columns) {
