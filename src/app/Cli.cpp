@@ -10,6 +10,7 @@
 #include "ErrorText.h"
 #include "CliCheck.h"
 #include "CliHelp.h"
+#include "CliJetFile.h"
 #include "CliMigrate.h"
 #include "CliSurvey.h"
 #include "CompactOpen.h"
@@ -152,6 +153,19 @@ int cmdExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, st
                 << sql << "\n";
             return kFailure;
         }
+
+    // A real Jet file: the statements run on a store made from it, which is
+    // written back, read back, checked and swapped in only when all ran.
+    if (detectFileKind(file) == FileKind::Jet)
+        return execOnJetFile(
+            file, password,
+            [&](const std::string& store, const std::string& pw) {
+                std::vector<std::string> words{store, "--password", pw};
+                if (json) words.push_back("--json");
+                words.insert(words.end(), statements.begin(), statements.end());
+                return cmdExec(engine, Args(words), in, out, err) == kOk;
+            },
+            err);
 
     ConsoleDialogs dialogs(err, false, false);
     DbSession session(engine, dialogs);

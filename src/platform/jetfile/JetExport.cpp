@@ -17,6 +17,7 @@
 #include "SchemaCatalog.h"
 #include "StoreErrors.h"
 #include "StoreFile.h"
+#include "StoreToJet.h"
 
 namespace dex {
 
@@ -369,6 +370,32 @@ void ExportStoreToJet(const std::string& storePath, const std::string& outPath, 
         if (err == EEXIST) throw exists;
         throw cannotExport(outPath, std::string("it cannot be put in place (") + std::strerror(err) + ")");
     }
+}
+
+StoreForJet describeStoreForJet(const std::string& storePath, const std::string& password) {
+    struct Held {
+        std::unique_ptr<DbEngine> engine;
+        std::unique_ptr<Connection> connection;
+        std::map<std::string, RowDigest> digests;
+    };
+    auto held = std::make_shared<Held>();
+    const std::string pw = storePassword(storePath, password);
+    const StoreTables tables = readStoreTables(storePath, pw);
+    held->engine = makeJetStoreEngine();
+    held->connection = held->engine->openConnection("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + storePath +
+                                                    (pw.empty() ? "" : ";Jet OLEDB:Database Password=" + pw));
+    StoreForJet out;
+    out.db = describeStore(tables, *held->connection, pw, held->digests);
+    out.tables = tables.defs;
+    out.keep = held;
+    return out;
+}
+
+std::string storeStructureDifference(const std::vector<TableDef>& store, const std::string& filePath,
+                                     const std::string& password) {
+    auto engine = makeDatabaseEngine();
+    auto db = engine->openDatabase(filePath, 0, true, password.empty() ? "" : ";pwd=" + password);
+    return structureDifference(store, db->tableDefs());
 }
 
 }  // namespace dex
