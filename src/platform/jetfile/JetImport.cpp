@@ -139,8 +139,27 @@ void ImportJetFile(const std::string& jetPath, const std::string& storePath, con
             const StoreTableSpec& spec = specs[s];
             ImportProgress progress{spec.name, ++number, static_cast<int>(specs.size()), 0};
             auto writer = store.rows(spec);
+            // A Required column of numbers or dates may hold Nulls in a Jet
+            // file (rows that were there when the column was added or
+            // changed); the store keeps those as an empty text, which an
+            // export writes back as Null.
+            std::vector<size_t> emptyForNull;
+            for (size_t c = 0; c < tables[s]->columns.size(); ++c) {
+                const JetColumn& col = tables[s]->columns[c];
+                if (col.required && col.type != coltype::Text && col.type != coltype::Memo &&
+                    col.type != coltype::Binary && col.type != coltype::Ole && col.type != coltype::FixedBinary)
+                    emptyForNull.push_back(c);
+            }
+            std::vector<Value> patched;
             try {
-                jet->readRows(spec.name, [&](const std::vector<Value>& row) {
+                jet->readRows(spec.name, [&](const std::vector<Value>& given) {
+                    const std::vector<Value>* r = &given;
+                    for (size_t c : emptyForNull)
+                        if (c < given.size() && isNull(given[c])) {
+                            if (r == &given) patched = given, r = &patched;
+                            patched[c] = std::string();
+                        }
+                    const std::vector<Value>& row = *r;
                     checkExact(*tables[s], row);
                     for (const Value& v : row) made += bytesOf(v);
                     if (made > budget)
