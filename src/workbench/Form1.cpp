@@ -22,6 +22,7 @@
 #include <iostream>
 
 #include "CompareRun.h"
+#include "ApplyFix.h"
 #include "FixScript.h"
 #include "Form1Details.h"
 #include "GridTableModel.h"
@@ -316,6 +317,8 @@ void Form1::createGridMenu() {
     add(mnuSaveReport, "mnuSaveReport", tr("비교 보고서 저장..."), QKeySequence(Qt::CTRL | Qt::Key_S));
     add(mnuFixB, "mnuFixB", tr("수정 스크립트 저장: B를 A와 같게..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B));
     add(mnuFixA, "mnuFixA", tr("수정 스크립트 저장: A를 B와 같게..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
+    add(mnuApplyA, "mnuApplyA", tr("수정 스크립트 적용: A를 B와 같게..."), {});
+    add(mnuApplyB, "mnuApplyB", tr("수정 스크립트 적용: B를 A와 같게..."), {});
     separator();
     add(mnuOneSided, "mnuOneSided", translated(modCmpDB::OneSidedModeLabel(true)),
         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
@@ -329,6 +332,8 @@ void Form1::createGridMenu() {
     connect(mnuSaveReport, &QAction::triggered, this, &Form1::mnuSaveReport_Click);
     connect(mnuFixB, &QAction::triggered, this, [this] { mnuFixScript_Click(1); });
     connect(mnuFixA, &QAction::triggered, this, [this] { mnuFixScript_Click(0); });
+    connect(mnuApplyA, &QAction::triggered, this, [this] { mnuApplyFix_Click(0); });
+    connect(mnuApplyB, &QAction::triggered, this, [this] { mnuApplyFix_Click(1); });
     connect(mnuOneSided, &QAction::toggled, this, &Form1::mnuOneSided_Click);
 }
 
@@ -653,6 +658,24 @@ void Form1::mnuFixScript_Click(int target) {
                              : fixB         ? tr("B의 키와 인덱스를 A와 같게 만드는 스크립트를 저장했습니다.")
                                             : tr("A의 키와 인덱스를 B와 같게 만드는 스크립트를 저장했습니다.");
         dialogs_.message(what.toStdString() + "\r\n\r\n" + path, kAppTitle, Icon::Information);
+    });
+}
+
+void Form1::mnuApplyFix_Click(int target) {
+    guarded("mnuApplyFix_Click", [this, target] {
+        if (!haveFinishedRun()) return;
+        const bool fixB = target != 0;
+        fixscript::EngineOrphanCheck orphans(engine_, fixB ? structures_.pathB : structures_.pathA, kProductPassword);
+        const std::string script =
+            fixscript::MakeFixScript(structures_, fixB ? fixscript::Target::B : fixscript::Target::A, &orphans);
+        if (script.empty()) {
+            dialogs_.message(tr("두 DB의 키와 인덱스가 같아 적용할 것이 없습니다.").toStdString(), kAppTitle,
+                             Icon::Information);
+            return;
+        }
+        // The file the user named in the box, not the run's migrated copy.
+        Workbench wb = workbench();
+        ApplyFixScript(wb, TrimBlanks(fixB ? runPathB_ : runPathA_), static_cast<int16_t>(target & 1), script);
     });
 }
 

@@ -111,6 +111,8 @@ public slots:
     void mnuSaveReport_Click();
     // Target 1: the script makes B like A; 0: A like B.
     void mnuFixScript_Click(int target);
+    // Applies the fix script to the file in box target (0 A, 1 B).
+    void mnuApplyFix_Click(int target);
     void mnuOneSided_Click(bool checked);
 
 public:
@@ -199,5 +201,7 @@ private:
     QAction* mnuSaveReport = nullptr;
     QAction* mnuFixB = nullptr;
     QAction* mnuFixA = nullptr;
+    QAction* mnuApplyA = nullptr;
+    QAction* mnuApplyB = nullptr;
     QAction* mnuOneSided = nullptr;
 };
