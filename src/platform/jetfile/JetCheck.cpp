@@ -71,7 +71,8 @@ std::string withoutFrame(std::string what, const std::string& table) {
 
 class Checker {
 public:
-    explicit Checker(const JetModel& m) : m_(m), pages_(m.pages()), reached_(pages_.count(), 0), free_(pages_.count(), 0) {}
+    Checker(const JetModel& m, const JetRowObserver& onRow)
+        : m_(m), pages_(m.pages()), reached_(pages_.count(), 0), free_(pages_.count(), 0), onRow_(onRow) {}
 
     JetCheckReport run() {
         report_.pages = pages_.count();
@@ -271,6 +272,7 @@ private:
             rows.forEach([&](const RowPlace& place, std::vector<JetValue>& values) {
                 reach(place.dataPage);
                 expectEntries(t, plans, place, values);
+                if (onRow_) onRow_(t, values);
                 return ++live, true;
             });
             for (uint32_t p : rows.longValuePages()) reach(p);
@@ -305,6 +307,7 @@ private:
     std::vector<uint8_t> reached_, free_;
     std::map<uint32_t, std::vector<uint32_t>> owners_;
     JetCheckReport report_;
+    const JetRowObserver& onRow_;
 };
 
 }  // namespace
@@ -317,6 +320,8 @@ std::string JetFinding::text() const {
     return (out.empty() ? "" : out + ": ") + what;
 }
 
-JetCheckReport checkJetFile(const JetModel& model) { return Checker(model).run(); }
+JetCheckReport checkJetFile(const JetModel& model) { return Checker(model, {}).run(); }
+
+JetCheckReport checkJetFile(const JetModel& model, const JetRowObserver& onRow) { return Checker(model, onRow).run(); }
 
 }  // namespace dex::jetfile

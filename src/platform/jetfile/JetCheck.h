@@ -17,6 +17,7 @@
 //    order and coverage, with a note saying they were not recomputed.
 // A finding names the table, the index where one is concerned, and the page.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,5 +43,10 @@ struct JetCheckReport {
 // Checks an open file. A file that cannot be opened at all is the caller's
 // (JetModel::open throws).
 JetCheckReport checkJetFile(const JetModel& model);
+// The same, handing every live row read to onRow (its values in
+// column-number order), so that a caller can hold the rows against what it
+// expects without reading them twice.
+using JetRowObserver = std::function<void(const JetModelTable&, const std::vector<JetValue>&)>;
+JetCheckReport checkJetFile(const JetModel& model, const JetRowObserver& onRow);
 
 }  // namespace dex::jetfile

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <set>
 
@@ -65,6 +66,8 @@ IndexPlan planIndexes(const JetModel& m, const JetCheckReport& report) {
             }
         }
     }
+    for (const JetFinding& f : report.problems)
+        if (f.index.empty()) plan.repaired.push_back(f.text());
     return plan;
 }
 
@@ -85,45 +88,81 @@ std::string jetPasswordOf(const std::string& path, const std::vector<std::string
     return {};
 }
 
+namespace {
+
+// Indexes whose keys cannot be computed from their columns' types and sort
+// orders: their keys are carried over whatever the checker finds.
+std::set<std::pair<std::string, size_t>> structurallyCarried(const JetModel& m) {
+    std::set<std::pair<std::string, size_t>> out;
+    for (const JetModelTable& t : m.tables())
+        for (size_t i = 0; i < t.def.physicalIndexes.size(); ++i)
+            if (!whyIndexNotComputable(m, t, i).empty()) out.insert({t.name, i});
+    return out;
+}
+
+}  // namespace
+
 CompactOutcome CompactJetFile(const std::string& path, const std::vector<std::string>& passwords,
                               const std::function<void(const CompactProgress&)>& onProgress) {
-    FileSwap swap(path);
-    const std::string password = jetPasswordOf(swap.path(), passwords);
-    const auto file = openJetFile(swap.path(), password);
+    auto swap = std::make_unique<FileSwap>(path);
+    const std::string real = swap->path();
+    const std::string password = jetPasswordOf(real, passwords);
+    const auto file = openJetFile(real, password);
     const JetModel& m = file->model();
     if (m.jet3())
         throw cannotCompact(path, "it is a Jet 3 (Access 97) file, and Jet 3 files are not written");
     CompactOutcome outcome;
     std::error_code ec;
-    outcome.sizeBefore = std::filesystem::file_size(swap.path(), ec);
+    outcome.sizeBefore = std::filesystem::file_size(real, ec);
 
+    // The checker of the old file runs beside the rewrite (on a model of its
+    // own); what it finds decides before anything is put in place.
     if (onProgress) onProgress(CompactProgress{"check", "", 0, 0, 0});
-    const JetCheckReport report = checkJetFile(m);
-    IndexPlan plan = planIndexes(m, report);
-    for (const JetFinding& f : report.problems)
-        if (f.index.empty()) plan.repaired.push_back(f.text());
+    std::future<JetCheckReport> checking = std::async(std::launch::async, [real, password] {
+        const auto own = JetModel::open(real, password);
+        return checkJetFile(*own);
+    });
+    auto attempt = [&](FileSwap& target, const std::set<std::pair<std::string, size_t>>& carry) {
+        std::unique_ptr<KeyCarrier> carrier;
+        if (!carry.empty()) carrier = std::make_unique<KeyCarrier>(m, carry);
+        JetWriteDatabase db;
+        try {
+            db = describeJetFile(*file);
+        } catch (const JetWriteError& e) {
+            throw cannotCompact(path, e.what());
+        }
+        if (carrier) db.keysByValue = carrier->lookup();
+        RewriteExpectation expected = expectFromSource(*file);
+        RewriteDigests digests;
+        watchRows(db, digests);
+        return rewriteJetFile(target, path, password, db, digests, expected,
+                              [&](const std::string& stage, const std::string& table, int n, int count, uint64_t rows) {
+                                  if (onProgress) onProgress(CompactProgress{stage, table, n, count, rows});
+                              },
+                              [&](const std::string& why) { return cannotCompact(path, why); });
+    };
+    const auto carry = structurallyCarried(m);
+    IndexPlan plan;
+    try {
+        outcome.rows = attempt(*swap, carry);
+        plan = planIndexes(m, checking.get());  // throws when the file cannot be compacted
+    } catch (const DbError&) {
+        if (checking.valid()) {
+            plan = planIndexes(m, checking.get());  // its reasons come first
+            // Keys the encoder does not know (characters without a code) are
+            // carried over from the old indexes: once more with them.
+            if (std::includes(carry.begin(), carry.end(), plan.carry.begin(), plan.carry.end())) throw;
+            swap.reset();
+            swap = std::make_unique<FileSwap>(path);
+            outcome.rows = attempt(*swap, plan.carry);
+        } else {
+            throw;
+        }
+    }
     outcome.repaired = plan.repaired;
     outcome.carried = plan.carried;
-    std::unique_ptr<KeyCarrier> carrier;
-    if (!plan.carry.empty()) carrier = std::make_unique<KeyCarrier>(m, plan.carry);
-
-    JetWriteDatabase db;
-    try {
-        db = describeJetFile(*file);
-    } catch (const JetWriteError& e) {
-        throw cannotCompact(path, e.what());
-    }
-    if (carrier) db.keysByValue = carrier->lookup();
-    RewriteExpectation expected = expectFromSource(*file);
-    RewriteDigests digests;
-    watchRows(db, digests);
-    outcome.rows = rewriteJetFile(swap, path, password, db, digests, expected,
-                                  [&](const std::string& stage, const std::string& table, int n, int count, uint64_t rows) {
-                                      if (onProgress) onProgress(CompactProgress{stage, table, n, count, rows});
-                                  },
-                                  [&](const std::string& why) { return cannotCompact(path, why); });
-    outcome.sizeAfter = std::filesystem::file_size(swap.readPath(), ec);
-    outcome.backup = swap.commit();
+    outcome.sizeAfter = std::filesystem::file_size(swap->readPath(), ec);
+    outcome.backup = swap->commit();
     return outcome;
 }
 

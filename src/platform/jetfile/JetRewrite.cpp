@@ -177,26 +177,25 @@ uint64_t rewriteJetFile(FileSwap& swap, const std::string& path, const std::stri
         throw makeError("the permissions read back differ from the old file's");
     if (expected.queryRows && m.queries().rows.size() != *expected.queryRows)
         throw makeError("the saved queries read back differ from the old file's");
-    int number = 0;
-    for (const auto& [name, d] : digests) {
-        const JetModelTable* t = m.table(name);
-        if (!t) throw makeError("table '" + name + "' is not in the file read back");
-        JetRowDigest digest;
-        try {
-            m.readRows(*t, [&](const RowPlace&, std::vector<JetValue>& row) { return digest.add(row), true; });
-        } catch (const DbError& e) {
-            throw makeError("the rows of table '" + t->name + "' do not read back (" + e.description() + ")");
-        }
-        if (d->countOnly ? digest.rows() != d->digest.rows() : !(digest == d->digest))
-            throw makeError("the rows of table '" + t->name + "' read back (" + std::to_string(digest.rows()) +
-                            ") differ from those written (" + std::to_string(d->digest.rows()) + ")");
-        if (onProgress) onProgress("read back", t->name, ++number, static_cast<int>(digests.size()), digest.rows());
-    }
-    const JetCheckReport report = checkJetFile(m);
+    // The rows are held against those written while the checker reads them.
+    std::map<std::string, JetRowDigest> read;
+    const JetCheckReport report = checkJetFile(m, [&](const JetModelTable& t, const std::vector<JetValue>& row) {
+        read[lower(t.name)].add(row);
+    });
     if (!report.sound()) {
         std::string what = "check finds " + std::to_string(report.problems.size()) + " problem(s) in the file written";
         for (size_t i = 0; i < report.problems.size() && i < 3; ++i) what += "; " + report.problems[i].text();
         throw makeError(what);
+    }
+    int number = 0;
+    for (const auto& [name, d] : digests) {
+        const JetModelTable* t = m.table(name);
+        if (!t) throw makeError("table '" + name + "' is not in the file read back");
+        const JetRowDigest& digest = read[name];
+        if (d->countOnly ? digest.rows() != d->digest.rows() : !(digest == d->digest))
+            throw makeError("the rows of table '" + t->name + "' read back (" + std::to_string(digest.rows()) +
+                            ") differ from those written (" + std::to_string(d->digest.rows()) + ")");
+        if (onProgress) onProgress("read back", t->name, ++number, static_cast<int>(digests.size()), digest.rows());
     }
     return rows;
 }
