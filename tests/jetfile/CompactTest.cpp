@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <linux/capability.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -422,19 +424,22 @@ TEST(JetCompact, Jet3FilesAndLockedFilesAreRefusedUntouched) {
     EXPECT_EQ(dir.names(), std::vector<std::string>{"shop.mdb"});
 
     // A folder that cannot be written: the new file cannot be put beside it.
-    // (Run as an unprivileged user where the tests run as root.)
+    // (Where the tests run as root, the program runs without the power to
+    // override file permissions.)
     const std::string locked = (dir.path() / "ro").string();
     fs::create_directory(locked);
     const std::string inside = locked + "/shop.mdb";
     fs::copy_file(file, inside);
     fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                 fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
-    fs::permissions(dir.path(), fs::perms::others_exec | fs::perms::others_read, fs::perm_options::add);
     int out[2];
     ASSERT_EQ(::pipe(out), 0);
     const pid_t child = ::fork();
     if (child == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
+        if (::geteuid() == 0 &&
+            (::prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0) != 0 ||
+             ::prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0) != 0))
+            ::_exit(77);
         ::dup2(out[1], 2);
         ::dup2(out[1], 1);
         ::execl(kDexmira.c_str(), kDexmira.c_str(), "compact", inside.c_str(), "--yes", static_cast<char*>(nullptr));
@@ -448,6 +453,7 @@ TEST(JetCompact, Jet3FilesAndLockedFilesAreRefusedUntouched) {
     int status = 0;
     ::waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status)) << said;
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot give up the power to override permissions as root";
     EXPECT_EQ(WEXITSTATUS(status), 2) << said;
     EXPECT_NE(said.find("cannot be written"), std::string::npos) << said;
     EXPECT_TRUE(test::readWhole(inside) == original);
@@ -482,7 +488,7 @@ TEST(JetCompact, NoKillOrFullDiskLosesTheUsersFile) {
             if (name != "master.jet") fs::remove(dir.file(name));
         fs::copy_file(master, file);
         const auto delay = std::chrono::microseconds(
-            static_cast<long>(whole.count() * (0.05 + 1.1 * (i + std::uniform_real_distribution<>(0, 1)(random)) / 24)));
+            static_cast<long>(whole.count() * (0.05 + 2.5 * (i + std::uniform_real_distribution<>(0, 1)(random)) / 24)));
         const pid_t pid = ::fork();
         if (pid == 0) {
             const int null = ::open("/dev/null", O_WRONLY);
