@@ -154,18 +154,20 @@ int cmdExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, st
             return kFailure;
         }
 
-    // A real Jet file: the statements run on a store made from it, which is
-    // written back, read back, checked and swapped in only when all ran.
-    if (detectFileKind(file) == FileKind::Jet)
-        return execOnJetFile(
-            file, password,
-            [&](const std::string& store, const std::string& pw) {
-                std::vector<std::string> words{store, "--password", pw};
-                if (json) words.push_back("--json");
-                words.insert(words.end(), statements.begin(), statements.end());
-                return cmdExec(engine, Args(words), in, out, err) == kOk;
-            },
-            err);
+    // A real Jet file: statements that change it run on a store made from it,
+    // which is written back, read back, checked and swapped in only when all
+    // ran. Queries alone are answered from the file itself, which stays as it is.
+    if (detectFileKind(file) == FileKind::Jet) {
+        auto onStore = [&](const std::string& store, const std::string& pw) {
+            std::vector<std::string> words{store, "--password", pw};
+            if (json) words.push_back("--json");
+            words.insert(words.end(), statements.begin(), statements.end());
+            return cmdExec(engine, Args(words), in, out, err) == kOk;
+        };
+        if (std::all_of(statements.begin(), statements.end(), returnsRows))
+            return queryJetFile(file, password, onStore, err);
+        return execOnJetFile(file, password, onStore, err);
+    }
 
     ConsoleDialogs dialogs(err, false, false);
     DbSession session(engine, dialogs);

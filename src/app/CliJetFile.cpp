@@ -1,6 +1,12 @@
 #include "CliJetFile.h"
 
+#include <cstdlib>
+#include <filesystem>
+
 #include "CliSupport.h"
+#include "FileCopy.h"
+#include "JetCompact.h"
+#include "JetImport.h"
 #include "DbSession.h"
 #include "ErrorText.h"
 #include "JetStoreRoute.h"
@@ -82,6 +88,24 @@ int execOnJetFile(const std::string& file, const std::string& password,
     options.passwords = passwordsFor(password);
     options.log = [&](const std::string& line) { err << line << "\n"; };
     return runRoute(file, options, run, "exec", err);
+}
+
+int queryJetFile(const std::string& file, const std::string& password,
+                 const std::function<bool(const std::string&, const std::string&)>& run, std::ostream& err) {
+    try {
+        const std::string pw = jetPasswordOf(file, passwordsFor(password));
+        const char* tmp = std::getenv("TMPDIR");
+        OwnFolder work(std::filesystem::path(tmp && *tmp ? tmp : "/tmp") / "dexmira-query-XXXXXX");
+        const std::string store = (work.path() / "query.mdb").string();
+        ImportJetFile(file, store, pw);
+        return run(store, pw) ? cli::kOk : cli::kFailure;
+    } catch (const DbError& e) {
+        err << "Error " << e.number() << " (" << e.description() << ")\n";
+        return cli::kFailure;
+    } catch (const std::exception& e) {
+        err << "Error " << kRuntimeErrorNumber << " (" << e.what() << ")\n";
+        return cli::kFailure;
+    }
 }
 
 }  // namespace dex

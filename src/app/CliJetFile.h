@@ -21,4 +21,10 @@ int execOnJetFile(const std::string& file, const std::string& password,
                   const std::function<bool(const std::string& store, const std::string& password)>& run,
                   std::ostream& err);
 
+// Queries alone: run(store, password) on a private store imported from the
+// file, which is never written. 0 on success, 2 on failure.
+int queryJetFile(const std::string& file, const std::string& password,
+                 const std::function<bool(const std::string& store, const std::string& password)>& run,
+                 std::ostream& err);
+
 }  // namespace dex

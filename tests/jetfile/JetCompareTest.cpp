@@ -71,7 +71,7 @@ TEST(JetCommands, ImportAndStructureOfAFixture) {
     EXPECT_NE(write.err.find("the original is kept as '" + tmp / "copy.bak.mdb" + "'"), std::string::npos) << write.err;
     EXPECT_TRUE(readWhole(tmp / "copy.bak.mdb") == before);
     ProgramResult left = dexmira({"exec", copy, "SELECT COUNT(*) FROM Fruit"});
-    EXPECT_EQ(left.out, "COUNT(*)\n0\n");
+    EXPECT_EQ(left.out, "COUNT(*)\n0\n") << left.err;
     EXPECT_TRUE(readWhole(file) == before) << "the fixture itself is never written";
 }
 

@@ -100,6 +100,7 @@ TEST(JetRoute, AVardoFileMigratedInPlaceMatchesTheMigratedStore) {
     EXPECT_EQ(a.out, b.out);
     const auto rows = dexmira({"exec", file, "SELECT compname FROM customer WHERE code = 'c1199'"});
     EXPECT_EQ(rows.out, "compname\n가나다상사 1199\n") << rows.err;
+    EXPECT_FALSE(fs::exists(dir.file("customer.bak2.mdb"))) << "queries alone leave the file as it is";
 
     // Once more: already at the latest version, the ladder changes nothing
     // and the file is rewritten all the same, with a second backup.
