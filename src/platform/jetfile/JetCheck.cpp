@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <unordered_map>
 
 #include "IndexKey.h"
 #include "IndexWalk.h"
@@ -57,7 +58,13 @@ struct IndexPlan {
     std::vector<IndexKeyColumn> columns;
     std::vector<size_t> positions;      // of its key columns in the row (column-number order)
     std::string notComputable;          // why keys cannot be recomputed; "" when they can
-    std::map<std::pair<uint32_t, int>, std::vector<uint8_t>> expected;  // live row -> its key ("" when not computable)
+    // Live row (page << 8 | row) -> its key ("" when not computable) and
+    // whether an entry was met for it.
+    struct Expected {
+        std::vector<uint8_t> key;
+        bool seen = false;
+    };
+    std::unordered_map<uint64_t, Expected> expected;
 };
 
 // "the file is damaged: X in table 'T'" as X.
@@ -209,7 +216,7 @@ private:
                     plan.notComputable = e.what();
                 }
             }
-            plan.expected[{place.page, place.row}] = std::move(key);
+            plan.expected[static_cast<uint64_t>(place.page) << 8 | static_cast<uint8_t>(place.row)].key = std::move(key);
         }
     }
 
@@ -225,27 +232,30 @@ private:
             const IndexWalk walk = walkIndexTree(t.def.physicalIndexes[i].rootPage, m_.jet3(), pages_.count(), t.page, source);
             for (uint32_t p : walk.pages) reach(p);
             for (const auto& f : walk.findings) problem(t.name, f.page, f.what, plan.name);
-            std::set<std::pair<uint32_t, int>> seen;
             for (const auto& e : walk.entries) {
                 const std::pair<uint32_t, int> at{e.row.page, e.row.row};
-                const std::string row = "row " + std::to_string(at.second) + " of page " + std::to_string(at.first);
-                auto it = plan.expected.find(at);
+                auto rowText = [&] { return "row " + std::to_string(at.second) + " of page " + std::to_string(at.first); };
+                auto it = plan.expected.find(static_cast<uint64_t>(e.row.page) << 8 | e.row.row);
                 if (it == plan.expected.end()) {
-                    problem(t.name, at.first, "an entry points to " + row + ", which is no live row of the table with an entry here", plan.name);
+                    problem(t.name, at.first, "an entry points to " + rowText() + ", which is no live row of the table with an entry here", plan.name);
                     continue;
                 }
-                if (!seen.insert(at).second) {
-                    problem(t.name, at.first, "two entries point to " + row, plan.name);
+                if (it->second.seen) {
+                    problem(t.name, at.first, "two entries point to " + rowText(), plan.name);
                     continue;
                 }
-                if (plan.notComputable.empty() && it->second != e.key)
-                    problem(t.name, at.first, "the entry of " + row + " has the key " + hex(e.key) + ", its values make " + hex(it->second),
+                it->second.seen = true;
+                if (plan.notComputable.empty() && it->second.key != e.key)
+                    problem(t.name, at.first, "the entry of " + rowText() + " has the key " + hex(e.key) + ", its values make " + hex(it->second.key),
                             plan.name);
             }
-            for (const auto& [at, key] : plan.expected)
-                if (!seen.count(at))
-                    problem(t.name, at.first, "row " + std::to_string(at.second) + " of page " + std::to_string(at.first) +
-                                                  " has no entry", plan.name);
+            std::vector<uint64_t> missing;
+            for (const auto& [at, x] : plan.expected)
+                if (!x.seen) missing.push_back(at);
+            std::sort(missing.begin(), missing.end());
+            for (uint64_t at : missing)
+                problem(t.name, static_cast<uint32_t>(at >> 8), "row " + std::to_string(at & 0xFF) + " of page " +
+                                                                    std::to_string(at >> 8) + " has no entry", plan.name);
             if (!plan.notComputable.empty())
                 report_.notes.push_back("table '" + t.name + "', index '" + plan.name + "': keys checked for order and coverage, not recomputed (" +
                                         plan.notComputable + ")");
