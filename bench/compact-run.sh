@@ -35,8 +35,18 @@ migrate_dexmira() {
     "$dexmira" migrate "$work/m.mdb" --product VelmoraII > /dev/null 2>&1
 }
 
+# The processor seconds (user + system, the threads' together) of a command: median of $runs runs.
+cpu_timed() {
+    i=0
+    while [ $i -lt "$runs" ]; do
+        /usr/bin/time -f "%U %S" -o "$work/cpu" "$@"
+        awk '{print $1 + $2}' "$work/cpu"
+        i=$((i + 1))
+    done | median
+}
+
 echo "compact and migrate in place of a Jet 4 file of the vardoII base schema, $runs runs each; seconds (median)"
-printf '%7s | %9s | %7s | %8s | %8s | %8s | %15s | %15s\n' rows "file MB" cp import compact migrate "compact/import" "migrate/import"
+printf '%7s | %9s | %7s | %8s | %8s | %8s | %15s | %15s | %18s\n' rows "file MB" cp import compact migrate "compact/import" "migrate/import" "cpu compact/import"
 for n in $rows; do
     s="$work/s$n.mdb" j="$work/j$n.mdb"
     "$helper" make-store "$s" "$n"
@@ -48,10 +58,14 @@ for n in $rows; do
     im=$(timed import_dexmira "$j")
     co=$(timed compact_dexmira)
     mi=$(timed migrate_dexmira "$j")
+    imc=$(cpu_timed sh -c "rm -f '$work/dx.mdb'; '$dexmira' import '$j' '$work/dx.mdb' --password kt5316 2>/dev/null")
+    coc=$(cpu_timed sh -c "rm -f '$work'/c.bak*.mdb; '$dexmira' compact '$work/c.mdb' --yes 2>/dev/null")
     "$dexmira" check "$work/c.mdb" --password kt5316 > /dev/null || { echo "the compacted file is not sound" >&2; exit 1; }
-    printf '%7d | %9.1f | %7.3f | %8.3f | %8.3f | %8.3f | %14.2fx | %14.2fx\n' "$n" "$mb" "$cpt" "$im" "$co" "$mi" \
-        "$(echo "$co / $im" | bc -l)" "$(echo "$mi / $im" | bc -l)"
+    printf '%7d | %9.1f | %7.3f | %8.3f | %8.3f | %8.3f | %14.2fx | %14.2fx | %17.2fx\n' "$n" "$mb" "$cpt" "$im" "$co" "$mi" \
+        "$(echo "$co / $im" | bc -l)" "$(echo "$mi / $im" | bc -l)" "$(echo "$coc / $imc" | bc -l)"
     rm -f "$j" "$work"/c*.mdb "$work"/m*.mdb
 done
 echo
-echo "goal: compaction within 2x the import of the same file at 100,000 rows (compact/import <= 2)"
+echo "goal: compaction within 2x the import of the same file at 100,000 rows (compact/import <= 2, wall"
+echo "clock; the compaction checks the old file on a second thread, so the processor seconds of its"
+echo "threads together, the last column, exceed its wall time where a second core is free)"

@@ -182,23 +182,25 @@ void TableRows::forEach(const std::function<bool(const RowPlace&, std::vector<Je
 
 void TableRows::readRow(const PageView& page, const RowSlot& slot, std::vector<JetValue>& out) {
     const size_t start = slot.start, end = slot.end, len = end - start;
-    const std::string where = "row at offset " + std::to_string(start) + " of " + pageText(page.number());
+    // Named only when something is wrong with the row.
+    auto where = [&] { return "row at offset " + std::to_string(start) + " of " + pageText(page.number()); };
     const size_t countSize = jet3_ ? 1 : 2;
-    if (len < countSize + 1) damaged(where + " is too short");
+    if (len < countSize + 1) damaged(where() + " is too short");
     const size_t rowColumns = jet3_ ? page.u8(start) : page.u16(start);
     const size_t nullBytes = (rowColumns + 7) / 8;
-    if (nullBytes + countSize > len) damaged(where + " claims " + std::to_string(rowColumns) + " columns");
+    if (nullBytes + countSize > len) damaged(where() + " claims " + std::to_string(rowColumns) + " columns");
     const size_t maskAt = end - nullBytes;
     // The variable-length columns' offsets, relative to the row's start; the last one ends the data.
-    std::vector<size_t> offsets;
+    std::vector<size_t>& offsets = offsets_;
+    offsets.clear();
     size_t fixedEnd = maskAt;
     if (hasVariable_) {
         if (jet3_) {
-            if (maskAt < start + countSize + 1) damaged(where + " has no room for its variable columns");
+            if (maskAt < start + countSize + 1) damaged(where() + " has no room for its variable columns");
             const size_t varCount = page.u8(maskAt - 1);
             size_t jumps = (len - 1) / 256;
             const size_t colPtr = maskAt - jumps - 2;  // offset 0; the ones after it lie before it
-            if (colPtr < start + varCount + 1 || colPtr > maskAt) damaged(where + " has a broken column table");
+            if (colPtr < start + varCount + 1 || colPtr > maskAt) damaged(where() + " has a broken column table");
             if ((colPtr - start - varCount) / 256 < jumps) --jumps;
             size_t used = 0;
             for (size_t i = 0; i <= varCount; ++i) {
@@ -207,16 +209,16 @@ void TableRows::readRow(const PageView& page, const RowSlot& slot, std::vector<J
             }
             fixedEnd = colPtr - varCount;
         } else {
-            if (maskAt < start + countSize + 2) damaged(where + " has no room for its variable columns");
+            if (maskAt < start + countSize + 2) damaged(where() + " has no room for its variable columns");
             const size_t varCount = page.u16(maskAt - 2);
             const size_t tableBytes = 2 * (varCount + 1) + 2;
-            if (tableBytes > maskAt - start - countSize) damaged(where + " claims " + std::to_string(varCount) + " variable columns");
+            if (tableBytes > maskAt - start - countSize) damaged(where() + " claims " + std::to_string(varCount) + " variable columns");
             for (size_t i = 0; i <= varCount; ++i) offsets.push_back(page.u16(maskAt - 4 - 2 * i));
             fixedEnd = maskAt - tableBytes;
         }
         for (size_t i = 0; i < offsets.size(); ++i)
             if (offsets[i] > fixedEnd - start || (i > 0 && offsets[i] < offsets[i - 1]))
-                damaged(where + ": a variable column points past its row");
+                damaged(where() + ": a variable column points past its row");
         fixedEnd = std::min(fixedEnd, start + (offsets.empty() ? fixedEnd - start : offsets.front()));
     }
     out.assign(columns_.size(), JetValue{});
@@ -232,7 +234,7 @@ void TableRows::readRow(const PageView& page, const RowSlot& slot, std::vector<J
         if (!bit) continue;
         if (c.flags & 0x01) {
             const size_t at = start + countSize + static_cast<size_t>(c.fixedOffset), size = fixedSize(c);
-            if (at + size > fixedEnd) damaged(where + ": column number " + std::to_string(number) + " lies past the row's fixed part");
+            if (at + size > fixedEnd) damaged(where() + ": column number " + std::to_string(number) + " lies past the row's fixed part");
             out[i] = cell(c, page, at, size);
         } else {
             const size_t v = static_cast<size_t>(c.varIndex);

@@ -91,6 +91,7 @@ private:
     uint64_t produced_ = 0, budget_ = 0;
     std::function<void(uint32_t, const RowPlace&)> onLvalRow_;
     RowPlace place_;
+    std::vector<size_t> offsets_;  // the row being read's variable-column offsets
 };
 
 }  // namespace dex::jetfile
