@@ -377,6 +377,17 @@ TEST(JetCompact, Jet3FilesAndLockedFilesAreRefusedUntouched) {
     EXPECT_NE(r.err.find("Jet 3 (Access 97)"), std::string::npos) << r.err;
     EXPECT_TRUE(test::readWhole(jet3) == before);
     EXPECT_EQ(dir.names(), std::vector<std::string>{"old97.mdb"});
+    // Nor are they migrated or changed by statements.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"migrate", jet3, "--product", "VelmoraII"},
+          std::vector<std::string>{"exec", jet3, "DELETE FROM labels"}}) {
+        r = test::runProgram(kDexmira, args);
+        EXPECT_EQ(r.status, 2) << args[0];
+        EXPECT_NE(r.err.find("it is a Jet 3 (Access 97) file, and Jet 3 files are not written"), std::string::npos)
+            << r.err;
+        EXPECT_TRUE(test::readWhole(jet3) == before);
+        EXPECT_EQ(dir.names(), std::vector<std::string>{"old97.mdb"});
+    }
     fs::remove(jet3);
 
     db.version = 1;
