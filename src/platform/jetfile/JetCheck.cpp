@@ -203,9 +203,10 @@ private:
 
     void expectEntries(const JetModelTable& t, std::vector<IndexPlan>& plans, const RowPlace& place,
                        const std::vector<JetValue>& row) {
+        std::vector<KeyValue>& values = keyValues_;
         for (size_t i = 0; i < plans.size(); ++i) {
             IndexPlan& plan = plans[i];
-            std::vector<KeyValue> values;
+            values.clear();
             for (size_t p : plan.positions) values.push_back(keyValueOf(row[p]));
             if (!rowHasIndexEntry(t.def.physicalIndexes[i].flags & 0x02, values)) continue;
             std::vector<uint8_t> key;
@@ -265,6 +266,9 @@ private:
     void rows(const JetModelTable& t) {
         size_t live = 0;
         std::vector<IndexPlan> plans = indexPlans(t);
+        // Room for the rows the table says it has, as far as its pages can hold them.
+        const size_t rowsHeld = std::min<size_t>(t.def.rowCount, t.dataPages.size() * 256);
+        for (IndexPlan& plan : plans) plan.expected.reserve(rowsHeld);
         // Every LVAL row belongs to one value: a row that a second value reads is shared.
         std::map<uint32_t, RowPlace> lvalOwner;
         std::set<std::pair<uint32_t, int>> reported;  // one finding per value
@@ -318,6 +322,7 @@ private:
     std::map<uint32_t, std::vector<uint32_t>> owners_;
     JetCheckReport report_;
     const JetRowObserver& onRow_;
+    std::vector<KeyValue> keyValues_;  // one row's values of one index, while its key is made
 };
 
 }  // namespace
