@@ -10,6 +10,7 @@
 #include <linux/capability.h>
 #include <sys/file.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -556,8 +557,19 @@ TEST(JetCompact, NoKillOrFullDiskLosesTheUsersFile) {
     EXPECT_TRUE(test::readWhole(file) == original);
     EXPECT_EQ(dir.names(), (std::vector<std::string>{"master.jet", "shop.mdb"}));
 
-    // A second compaction keeps the first backup and numbers the next one.
+    // A second compaction keeps the first backup and numbers the next one;
+    // the new file keeps the old one's owner and permissions.
+    struct stat was {};
+    if (::geteuid() == 0) ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+    ASSERT_EQ(::stat(file.c_str(), &was), 0);
     ASSERT_EQ(compact(file).status, 0);
+    struct stat now {};
+    ASSERT_EQ(::stat(file.c_str(), &now), 0);
+    EXPECT_NE(now.st_ino, was.st_ino);
+    EXPECT_EQ(now.st_uid, was.st_uid);
+    EXPECT_EQ(now.st_gid, was.st_gid);
+    EXPECT_EQ(now.st_mode & 07777, 0640u);
     const auto again = compact(file);
     ASSERT_EQ(again.status, 0) << again.err;
     EXPECT_NE(again.err.find(dir.file("shop.bak2.mdb")), std::string::npos) << again.err;

@@ -146,6 +146,11 @@ std::string FileSwap::commit() {
         mtimeOf(now) != mtime_)
         throw DbError(kInUse, "'" + path_ + "' was changed by another program while the new file was made; it was "
                                              "not replaced." + unchanged(path_));
+    // The new file is the user's as the old one was (its owner where that
+    // may be given, then its permissions).
+    if (::fchown(fd(), now.st_uid, now.st_gid) != 0) {
+        // Only the owner's own group may be given away: the file stays the runner's.
+    }
     ::fchmod(fd(), now.st_mode & 07777);
     if (::fsync(fd()) != 0) throw failed(path_, "cannot be synced to the disk", errno);
 
