@@ -19,6 +19,7 @@
 #include "JetImport.h"
 #include "JetStore.h"
 #include "modDBsub.h"
+#include "NameText.h"
 
 namespace dex::cli {
 
@@ -37,13 +38,6 @@ std::string trimmed(const std::string& s) {
     if (b == std::string::npos) return {};
     return s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
 }
-
-std::string upperAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
-
 // The statement's first word in upper case, after blanks and comments.
 std::string firstWord(const std::string& sql) {
     size_t i = 0;
@@ -61,7 +55,7 @@ std::string firstWord(const std::string& sql) {
     }
     size_t end = i;
     while (end < sql.size() && (std::isalpha(static_cast<unsigned char>(sql[end])) || sql[end] == '_')) ++end;
-    return upperAscii(sql.substr(i, end - i));
+    return upperText(sql.substr(i, end - i));
 }
 
 // exec runs a script as one transaction of its own: a statement may not
@@ -76,7 +70,7 @@ bool controlsTransaction(const std::string& sql) {
 bool returnsRows(const std::string& sql) {
     const std::string first = firstWord(sql);
     if (first != "SELECT" && first != "TRANSFORM") return false;
-    std::string spaced = upperAscii(sql);
+    std::string spaced = upperText(sql);
     for (char& c : spaced)
         if (c == '\t' || c == '\r' || c == '\n') c = ' ';
     return spaced.find(" INTO ") == std::string::npos;
@@ -114,7 +108,7 @@ void printRows(Recordset& rs, bool json, bool& firstJson, std::ostream& out) {
 
 }  // namespace
 
-int cmdCreate(Args args, std::ostream& err) {
+int runCreate(Args args, std::ostream& err) {
     const std::string password = args.option("--password").value_or("");
     if (rejectUnknown(args, err, "create")) return kFailure;
     if (args.rest().size() != 1) {
@@ -133,7 +127,7 @@ int cmdCreate(Args args, std::ostream& err) {
 // A script is applied all or nothing: every statement runs in one
 // transaction, committed after the last one; a statement that fails rolls
 // back all that ran before it.
-int cmdExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, std::ostream& err) {
+int runExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, std::ostream& err) {
     const std::string password = args.option("--password").value_or("");
     const bool json = args.flag("--json");
     if (rejectUnknown(args, err, "exec")) return kFailure;
@@ -162,7 +156,7 @@ int cmdExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, st
             std::vector<std::string> words{store, "--password", pw};
             if (json) words.push_back("--json");
             words.insert(words.end(), statements.begin(), statements.end());
-            return cmdExec(engine, Args(words), in, out, err) == kOk;
+            return runExec(engine, Args(words), in, out, err) == kOk;
         };
         if (std::all_of(statements.begin(), statements.end(), returnsRows))
             return queryJetFile(file, password, onStore, err);
@@ -226,7 +220,7 @@ int cmdExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, st
     return dialogs.messages().empty() ? kOk : kFailure;
 }
 
-int cmdImport(Args args, std::ostream& err) {
+int runImport(Args args, std::ostream& err) {
     const std::string password = args.option("--password").value_or("");
     if (rejectUnknown(args, err, "import")) return kFailure;
     if (args.rest().size() != 2) {
@@ -256,7 +250,7 @@ int cmdImport(Args args, std::ostream& err) {
     return kOk;
 }
 
-int cmdExport(Args args, std::ostream& err) {
+int runExport(Args args, std::ostream& err) {
     const std::string password = args.option("--password").value_or("");
     if (rejectUnknown(args, err, "export")) return kFailure;
     if (args.rest().size() != 2) {
@@ -282,7 +276,7 @@ int cmdExport(Args args, std::ostream& err) {
     return kOk;
 }
 
-int cmdCompact(DbEngine& engine, Args args, std::ostream& err) {
+int runCompact(DbEngine& engine, Args args, std::ostream& err) {
     const bool yes = args.flag("--yes");
     const std::string password = args.option("--password").value_or("");
     if (rejectUnknown(args, err, "compact")) return kFailure;
@@ -311,18 +305,18 @@ int run(DbEngine& engine, const std::vector<std::string>& all, std::ostream& out
         out << usageOf(command);
         return kOk;
     }
-    if (command == "compare") return cmdCompare(engine, std::move(args), out, err);
-    if (command == "structure") return cmdStructure(engine, std::move(args), out, err);
-    if (command == "create") return cmdCreate(std::move(args), err);
-    if (command == "exec") return cmdExec(engine, std::move(args), std::cin, out, err);
-    if (command == "version-info") return cliVersionInfo(args.rest(), out, err);
-    if (command == "compact") return cmdCompact(engine, std::move(args), err);
-    if (command == "import") return cmdImport(std::move(args), err);
-    if (command == "export") return cmdExport(std::move(args), err);
-    if (command == "check") return cmdCheck(std::move(args), out, err);
-    if (command == "migrate") return cliMigrate(engine, args.rest(), out, err);
-    if (command == "survey") return cmdSurvey(std::move(args), out, err);
-    if (command == kSurveyJobCommand) return cmdSurveyJob(engine, std::move(args), out, err);
+    if (command == "compare") return runCompare(engine, std::move(args), out, err);
+    if (command == "structure") return runStructure(engine, std::move(args), out, err);
+    if (command == "create") return runCreate(std::move(args), err);
+    if (command == "exec") return runExec(engine, std::move(args), std::cin, out, err);
+    if (command == "version-info") return runVersionInfo(args.rest(), out, err);
+    if (command == "compact") return runCompact(engine, std::move(args), err);
+    if (command == "import") return runImport(std::move(args), err);
+    if (command == "export") return runExport(std::move(args), err);
+    if (command == "check") return runCheck(std::move(args), out, err);
+    if (command == "migrate") return runMigrate(engine, args.rest(), out, err);
+    if (command == "survey") return runSurvey(std::move(args), out, err);
+    if (command == kSurveyJobCommand) return runSurveyJob(engine, std::move(args), out, err);
     known = false;
     return kFailure;
 }

@@ -13,10 +13,10 @@ namespace dex::cli {
 // false when COMMAND is not a command (the caller then opens the window).
 int run(DbEngine& engine, const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool& known);
 
-int cmdCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err);
-int cmdStructure(DbEngine& engine, Args args, std::ostream& out, std::ostream& err);
-int cmdCreate(Args args, std::ostream& err);
-int cmdCompact(DbEngine& engine, Args args, std::ostream& err);
-int cmdExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, std::ostream& err);
+int runCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err);
+int runStructure(DbEngine& engine, Args args, std::ostream& out, std::ostream& err);
+int runCreate(Args args, std::ostream& err);
+int runCompact(DbEngine& engine, Args args, std::ostream& err);
+int runExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, std::ostream& err);
 
 }  // namespace dex::cli

@@ -24,7 +24,7 @@ void printJson(const std::string& file, const jetfile::JetCheckReport& r, std::o
 
 }  // namespace
 
-int cmdCheck(Args args, std::ostream& out, std::ostream& err) {
+int runCheck(Args args, std::ostream& out, std::ostream& err) {
     const std::string password = args.option("--password").value_or("");
     const bool json = args.flag("--json");
     if (auto bad = args.unknownOption()) {

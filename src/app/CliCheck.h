@@ -10,6 +10,6 @@
 
 namespace dex::cli {
 
-int cmdCheck(Args args, std::ostream& out, std::ostream& err);
+int runCheck(Args args, std::ostream& out, std::ostream& err);
 
 }  // namespace dex::cli

@@ -13,13 +13,12 @@
 #include "MigrationEngine.h"
 #include "MigrationLog.h"
 #include "ProductCatalogues.h"
+#include "Products.h"
 #include "modDBsub.h"
 
 namespace dex {
 
 namespace {
-
-constexpr const char* kProductPassword = "kt5316";
 
 std::vector<std::string> passwordsFor(const std::string& given) {
     std::vector<std::string> out{kProductPassword};

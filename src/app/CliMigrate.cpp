@@ -18,6 +18,7 @@
 #include "MigrationEngine.h"
 #include "MigrationLog.h"
 #include "ProductCatalogues.h"
+#include "Products.h"
 #include "modDBsub.h"
 
 namespace dex {
@@ -92,11 +93,10 @@ private:
 
 constexpr const char* kUsage =
     "usage: dexmira migrate FILE --product NAME [--trace-sql] [--password PW] [--sort-order general]\n";
-constexpr const char* kProductPassword = "kt5316";
 
 }  // namespace
 
-int cliMigrate(DbEngine& engine, const std::vector<std::string>& words, std::ostream& out,
+int runMigrate(DbEngine& engine, const std::vector<std::string>& words, std::ostream& out,
                std::ostream& err) {
     cli::Args args(words);
     const std::optional<std::string> product = args.option("--product");
@@ -115,7 +115,7 @@ int cliMigrate(DbEngine& engine, const std::vector<std::string>& words, std::ost
     const std::string code = migration::ProductCodeFor(*product);
     if (code.empty()) {
         err << "unknown product '" << *product
-            << "' (VelmoraII, VelmoraLite, QuensaII, QuensaPro, TallyvoII or a product code)\n";
+            << "' (" << ProductEntryNames() << " or a product code)\n";
         return cli::kFailure;
     }
     if (!migration::CatalogueFor(code)) {

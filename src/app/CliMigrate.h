@@ -13,7 +13,7 @@ namespace dex {
 // Message boxes become lines on `err`; --trace-sql writes every statement
 // handed to the engine to `out`, one per line. Exit status 0 on success, 2
 // on failure. `args` are the words after "migrate".
-int cliMigrate(DbEngine& engine, const std::vector<std::string>& args, std::ostream& out,
+int runMigrate(DbEngine& engine, const std::vector<std::string>& args, std::ostream& out,
                std::ostream& err);
 
 }  // namespace dex

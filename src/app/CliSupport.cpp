@@ -36,21 +36,6 @@ std::optional<std::string> Args::unknownOption() const {
     return std::nullopt;
 }
 
-std::string OneLineMessage(const std::string& text) {
-    std::string out;
-    bool inBreak = false;
-    for (char c : text) {
-        if (c == '\r' || c == '\n') {
-            if (!inBreak) out += " / ";
-            inBreak = true;
-        } else {
-            out += c;
-            inBreak = false;
-        }
-    }
-    return out;
-}
-
 void ConsoleDialogs::message(const std::string& text, const std::string& title, Icon icon) {
     messages_.push_back({title, text, icon});
     if (collect_) return;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Dialogs.h"
+#include "DisplayText.h"
 
 namespace dex::cli {
 
@@ -31,9 +32,6 @@ public:
 private:
     std::vector<std::string> args_;
 };
-
-// A message box's text on one line: each run of line breaks becomes " / ".
-std::string OneLineMessage(const std::string& text);
 
 // Message boxes become lines on the error stream, or are collected for
 // --json; questions are answered by --yes.

@@ -9,7 +9,7 @@
 
 namespace dex {
 
-int cliVersionInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int runVersionInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.size() != 1 || args[0].rfind("--", 0) == 0) {
         err << "usage: dexmira version-info FILE\n";
         return cli::kFailure;

@@ -11,6 +11,6 @@ namespace dex {
 // Returns 0 when the items were printed, 2 otherwise (usage, a file that
 // cannot be found or carries no version information); every message goes to
 // `err` as one line.
-int cliVersionInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int runVersionInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace dex

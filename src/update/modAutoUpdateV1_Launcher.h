@@ -30,7 +30,7 @@ struct UpdateActions {
     std::function<void()> endProgram;                        // must not return in production
     std::function<void(const std::string& folder)> openFolder;  // the desktop's file manager
     // Starts the changer with its one argument, in its own session, without
-    // waiting. Defaults to posix_spawn with setsid.
+    // waiting. Defaults to Spawn (Process.h) in a session of its own.
     std::function<void(const std::string& program, const std::string& argument,
                        const std::string& folder)> startDetached;
     // The checker's file version with its last part as a whole number

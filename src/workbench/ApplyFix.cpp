@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "CompactOpen.h"
+#include "ConnectionText.h"
 #include "ErrorText.h"
 #include "FileKind.h"
 #include "JetStore.h"
@@ -15,15 +16,10 @@ namespace {
 const char* const kProcedure = "mnuApplyFix_Click";
 const char* const kForm = "Form Form1";
 
-std::string connectionFor(const std::string& path, const std::string& password) {
-    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path +
-           (password.empty() ? "" : ";Jet OLEDB:Database Password=" + password);
-}
-
 // Every statement in one transaction: the first that fails undoes all.
 void runAll(DbEngine& engine, const std::string& path, const std::string& password,
             const std::vector<std::string>& statements) {
-    auto connection = engine.openConnection(connectionFor(path, password));
+    auto connection = engine.openConnection(jetConnectionText(path, password));
     connection->execute("BEGIN TRANSACTION");
     try {
         for (const std::string& sql : statements) connection->execute(sql);

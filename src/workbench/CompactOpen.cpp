@@ -1,8 +1,5 @@
 #include "CompactOpen.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <filesystem>
 #include <system_error>
 #include <thread>
@@ -10,8 +7,8 @@
 #include "CompactJet.h"
 #include "ErrorText.h"
 #include "FileKind.h"
-
-extern char** environ;
+#include "Process.h"
+#include "NameText.h"
 
 namespace dex {
 
@@ -37,20 +34,12 @@ void FileOps::rename(const std::string& from, const std::string& to) {
 namespace {
 
 const char* const kProcedure = "cmdCompact_Click";
-const char* const kForm = "Form Form1";
 
 std::string trimBlanks(const std::string& s) {
     const auto b = s.find_first_not_of(' ');
     if (b == std::string::npos) return {};
     return s.substr(b, s.find_last_not_of(' ') - b + 1);
 }
-
-std::string lowerAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 bool refuse(Workbench& wb, const std::string& text, int16_t index) {
     wb.dialogs.message(text, kAppTitle, Icon::None);
     wb.window.focusPathBox(index);
@@ -123,7 +112,7 @@ bool CheckDBPath(Workbench& wb, const std::string& path, int16_t index) {
     if (trimBlanks(path).empty()) return refuse(wb, "DB경로가 입력되지 않았습니다.", index);
     FileOps files;
     if (!files.exists(path)) return refuse(wb, FileNotFoundText(path), index);
-    if (path.size() < 3 || lowerAscii(path.substr(path.size() - 3)) != "mdb")
+    if (path.size() < 3 || lowerText(path.substr(path.size() - 3)) != "mdb")
         return refuse(wb, "mdb파일이 아닙니다.\r\n\r\n" + path, index);
     return true;
 }
@@ -166,18 +155,18 @@ bool cmdCompact_Click(Workbench& wb, const std::string& path, int16_t index, Fil
         wb.window.setBusy(false);
     } catch (const DbError& e) {
         wb.window.setBusy(false);
-        wb.dialogs.message(errorFrame(e.number(), e.description(), kProcedure, kForm), kAppTitle, Icon::None);
+        wb.dialogs.message(errorFrame(e.number(), e.description(), kProcedure, kFormOwner), kAppTitle, Icon::None);
         return false;
     } catch (const SwapFailed& e) {
         wb.window.setBusy(false);
         wb.dialogs.message(errorFrame(kRuntimeErrorNumber,
                                       "압축된 파일로 바꾸지 못해 원본 DB를 원래 이름으로 되돌렸습니다: " + e.reason,
-                                      kProcedure, kForm),
+                                      kProcedure, kFormOwner),
                            kAppTitle, Icon::None);
         return false;
     } catch (const std::exception& e) {
         wb.window.setBusy(false);
-        wb.dialogs.message(errorFrame(kRuntimeErrorNumber, e.what(), kProcedure, kForm), kAppTitle, Icon::None);
+        wb.dialogs.message(errorFrame(kRuntimeErrorNumber, e.what(), kProcedure, kFormOwner), kAppTitle, Icon::None);
         return false;
     }
     if (success)
@@ -196,12 +185,11 @@ void OpenWithDesktop(const std::string& path) {
     // Started and left alone: the outcome is not examined. xdg-open returns
     // quickly; a detached thread reaps it so that no zombie stays behind.
     pid_t pid = 0;
-    char* argv[] = {const_cast<char*>("xdg-open"), const_cast<char*>(path.c_str()), nullptr};
-    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ) == 0)
-        std::thread([pid] {
-            int status = 0;
-            waitpid(pid, &status, 0);
-        }).detach();
+    SpawnRequest request;
+    request.program = "xdg-open";
+    request.args = {path};
+    request.searchPath = true;
+    if (TrySpawn(request, &pid) == 0) std::thread([pid] { WaitForExit(pid); }).detach();
 }
 
 }  // namespace dex

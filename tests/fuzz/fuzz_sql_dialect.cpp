@@ -35,7 +35,7 @@
 
 namespace {
 
-using namespace dex::jet;
+using namespace dex::jetstore;
 
 [[noreturn]] void finding(const std::string& what, std::string_view input, const std::string& detail) {
     std::fprintf(stderr, "fuzz_sql_dialect: %s\n  input: %.*s\n  %s\n", what.c_str(),

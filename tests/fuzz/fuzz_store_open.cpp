@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         auto conn = engine->openConnection("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path);
         readRows(*conn, "SELECT key, value FROM MSysStore");
-        for (const auto& t : tables) readRows(*conn, "SELECT * FROM " + dex::jet::quoteIdent(t));
+        for (const auto& t : tables) readRows(*conn, "SELECT * FROM " + dex::jetstore::quoteIdent(t));
         conn->close();
     } catch (const dex::DbError&) {
     }

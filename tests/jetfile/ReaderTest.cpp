@@ -165,6 +165,19 @@ TEST(JetText, Jet4CompressedAndPlainUcs2AndCodePages) {
     EXPECT_EQ(jet4TextToUtf8(compressed, sizeof compressed), "Ab张三!");
     const uint8_t plain[] = {0x37, 0x75, 'x', 0x00};
     EXPECT_EQ(jet4TextToUtf8(plain, sizeof plain), "男x");
+    // Into a string that held a longer text; surrogate pairs, lone
+    // surrogates (U+FFFD), an odd byte at the end of a two-byte run.
+    std::string reused(100, 'z');
+    jet4TextToUtf8Into(reused, compressed, sizeof compressed);
+    EXPECT_EQ(reused, "Ab张三!");
+    const uint8_t pair[] = {0x3D, 0xD8, 0x00, 0xDE, 'a', 0x00, 0x3D, 0xD8};
+    jet4TextToUtf8Into(reused, pair, sizeof pair);
+    EXPECT_EQ(reused, "\xF0\x9F\x98\x80" "a\xEF\xBF\xBD");
+    EXPECT_EQ(jet4TextToUtf8(pair, sizeof pair), reused);
+    const uint8_t odd[] = {0xFF, 0xFE, 'x', 0x00, 0x01, 0xDC, 0x41};
+    jet4TextToUtf8Into(reused, odd, sizeof odd);
+    EXPECT_EQ(reused, "x\xEF\xBF\xBD");
+    EXPECT_EQ(jet4TextToUtf8(odd, sizeof odd), reused);
     CodePageDecoder cp949(949);
     const uint8_t hangul[] = {0xC7, 0xD1, 0xB1, 0xDB};
     EXPECT_EQ(cp949.toUtf8(hangul, sizeof hangul), "한글");

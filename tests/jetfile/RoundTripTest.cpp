@@ -7,7 +7,9 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -179,6 +181,136 @@ std::string mdbReaderDump(const std::string& file, const std::string& password) 
     const auto r = test::runProgram("/usr/bin/env", {"node", (kMdbReader / "dump.mjs").string(), file, password});
     EXPECT_EQ(r.status, 0) << file << ": " << r.err;
     return sortedLines(r.out);
+}
+
+// A double as JavaScript's Number#toString writes it (JSON.stringify).
+std::string jsNumber(double d) {
+    if (d == 0) return "0";
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific);
+    std::string sci(buf, r.ptr);  // "-1.2345e+02"
+    const bool negative = sci[0] == '-';
+    if (negative) sci.erase(0, 1);
+    const size_t e = sci.find('e');
+    std::string digits = sci.substr(0, e);
+    digits.erase(std::remove(digits.begin(), digits.end(), '.'), digits.end());
+    const int n = std::stoi(sci.substr(e + 1)) + 1, k = static_cast<int>(digits.size());
+    std::string out;
+    if (k <= n && n <= 21) out = digits + std::string(static_cast<size_t>(n - k), '0');
+    else if (0 < n && n <= 21) out = digits.substr(0, static_cast<size_t>(n)) + "." + digits.substr(static_cast<size_t>(n));
+    else if (-6 < n && n <= 0) out = "0." + std::string(static_cast<size_t>(-n), '0') + digits;
+    else {
+        out = digits.substr(0, 1) + (k > 1 ? "." + digits.substr(1) : "") + "e" + (n - 1 >= 0 ? "+" : "-") +
+              std::to_string(std::abs(n - 1));
+    }
+    return (negative ? "-" : "") + out;
+}
+
+std::string jsonString(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char u[8];
+                std::snprintf(u, sizeof u, "\\u%04x", c);
+                out += u;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+std::string hexOf(const std::string& bytes) {
+    static const char* digits = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes) out += std::string{digits[c >> 4], digits[c & 15]};
+    return out;
+}
+
+// A Date/Time as mdb-reader gives it: the milliseconds since 1970, rounded,
+// in ISO form.
+std::string jsDate(double days) {
+    const double ms = std::floor((days - 25569) * 86400 * 1000 + 0.5);
+    const auto total = static_cast<int64_t>(ms);
+    int64_t day = total >= 0 ? total / 86400000 : -((-total + 86399999) / 86400000);
+    int64_t rest = total - day * 86400000;
+    // Civil date from days since 1970-01-01.
+    day += 719468;
+    const int64_t era = (day >= 0 ? day : day - 146096) / 146097;
+    const int64_t doe = day - era * 146097;
+    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const int64_t mp = (5 * doy + 2) / 153;
+    const int64_t d = doy - (153 * mp + 2) / 5 + 1, m = mp < 10 ? mp + 3 : mp - 9, y = yoe + era * 400 + (m <= 2);
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld.%03lldZ", static_cast<long long>(y),
+                  static_cast<long long>(m), static_cast<long long>(d), static_cast<long long>(rest / 3600000),
+                  static_cast<long long>(rest / 60000 % 60), static_cast<long long>(rest / 1000 % 60),
+                  static_cast<long long>(rest % 1000));
+    return buf;
+}
+
+// A value in the JSON that tests/jetfile/mdb-reader-dump.mjs prints.
+std::string mdbReaderJson(const JetValue& v) {
+    struct Visitor {
+        std::string operator()(const std::monostate&) const { return "null"; }
+        std::string operator()(bool b) const { return b ? "true" : "false"; }
+        std::string operator()(int64_t n) const { return std::to_string(n); }
+        std::string operator()(const JetCurrency& c) const { return jsonString(currencyText(c.units)); }
+        std::string operator()(float f) const { return jsNumber(f); }
+        std::string operator()(double d) const { return jsNumber(d); }
+        std::string operator()(const JetDateTime& d) const { return jsonString(jsDate(d.days)); }
+        std::string operator()(const std::string& s) const { return jsonString(s); }
+        std::string operator()(const JetBytes& b) const { return jsonString(hexOf(b.bytes)); }
+        std::string operator()(const JetGuid& g) const {
+            std::string text = formatJetGuid(g.bytes.data());  // "{XXXXXXXX-...}"; mdb-reader: lower case, no braces
+            std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+            return jsonString(text.substr(1, text.size() - 2));
+        }
+        std::string operator()(const JetDecimal& d) const { return jsonString(formatJetDecimal(d.bytes.data(), d.scale)); }
+    };
+    return std::visit(Visitor{}, v);
+}
+
+// Every user table of a file through our reader, in the lines that
+// mdb-reader-dump.mjs prints: the columns (name, type, stored size), then
+// each row.
+std::string ourDump(const std::string& file, const std::string& password) {
+    static const std::map<int, std::string> kTypes = {
+        {1, "boolean"}, {2, "byte"},  {3, "integer"}, {4, "long"},  {5, "currency"}, {6, "float"},  {7, "double"},
+        {8, "datetime"}, {9, "binary"}, {10, "text"},   {11, "ole"}, {12, "memo"},    {15, "repid"}, {16, "numeric"}};
+    const auto model = JetModel::open(file, password);
+    std::string out;
+    for (const JetModelTable& t : model->tables()) {
+        if (t.system) continue;
+        std::vector<TdefColumn> columns = t.def.columns;
+        std::sort(columns.begin(), columns.end(), [](const auto& a, const auto& b) { return a.number < b.number; });
+        std::string header;
+        for (size_t i = 0; i < columns.size(); ++i) {
+            const auto type = kTypes.find(columns[i].type);
+            header += std::string(i ? "," : "") + "[" + jsonString(t.columnNames[i]) + "," +
+                      jsonString(type == kTypes.end() ? "?" : type->second) + "," +
+                      std::to_string(columns[i].type == 1 ? 0 : columns[i].length) + "]";
+        }
+        out += t.name + "\t[" + header + "]\n";
+        model->readRows(t, [&](const RowPlace&, std::vector<JetValue>& row) {
+            std::string line;
+            for (size_t i = 0; i < row.size(); ++i) line += (i ? "," : "") + mdbReaderJson(row[i]);
+            out += t.name + "\t[" + line + "]\n";
+            return true;
+        });
+    }
+    return sortedLines(out);
 }
 
 bool haveMdbReader() { return fs::exists(kMdbReader / "node_modules" / "mdb-reader" / "package.json") && have("node"); }
@@ -361,32 +493,33 @@ TEST(JetExport, StoresBecomeJetFilesThatEveryReaderReadsAlike) {
         EXPECT_TRUE(engineRows(out, kProductPassword) == storeRows(store));
         const auto check = test::runProgram(kDexmira, {"check", out, "--password", kProductPassword});
         EXPECT_EQ(check.status, 0) << check.out;
-        // Store -> Jet -> store. (Migrated samples hold empty texts in
-        // required columns of numbers, which the Jet file holds as Null and
-        // the import keeps as empty texts again.)
-        {
-            const std::string again = store + ".again.mdb";
-            ImportJetFile(out, again, kProductPassword);
-            EXPECT_EQ(structureText(again, kProductPassword), structureText(store, kProductPassword));
-            EXPECT_TRUE(storeRows(again) == storeRows(store));
-        }
-        // mdbtools and mdb-reader see the same rows as our reader.
+        // Store -> Jet -> store: the same structure and rows (the migrated
+        // samples' Nulls in Required columns added to rows that existed included).
+        const std::string again = store + ".again.mdb";
+        ImportJetFile(out, again, kProductPassword);
+        EXPECT_EQ(structureText(again, kProductPassword), structureText(store, kProductPassword));
+        EXPECT_TRUE(storeRows(again) == storeRows(store));
+        // mdbtools and mdb-reader see the same tables, columns and rows as our reader.
         const auto ours = engineRows(out, kProductPassword);
         if (mdbtools) {
             for (const auto& [table, rows] : ours) {
                 const auto csv = test::runProgram("/usr/bin/mdb-export", {out, table});
                 EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), static_cast<long>(rows.size()) + 1) << table;
             }
-            EXPECT_EQ(test::runProgram("/usr/bin/mdb-schema", {out}).status, 0);
+            const auto schema = test::runProgram("/usr/bin/mdb-schema", {out});
+            EXPECT_EQ(schema.status, 0);
+            for (const auto& [table, rows] : ours) EXPECT_NE(schema.out.find("[" + table + "]"), std::string::npos) << table;
         }
         if (mdbReader) {
             const std::string dump = mdbReaderDump(out, kProductPassword);
-            size_t lines = 0;
-            for (const auto& [table, rows] : ours) lines += rows.size() + 1;
-            EXPECT_EQ(static_cast<size_t>(std::count(dump.begin(), dump.end(), '\n')), lines);
-            if (store == vardo) EXPECT_NE(dump.find("가나다상사 100299"), std::string::npos);
+            EXPECT_EQ(dump, ourDump(out, kProductPassword));
+            if (store == vardo) {
+                EXPECT_NE(dump.find("가나다상사 100299"), std::string::npos);
+            }
         }
     }
+    if (!mdbtools) GTEST_SKIP() << "mdbtools (mdb-export) not installed: the exported files were not read by it";
+    if (!mdbReader) GTEST_SKIP() << "node or the npm package mdb-reader (scripts/install-mdb-reader.sh) is missing";
 }
 
 TEST(JetExport, EveryFailureLeavesNoFile) {
@@ -431,6 +564,32 @@ TEST(JetExport, EveryFailureLeavesNoFile) {
         EXPECT_EQ(names, (std::vector<std::string>{"out.mdb", "store.mdb"})) << delayMs;
         EXPECT_TRUE(checkJetFile(*JetModel::open(out, kProductPassword)).sound());
         fs::remove(out);
+    }
+
+    // A unique index whose keys repeat: the store tells 'abc' from 'ABC', a
+    // Jet text key does not.
+    {
+        auto engine = makeJetStoreEngine();
+        auto conn = engine->openConnection("Data Source=" + store + ";Jet OLEDB:Database Password=" + kProductPassword);
+        conn->execute("CREATE TABLE twice (id LONG CONSTRAINT pk PRIMARY KEY, name VARCHAR(10))");
+        conn->execute("CREATE UNIQUE INDEX ux_name ON twice (name)");
+        conn->execute("INSERT INTO twice VALUES (1, 'abc')");
+        conn->execute("INSERT INTO twice VALUES (2, NULL)");
+        conn->execute("INSERT INTO twice VALUES (3, NULL)");
+        conn->execute("INSERT INTO twice VALUES (4, 'ABC')");
+    }
+    r = test::runProgram(kDexmira, {"export", store, out, "--password", kProductPassword});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("table 'twice', index 'ux_name': rows 1 and 4 have the same name, which the unique index "
+                         "does not allow"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("no file was written"), std::string::npos) << r.err;
+    EXPECT_EQ(dir.names(), before);
+    {
+        auto engine = makeJetStoreEngine();
+        auto conn = engine->openConnection("Data Source=" + store + ";Jet OLEDB:Database Password=" + kProductPassword);
+        conn->execute("DROP TABLE twice");
     }
 
     // A value whose key needs a character without a known code.

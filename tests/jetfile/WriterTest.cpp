@@ -718,6 +718,18 @@ TEST(JetWriter, DescriptionsItCannotWriteThrowWithTheirPlace) {
     wide.rows = {std::vector<Value>(10, text(std::string(250, 'x') + "가나다라마"))};  // 510 bytes each
     EXPECT_EQ(message(one(wide)).rfind("table 'w', row 1: row of ", 0), 0u);
 
+    // A unique index holds no key twice; Nulls are never the same key.
+    t = base;
+    t.indexes = {index("PrimaryKey", {"n"}, true)};
+    t.rows = {{text("a"), num(1)}, {text("b"), num(2)}, {text("c"), num(1)}};
+    EXPECT_EQ(message(one(t)), "table 't', index 'PrimaryKey': rows 1 and 3 have the same n, which the unique index does not allow");
+    t.indexes = {index("ux", {"code", "n"}, false, true)};
+    t.rows = {{text("ab"), Value()}, {text("ab"), Value()}, {text("AB"), num(2)}, {text("x"), num(1)}, {text("ab"), num(2)}};
+    EXPECT_EQ(message(one(t)), "table 't', index 'ux': rows 3 and 5 have the same code, n, which the unique index does not allow");
+    t.rows.pop_back();
+    EXPECT_EQ(message(one(t)), "no error");
+    fs::remove(f);
+
     WDatabase db = one(base);
     db.tables.push_back(WTable{"u", {column("code", ct::Text, 3)}, {}, {}});
     db.relationships = {{"r", "u", "t", {"code"}, {"code"}, true, false, false}};
@@ -792,6 +804,7 @@ TEST(JetEncoding, EngineValuesAsStoredAndCompressedText) {
     using namespace jetfile;
     using jetwrite::codePageText;
     using jetwrite::compressedUnicode;
+    using jetwrite::compressedUnicodeFromUtf8;
     using jetwrite::utf16;
     auto stored = [](const Value& v, int type, int scale = 0) {
         JetWriteColumn c;
@@ -828,6 +841,21 @@ TEST(JetEncoding, EngineValuesAsStoredAndCompressedText) {
     EXPECT_EQ(compressedUnicode(utf16("a한")), "");  // not shorter than UCS-2
     EXPECT_EQ(compressedUnicode(utf16("a가")), "");
     EXPECT_EQ(hexOf(codePageText("한", 949)), "c7d1");
+
+    // Straight from UTF-8: the same bytes, and the UTF-16 length even where
+    // the text does not compress.
+    for (const std::string text : {"", "a", "abcd한efgh", "a한", "a가", "거래처 000123", "Café Ā", "x\xF0\x9F\x98\x80yz",
+                                   "\xF0\x9F\x98\x80\xF0\x9F\x98\x80", "tab\tline\n"}) {
+        SCOPED_TRACE(text);
+        std::string out;
+        size_t units = 0;
+        const bool packed = compressedUnicodeFromUtf8(out, text, units);
+        EXPECT_EQ(units, utf16(text).size());
+        EXPECT_EQ(packed ? out : std::string(), compressedUnicode(utf16(text)));
+    }
+    std::string out;
+    size_t units = 0;
+    EXPECT_THROW(compressedUnicodeFromUtf8(out, "ab\xC3", units), std::runtime_error);
 }
 
 }  // namespace

@@ -160,17 +160,59 @@ TEST_F(Builder, UnfinishedOrBrokenBuildsLeaveNoFile) {
     }
     EXPECT_FALSE(fs::exists(path));
 
+    // A key column never holds Null.
     try {
         StoreBuilder b(path, "");
-        b.createTable(customers());
-        auto rows = b.rows(customers());
-        rows.write({int64_t{1}, std::monostate{}, std::monostate{}, std::monostate{}, std::monostate{}});
-        ADD_FAILURE() << "a Null in a required field was accepted";
+        b.createTable(sales());
+        auto rows = b.rows(sales());
+        rows.write({std::monostate{}, int64_t{1}, std::monostate{}, std::monostate{}});
+        ADD_FAILURE() << "a Null in a key field was accepted";
     } catch (const DbError& e) {
-        EXPECT_NE(e.description().find("customer"), std::string::npos) << e.description();
-        EXPECT_NE(e.description().find("code"), std::string::npos) << e.description();
+        EXPECT_NE(e.description().find("sale"), std::string::npos) << e.description();
+        EXPECT_NE(e.description().find("no"), std::string::npos) << e.description();
     }
     EXPECT_FALSE(fs::exists(path));
+}
+
+// A Jet file's Required column holds Nulls in rows that were there before
+// it was made Required: they are carried, the column stays Required, and
+// the table keeps its rows, its autonumber and what follows.
+TEST_F(Builder, NullsInRequiredFieldsAreCarried) {
+    {
+        StoreBuilder b(path, "pw");
+        const auto c = customers(), s = sales();
+        b.createTable(c);
+        b.createTable(s);
+        auto rows = b.rows(c);
+        rows.write({int64_t{1}, std::string("C1"), std::monostate{}, std::monostate{}, std::monostate{}});
+        rows.write({int64_t{5}, std::monostate{}, std::monostate{}, std::string("no code yet"), std::monostate{}});
+        rows.write({int64_t{6}, std::string("C6"), std::monostate{}, std::monostate{}, std::monostate{}});
+        b.createIndexes(c);
+        auto saleRows = b.rows(s);
+        saleRows.write({int64_t{1}, int64_t{1}, int64_t{5}, std::string("x")});
+        b.createIndexes(s);
+        b.finish();
+    }
+    const auto all = structure();
+    const TableDef& c = table(all, "customer");
+    ASSERT_EQ(c.fields.size(), 5u);
+    EXPECT_TRUE(c.fields[1].required);
+    EXPECT_EQ(c.fields[1].defaultValue, "\"A0\"");
+    ASSERT_NE(index(c, "pk_customer"), nullptr);
+    ASSERT_NE(index(c, "code"), nullptr);
+    EXPECT_TRUE(index(c, "code")->unique);
+    ASSERT_NE(index(table(all, "sale"), "customersale"), nullptr);
+
+    auto engine = makeJetStoreEngine();
+    auto conn = engine->openConnection("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path +
+                                       ";Jet OLEDB:Database Password=pw");
+    auto rs = conn->query("SELECT id, note FROM customer WHERE code IS NULL");
+    ASSERT_FALSE(rs->eof());
+    EXPECT_EQ(valueToText(rs->field(0)), "5");
+    EXPECT_EQ(valueToText(rs->field(1)), "no code yet");
+    EXPECT_EQ(valueToText(conn->query("SELECT COUNT(*) FROM customer")->field(0)), "3");
+    conn->execute("INSERT INTO customer (code) VALUES ('C7')");
+    EXPECT_EQ(valueToText(conn->query("SELECT MAX(id) FROM customer")->field(0)), "7");
 }
 
 }  // namespace

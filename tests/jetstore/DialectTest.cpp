@@ -6,7 +6,7 @@
 #include "StoreFunctions.h"
 #include "DbError.h"
 
-using namespace dex::jet;
+using namespace dex::jetstore;
 
 TEST(Tokenizer, JoiningTokensGivesTheInputBack) {
     std::string sql = "  CREATE TABLE `priv_menu`(  `menuid` LONG DEFAULT 0 NOT NULL, x TEXT DEFAULT \"a\"\"b\" /*c*/ -- d\n)";

@@ -36,7 +36,7 @@ protected:
     void build(const std::vector<std::string>& extra = {}) {
         dex::testing::BuildStore(*engine, db, dex::testing::ReadScript(dex::testing::VardoBaseScript()), extra);
     }
-    int run(std::vector<std::string> args) { return cliMigrate(*engine, args, out, err); }
+    int run(std::vector<std::string> args) { return runMigrate(*engine, args, out, err); }
 };
 
 TEST_F(CliMigrateTest, MigratesTheSampleSilentlyAndTracesEveryStatement) {

@@ -42,7 +42,7 @@ protected:
     // test on a message or a non-zero exit.
     std::vector<std::string> traceOf(const fs::path& db, const std::string& product) {
         std::ostringstream out, err;
-        int status = cliMigrate(*engine, {db.string(), "--product", product, "--trace-sql"}, out, err);
+        int status = runMigrate(*engine, {db.string(), "--product", product, "--trace-sql"}, out, err);
         EXPECT_EQ(status, 0) << err.str();
         EXPECT_EQ(err.str(), "");
         return lines(out.str());

@@ -19,7 +19,7 @@ TEST(CliVersionInfo, PrintsTheThirteenItems) {
     test::WriteFile(path, test::BuildPe(test::PeKind::Pe32Plus, {{16, 1, 0x0412, test::BuildVersionBlock(info)}}));
 
     std::ostringstream out, err;
-    EXPECT_EQ(cliVersionInfo({path}, out, err), 0);
+    EXPECT_EQ(runVersionInfo({path}, out, err), 0);
     EXPECT_EQ(out.str(),
               "CompanyName: 회사\nFileDescription: Not specified\nFileVersion: 2.10.0123\n"
               "InternalName: Not specified\nLegalCopyright: Not specified\nOriginalFilename: Not specified\n"
@@ -36,7 +36,7 @@ TEST(CliVersionInfo, BadInputFailsWithAMessage) {
         {}, {"a", "b"}, {dir.file("missing.exe")}, {dir.file("text.txt")}, {dir.path().string()}};
     for (const auto& args : cases) {
         std::ostringstream out, err;
-        EXPECT_EQ(cliVersionInfo(args, out, err), 2);
+        EXPECT_EQ(runVersionInfo(args, out, err), 2);
         EXPECT_EQ(out.str(), "");
         EXPECT_FALSE(err.str().empty());
         EXPECT_EQ(err.str().back(), '\n');

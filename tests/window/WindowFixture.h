@@ -16,6 +16,8 @@
 
 namespace wintest {
 
+using dex::Form1;
+
 // Structures by path; opening any other path fails as a missing file does.
 class FakeEngine : public dex::DbEngine {
 public:
