@@ -148,9 +148,10 @@ int runExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, st
             return kFailure;
         }
 
-    // A real Jet file: statements that change it run on a store made from it,
-    // which is written back, read back, checked and swapped in only when all
-    // ran. Queries alone are answered from the file itself, which stays as it is.
+    // A real Jet file is never opened here: statements that change it run on
+    // a store made from it, which is written back, read back, checked and
+    // swapped in only when all ran; queries alone run on a private store made
+    // from it, and the file stays as it is. Below, the file is a store.
     if (detectFileKind(file) == FileKind::Jet) {
         auto onStore = [&](const std::string& store, const std::string& pw) {
             std::vector<std::string> words{store, "--password", pw};
@@ -171,8 +172,6 @@ int runExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, st
         err << errorFrame(e.number(), e.description(), "DBOpen", "Module modDBsub") << "\n";
         return kFailure;
     }
-    // A real Jet file is only ever read: there is nothing to undo.
-    const bool transaction = detectFileKind(file) != FileKind::Jet;
     // With --json every SELECT's rows go into one array; other statements
     // still print their count, on the error stream so the document stays whole.
     bool firstJson = true;
@@ -183,7 +182,6 @@ int runExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, st
     auto fail = [&](const DbError& e, const std::string& sql) {
         finishJson();
         err << "Error " << e.number() << " (" << e.description() << ") in: " << sql << "\n";
-        if (!transaction) return kFailure;
         try {
             session.execute("ROLLBACK TRANSACTION");
         } catch (const DbError&) {
@@ -194,7 +192,7 @@ int runExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, st
     };
     std::string current = "BEGIN TRANSACTION";
     try {
-        if (transaction) session.execute(current);
+        session.execute(current);
         for (auto& sql : statements) {
             current = sql;
             if (returnsRows(sql)) {
@@ -212,7 +210,7 @@ int runExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, st
             (json ? err : out) << rows << "\n";
         }
         current = "COMMIT TRANSACTION";
-        if (transaction) session.execute(current);
+        session.execute(current);
     } catch (const DbError& e) {
         return fail(e, current);
     }
