@@ -32,7 +32,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kExportMark = ".export-";
-bool isSystemName(const std::string& name) { return upperText(name.substr(0, 4)) == "MSYS"; }
 
 DbError cannotExport(const std::string& out, const std::string& why) {
     return DbError(dberr::UnrecognizedFormat, "The store cannot be exported to '" + out + "': " + why + ".");
@@ -84,7 +83,7 @@ StoreTables readStoreTables(const std::string& store, const std::string& passwor
     auto engine = makeJetStoreEngine();
     auto db = engine->openDatabase(store, 0, true, password.empty() ? "" : ";pwd=" + password);
     for (TableDef& t : db->tableDefs())
-        if (!isSystemName(t.name)) out.defs.push_back(std::move(t));
+        if (!isMSysName(t.name)) out.defs.push_back(std::move(t));
     db->close();
     out.handle = jetstore::openStore(jetstore::OpenRequest{store, password, true}, JetStoreOptions{});
     {
@@ -305,7 +304,7 @@ std::string indexText(const IndexDef& i) {
 
 // The first difference between the structures, "" when there is none.
 std::string structureDifference(const std::vector<TableDef>& store, std::vector<TableDef> jet) {
-    jet.erase(std::remove_if(jet.begin(), jet.end(), [](const TableDef& t) { return isSystemName(t.name); }), jet.end());
+    jet.erase(std::remove_if(jet.begin(), jet.end(), [](const TableDef& t) { return isMSysName(t.name); }), jet.end());
     if (store.size() != jet.size())
         return "the file has " + std::to_string(jet.size()) + " tables, the store " + std::to_string(store.size());
     for (size_t i = 0; i < store.size(); ++i) {

@@ -34,8 +34,6 @@ constexpr int kGeneralSortOrder = 0x409;
 // their definitions' pages (above every page number a file can have).
 constexpr int64_t kNewTableIds = 0x7E000000;
 
-bool isSystemName(const std::string& name) { return lowerText(name.substr(0, 4)) == "msys"; }
-
 // A table's structure as DAO lists it, as text.
 std::string defText(const TableDef& t) {
     std::string out;
@@ -60,7 +58,7 @@ std::map<std::string, std::string> storeStructure(const std::string& store, cons
     auto engine = makeJetStoreEngine();
     auto db = engine->openDatabase(store, 0, true, password.empty() ? "" : daoConnectText(password));
     for (const TableDef& t : db->tableDefs())
-        if (!isSystemName(t.name)) out[lowerText(t.name)] = defText(t);
+        if (!isMSysName(t.name)) out[lowerText(t.name)] = defText(t);
     db->close();
     return out;
 }
@@ -105,12 +103,12 @@ JetWriteDatabase merge(JetWriteDatabase old, StoreForJet& store, const std::map<
     std::map<std::string, JetWriteTable*> oldTables;
     std::vector<int64_t> userIds;
     for (JetWriteTable& t : old.tables)
-        if (!t.system && !isSystemName(t.name)) {
+        if (!t.system && !isMSysName(t.name)) {
             oldTables[lowerText(t.name)] = &t;
             if (t.sourceId) userIds.push_back(t.sourceId);
         }
     for (JetWriteTable& t : old.tables)
-        if (t.system || isSystemName(t.name)) db.tables.push_back(std::move(t));
+        if (t.system || isMSysName(t.name)) db.tables.push_back(std::move(t));
 
     // The permissions of the old file's first user table, for the tables the change made.
     std::vector<JetNamedValues> aces = old.aces ? *old.aces : std::vector<JetNamedValues>{};
