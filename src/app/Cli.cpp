@@ -10,6 +10,7 @@
 #include "ErrorText.h"
 #include "CliCheck.h"
 #include "CliHelp.h"
+#include "CliJetFile.h"
 #include "CliMigrate.h"
 #include "CliSurvey.h"
 #include "CompactOpen.h"
@@ -147,6 +148,22 @@ int runExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, st
             return kFailure;
         }
 
+    // A real Jet file is never opened here: statements that change it run on
+    // a store made from it, which is written back, read back, checked and
+    // swapped in only when all ran; queries alone run on a private store made
+    // from it, and the file stays as it is. Below, the file is a store.
+    if (detectFileKind(file) == FileKind::Jet) {
+        auto onStore = [&](const std::string& store, const std::string& pw) {
+            std::vector<std::string> words{store, "--password", pw};
+            if (json) words.push_back("--json");
+            words.insert(words.end(), statements.begin(), statements.end());
+            return runExec(engine, Args(words), in, out, err) == kOk;
+        };
+        if (std::all_of(statements.begin(), statements.end(), returnsRows))
+            return queryJetFile(file, password, onStore, err);
+        return execOnJetFile(file, password, onStore, err);
+    }
+
     ConsoleDialogs dialogs(err, false, false);
     DbSession session(engine, dialogs);
     try {
@@ -155,8 +172,6 @@ int runExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, st
         err << errorFrame(e.number(), e.description(), "DBOpen", "Module modDBsub") << "\n";
         return kFailure;
     }
-    // A real Jet file is only ever read: there is nothing to undo.
-    const bool transaction = detectFileKind(file) != FileKind::Jet;
     // With --json every SELECT's rows go into one array; other statements
     // still print their count, on the error stream so the document stays whole.
     bool firstJson = true;
@@ -167,7 +182,6 @@ int runExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, st
     auto fail = [&](const DbError& e, const std::string& sql) {
         finishJson();
         err << "Error " << e.number() << " (" << e.description() << ") in: " << sql << "\n";
-        if (!transaction) return kFailure;
         try {
             session.execute("ROLLBACK TRANSACTION");
         } catch (const DbError&) {
@@ -178,7 +192,7 @@ int runExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, st
     };
     std::string current = "BEGIN TRANSACTION";
     try {
-        if (transaction) session.execute(current);
+        session.execute(current);
         for (auto& sql : statements) {
             current = sql;
             if (returnsRows(sql)) {
@@ -196,7 +210,7 @@ int runExec(DbEngine& engine, Args args, std::istream& in, std::ostream& out, st
             (json ? err : out) << rows << "\n";
         }
         current = "COMMIT TRANSACTION";
-        if (transaction) session.execute(current);
+        session.execute(current);
     } catch (const DbError& e) {
         return fail(e, current);
     }
@@ -262,9 +276,10 @@ int runExport(Args args, std::ostream& err) {
 
 int runCompact(DbEngine& engine, Args args, std::ostream& err) {
     const bool yes = args.flag("--yes");
+    const std::string password = args.option("--password").value_or("");
     if (rejectUnknown(args, err, "compact")) return kFailure;
     if (args.rest().size() != 1) {
-        err << "usage: dexmira compact FILE [--yes]\n";
+        err << "usage: dexmira compact FILE [--yes] [--password PW]\n";
         return kFailure;
     }
     ConsoleDialogs dialogs(err, false, yes);
@@ -273,7 +288,7 @@ int runCompact(DbEngine& engine, Args args, std::ostream& err) {
     RecordingWindow window;
     Workbench wb{grid, engine, dialogs, itemBar, overallBar, window};
     FileOps files;
-    return cmdCompact_Click(wb, args.rest()[0], 0, files) ? kOk : kFailure;
+    return cmdCompact_Click(wb, args.rest()[0], 0, files, password) ? kOk : kFailure;
 }
 
 int run(DbEngine& engine, const std::vector<std::string>& all, std::ostream& out, std::ostream& err, bool& known) {

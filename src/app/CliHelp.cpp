@@ -40,7 +40,8 @@ constexpr std::array<CommandHelp, 11> kCommands{{
     {"exec", "dexmira exec FILE [--password PW] [--json] [SQL ...]",
      "Runs statements (no SQL: one per line on stdin); a SELECT prints a header line and one\n"
      "  tab-separated line per row (--json: an array of objects), other statements their row count.\n"
-     "  All statements run as one transaction: one that fails undoes those before it.",
+     "  All statements run as one transaction: one that fails undoes those before it. On a real Jet 4\n"
+     "  file they run on a private store that is written back, checked and swapped in when all ran.",
      "dexmira exec ref.mdb \"SELECT * FROM dbversion\""},
     {"import", "dexmira import JETFILE STORE [--password PW]", "Reads a real Jet file into a new store.",
      "dexmira import legacy.mdb store.mdb"},
@@ -55,10 +56,17 @@ constexpr std::array<CommandHelp, 11> kCommands{{
      "  right type and reachable, row counts, usage maps, long-value chains, index trees and keys.\n"
      "  Exit status: 0 sound, 1 problems found, 2 the file cannot be read.",
      "dexmira check customer.mdb --json"},
-    {"migrate", "dexmira migrate FILE --product NAME [--trace-sql]",
-     "Brings FILE itself to the product's latest schema (all or nothing).",
+    {"migrate", "dexmira migrate FILE --product NAME [--trace-sql] [--password PW] [--sort-order general]",
+     "Brings FILE itself to the product's latest schema (all or nothing). A real Jet 4 file is\n"
+     "  migrated through a private store and written back with its other objects, read back, checked\n"
+     "  and swapped in (the original kept as NAME.bak.mdb); --sort-order general rewrites a file of\n"
+     "  another sort order in the General one, where new text keys can be computed.",
      "dexmira migrate customer.mdb --product VelmoraII"},
-    {"compact", "dexmira compact FILE [--yes]", "Compacts and repairs FILE in place.",
+    {"compact", "dexmira compact FILE [--yes] [--password PW]",
+     "Compacts and repairs FILE in place. A real Jet 4 file is rewritten from its model (deleted\n"
+     "  rows and free pages dropped, unsound indexes rebuilt, every other object carried over), read\n"
+     "  back, checked and swapped in; the original is kept as NAME.bak.mdb. The product password is\n"
+     "  tried first, then PW.",
      "dexmira compact customer.mdb --yes"},
     {"version-info", "dexmira version-info FILE", "Prints the version information of a Windows program.",
      "dexmira version-info setup.exe"},

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "CliHelp.h"
+#include "CliJetFile.h"
 #include "CliSupport.h"
 #include "DbSession.h"
 #include "ErrorText.h"
@@ -90,7 +91,8 @@ private:
     bool ok_ = false;
 };
 
-constexpr const char* kUsage = "usage: dexmira migrate FILE --product NAME [--trace-sql]\n";
+constexpr const char* kUsage =
+    "usage: dexmira migrate FILE --product NAME [--trace-sql] [--password PW] [--sort-order general]\n";
 
 }  // namespace
 
@@ -99,6 +101,8 @@ int runMigrate(DbEngine& engine, const std::vector<std::string>& words, std::ost
     cli::Args args(words);
     const std::optional<std::string> product = args.option("--product");
     const bool trace = args.flag("--trace-sql");
+    const std::optional<std::string> sortOrder = args.option("--sort-order");
+    const std::string password = args.option("--password").value_or("");
     if (auto bad = args.unknownOption()) {
         err << "unknown option " << *bad << "\n" << cli::usageOf("migrate");
         return cli::kFailure;
@@ -125,11 +129,12 @@ int runMigrate(DbEngine& engine, const std::vector<std::string>& words, std::ost
         else err << what << "\n";
         return cli::kFailure;
     }
-    if (detectFileKind(file) == FileKind::Jet) {
-        err << "'" << file << "' is a real Jet (Access) file, which Dexmira never writes; import it into a "
-            << "store first (dexmira import " << file << " STORE) and migrate the store\n";
+    if (sortOrder && *sortOrder != "general") {
+        err << "--sort-order takes only 'general' (the whole file rewritten in the General sort order)\n";
         return cli::kFailure;
     }
+    if (detectFileKind(file) == FileKind::Jet)
+        return migrateJetFile(engine, file, code, password, sortOrder.has_value(), trace, out, err);
     for (const char* side : {"-journal", "-wal"})
         if (std::filesystem::exists(file + side, ec)) {
             err << "'" << file << "' has an unfinished change ('" << file << side

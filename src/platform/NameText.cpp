@@ -17,6 +17,8 @@ std::string upperText(std::string_view s) {
     return out;
 }
 
+bool isMSysName(std::string_view name) { return name.size() >= 4 && equalsNoCase(name.substr(0, 4), "MSYS"); }
+
 std::string lowerText(std::string_view s) {
     std::string out(s);
     for (char& c : out) c = lowerChar(c);

@@ -17,6 +17,9 @@ bool lessNoCase(std::string_view a, std::string_view b);
 // Ordered without regard to case; names that differ only in case by their bytes.
 bool lessNoCaseThenExact(std::string_view a, std::string_view b);
 
+// Whether a name starts with "MSys" in any letter case: Jet's own system tables.
+bool isMSysName(std::string_view name);
+
 // The text with every occurrence of `from` (not empty) replaced by `to`.
 std::string replaceAll(const std::string& text, const std::string& from, const std::string& to);
 

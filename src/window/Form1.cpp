@@ -84,6 +84,9 @@ public:
     }
     OpenFileResult openFile(const OpenFileRequest& request) override { return shown_.openFile(request); }
     OpenFileResult saveFile(const OpenFileRequest& request) override { return shown_.saveFile(request); }
+    std::optional<std::string> askPassword(const std::string& text, const std::string& title) override {
+        return shown_.askPassword(text, title);
+    }
 
 private:
     Dialogs& shown_;

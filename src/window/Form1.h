@@ -111,6 +111,8 @@ public slots:
     void saveReport();
     // Target 1: the script makes B like A; 0: A like B.
     void saveFixScript(int target);
+    // Applies the fix script to the file in box target (0 A, 1 B), after a question.
+    void applyFixScript(int target);
     void showOneSidedFields(bool checked);
 
 public:
@@ -200,6 +202,8 @@ private:
     QAction* mnuSaveReport = nullptr;
     QAction* mnuFixB = nullptr;
     QAction* mnuFixA = nullptr;
+    QAction* mnuApplyA = nullptr;
+    QAction* mnuApplyB = nullptr;
     QAction* mnuOneSided = nullptr;
 };
 

@@ -196,6 +196,8 @@ void Form1::createGridMenu() {
     add(mnuSaveReport, "mnuSaveReport", tr("비교 보고서 저장..."), QKeySequence(Qt::CTRL | Qt::Key_S));
     add(mnuFixB, "mnuFixB", tr("수정 스크립트 저장: B를 A와 같게..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B));
     add(mnuFixA, "mnuFixA", tr("수정 스크립트 저장: A를 B와 같게..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
+    add(mnuApplyA, "mnuApplyA", tr("수정 스크립트 적용: A를 B와 같게..."), {});
+    add(mnuApplyB, "mnuApplyB", tr("수정 스크립트 적용: B를 A와 같게..."), {});
     separator();
     add(mnuOneSided, "mnuOneSided", translated(modCmpDB::OneSidedModeLabel(true)),
         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
@@ -209,6 +211,8 @@ void Form1::createGridMenu() {
     connect(mnuSaveReport, &QAction::triggered, this, &Form1::saveReport);
     connect(mnuFixB, &QAction::triggered, this, [this] { saveFixScript(1); });
     connect(mnuFixA, &QAction::triggered, this, [this] { saveFixScript(0); });
+    connect(mnuApplyA, &QAction::triggered, this, [this] { applyFixScript(0); });
+    connect(mnuApplyB, &QAction::triggered, this, [this] { applyFixScript(1); });
     connect(mnuOneSided, &QAction::toggled, this, &Form1::showOneSidedFields);
 }
 

@@ -1,10 +1,11 @@
 // Below the grid's marks: a row's details box, a mark's tool tip, and the
-// grid's context menu (report, fix script, one-sided fields).
+// grid's context menu (report, fix script saved or applied, one-sided fields).
 #include "Form1.h"
 
 #include <QAction>
 #include <QLabel>
 
+#include "ApplyFix.h"
 #include "FixScript.h"
 #include "TableDetails.h"
 #include "TableDetailsDialog.h"
@@ -20,6 +21,7 @@ namespace {
 constexpr const char* kDetailsProcedure = "spList_DblClick";
 constexpr const char* kReportProcedure = "mnuSaveReport_Click";
 constexpr const char* kFixScriptProcedure = "mnuFixScript_Click";
+constexpr const char* kApplyFixProcedure = "mnuApplyFix_Click";
 
 }  // namespace
 
@@ -116,6 +118,24 @@ void Form1::saveFixScript(int target) {
                              : fixB         ? tr("B의 키와 인덱스를 A와 같게 만드는 스크립트를 저장했습니다.")
                                             : tr("A의 키와 인덱스를 B와 같게 만드는 스크립트를 저장했습니다.");
         dialogs_.message(what.toStdString() + "\r\n\r\n" + path, kAppTitle, Icon::Information);
+    });
+}
+
+void Form1::applyFixScript(int target) {
+    guarded(kApplyFixProcedure, [this, target] {
+        if (!haveFinishedRun()) return;
+        const bool fixB = target != 0;
+        fixscript::EngineOrphanCheck orphans(engine_, fixB ? structures_.pathB : structures_.pathA, kProductPassword);
+        const std::string script =
+            fixscript::MakeFixScript(structures_, fixB ? fixscript::Target::B : fixscript::Target::A, &orphans);
+        if (script.empty()) {
+            dialogs_.message(tr("두 DB의 키와 인덱스가 같아 적용할 것이 없습니다.").toStdString(), kAppTitle,
+                             Icon::Information);
+            return;
+        }
+        // The file the user named in the box, not the run's migrated copy.
+        Workbench wb = workbench();
+        ApplyFixScript(wb, TrimBlanks(fixB ? runPathB_ : runPathA_), static_cast<int16_t>(target & 1), script);
     });
 }
 

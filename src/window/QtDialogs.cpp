@@ -1,5 +1,8 @@
 #include "QtDialogs.h"
 
+#include <QInputDialog>
+#include <QLineEdit>
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -102,6 +105,14 @@ OpenFileResult QtDialogs::saveFile(const OpenFileRequest& request) {
     if (!suffix.isEmpty() && !suffix.contains(QLatin1Char('*'))) dialog.setDefaultSuffix(suffix);
     prepareFileDialog(dialog, request);
     return runFileDialog(dialog);
+}
+
+std::optional<std::string> QtDialogs::askPassword(const std::string& text, const std::string& title) {
+    bool ok = false;
+    const QString pw = QInputDialog::getText(parent_.data(), QString::fromStdString(title), boxText(text),
+                                             QLineEdit::Password, QString(), &ok);
+    if (!ok) return std::nullopt;
+    return pw.toStdString();
 }
 
 }  // namespace dex

@@ -4,6 +4,7 @@
 #include <system_error>
 #include <thread>
 
+#include "CompactJet.h"
 #include "ErrorText.h"
 #include "FileKind.h"
 #include "Process.h"
@@ -116,21 +117,17 @@ bool CheckDBPath(Workbench& wb, const std::string& path, int16_t index) {
     return true;
 }
 
-bool cmdCompact_Click(Workbench& wb, const std::string& path, int16_t index, FileOps& files) {
+bool cmdCompact_Click(Workbench& wb, const std::string& path, int16_t index, FileOps& files,
+                      const std::string& password) {
     if (!wb.dialogs.askYesNo("정말 압축 및 복구를 하시겠습니까?", kAppTitle, true)) return false;
     if (!CheckDBPath(wb, path, index)) return false;
+    if (detectFileKind(path) == FileKind::Jet) return compactRealJetFile(wb, path, password);
     const std::string temp = CompactTempPath(path);
     if (temp == path)
         return refuse(wb,
                       "압축 및 복구를 할 수 없는 파일 이름입니다. 파일 이름이 소문자 \".mdb\"로 끝나야 "
                       "합니다.\r\n\r\n" + path,
                       index);
-    if (detectFileKind(path) == FileKind::Jet) {
-        wb.dialogs.message("Jet(Access) 데이터베이스 파일은 이 플랫폼에서 압축 및 복구할 수 없습니다. "
-                           "파일은 바뀌지 않았습니다.\r\n\r\n" + path,
-                           kAppTitle, Icon::Warning);
-        return false;
-    }
     bool success = false;
     // A link is compacted where it points: the target is replaced and the
     // link stays a link.

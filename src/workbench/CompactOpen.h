@@ -34,8 +34,11 @@ bool CheckDBPath(Workbench& wb, const std::string& path, int16_t index);
 std::string CompactTempPath(const std::string& path);
 
 // Asks, validates, compacts into the temporary file and swaps it in.
-// Returns true when the database was replaced by its compacted copy.
-bool cmdCompact_Click(Workbench& wb, const std::string& path, int16_t index, FileOps& files);
+// Returns true when the database was replaced by its compacted copy. A real
+// Jet file is compacted from its model (CompactJet.h), opened with the
+// product password or else `password`.
+bool cmdCompact_Click(Workbench& wb, const std::string& path, int16_t index, FileOps& files,
+                      const std::string& password = {});
 
 // Validates and hands the file to openDocument (the desktop's "Open").
 void cmdAccess_Click(Workbench& wb, const std::string& path, int16_t index,

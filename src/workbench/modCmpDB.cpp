@@ -52,7 +52,7 @@ void markIndexes(Grid& grid, GridSide side, int startRow, const TableDef& t) {
 }
 
 bool takesTable(const std::string& name, const std::string& filter) {
-    if (upperText(name.substr(0, 4)) == "MSYS") return false;
+    if (isMSysName(name)) return false;
     return filter.empty() || equalsNoCase(filter, name);
 }
 

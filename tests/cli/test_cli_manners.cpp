@@ -35,8 +35,11 @@ TEST(CliManners, HelpOfOneCommand) {
     auto r = headless({"help", "compact"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
-              "usage: dexmira compact FILE [--yes]\n"
-              "  Compacts and repairs FILE in place.\n"
+              "usage: dexmira compact FILE [--yes] [--password PW]\n"
+              "  Compacts and repairs FILE in place. A real Jet 4 file is rewritten from its model (deleted\n"
+              "  rows and free pages dropped, unsound indexes rebuilt, every other object carried over), read\n"
+              "  back, checked and swapped in; the original is kept as NAME.bak.mdb. The product password is\n"
+              "  tried first, then PW.\n"
               "  example: dexmira compact customer.mdb --yes\n");
     EXPECT_EQ(headless({"compact", "--help"}).out, r.out);
     auto unknown = headless({"help", "frobnicate"});
@@ -56,8 +59,11 @@ TEST(CliManners, UnknownOptionPrintsTheCommandsUsage) {
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err,
               "unknown option --frobnicate\n"
-              "usage: dexmira compact FILE [--yes]\n"
-              "  Compacts and repairs FILE in place.\n"
+              "usage: dexmira compact FILE [--yes] [--password PW]\n"
+              "  Compacts and repairs FILE in place. A real Jet 4 file is rewritten from its model (deleted\n"
+              "  rows and free pages dropped, unsound indexes rebuilt, every other object carried over), read\n"
+              "  back, checked and swapped in; the original is kept as NAME.bak.mdb. The product password is\n"
+              "  tried first, then PW.\n"
               "  example: dexmira compact customer.mdb --yes\n");
     auto compare = headless({"compare", "a.mdb", "b.mdb", "--colour"});
     EXPECT_EQ(compare.status, 2);

@@ -58,14 +58,21 @@ TEST(JetCommands, ImportAndStructureOfAFixture) {
     EXPECT_EQ(again.status, 2) << "an existing store is never overwritten";
     EXPECT_NE(again.err.find("already exists"), std::string::npos) << again.err;
 
-    ProgramResult migrate = dexmira({"migrate", file, "--product", "VelmoraII"});
-    EXPECT_EQ(migrate.status, 2);
-    EXPECT_NE(migrate.err.find("import it into a store first"), std::string::npos) << migrate.err;
+    // migrate and exec change a Jet file in place (through a store): on a copy.
+    const std::string copy = tmp / "copy.mdb";
+    fs::copy_file(file, copy);
+    ProgramResult migrate = dexmira({"migrate", copy, "--product", "VelmoraII"});
+    EXPECT_EQ(migrate.status, 2) << "the fruit file is no product database";
+    EXPECT_NE(migrate.err.find("did not finish; the file was left unchanged"), std::string::npos) << migrate.err;
+    EXPECT_TRUE(readWhole(copy) == before);
 
-    ProgramResult write = dexmira({"exec", file, "DELETE FROM Fruit"});
-    EXPECT_EQ(write.status, 2);
-    EXPECT_NE(write.err.find("3027"), std::string::npos) << write.err;
-    EXPECT_TRUE(readWhole(file) == before) << "nothing ever writes a Jet file";
+    ProgramResult write = dexmira({"exec", copy, "DELETE FROM Fruit"});
+    EXPECT_EQ(write.status, 0) << write.err;
+    EXPECT_NE(write.err.find("the original is kept as '" + tmp / "copy.bak.mdb" + "'"), std::string::npos) << write.err;
+    EXPECT_TRUE(readWhole(tmp / "copy.bak.mdb") == before);
+    ProgramResult left = dexmira({"exec", copy, "SELECT COUNT(*) FROM Fruit"});
+    EXPECT_EQ(left.out, "COUNT(*)\n0\n") << left.err;
+    EXPECT_TRUE(readWhole(file) == before) << "the fixture itself is never written";
 }
 
 // A Jet file whose import takes a while: 60,000 rows.

@@ -14,6 +14,10 @@
 #include "GridTableModel.h"
 #include "GridView.h"
 #include "GuiMain.h"
+#include "JetCheck.h"
+#include "JetFile.h"
+#include "JetModel.h"
+#include "JetWriter.h"
 #include "WindowFixture.h"
 
 using namespace dex::test;
@@ -280,6 +284,51 @@ TEST_F(DetailsTest, SavesReportAndFixScriptsThroughTheDialogs) {
     dialogs.nextSaveFile = dex::OpenFileResult{true, false, {}};
     action("mnuSaveReport")->trigger();
     EXPECT_EQ(dialogs.shown.size(), messages);
+}
+
+// A is a real Jet file with A's tables: "apply to A" asks first, then
+// rewrites it with B's keys, the original kept beside it.
+TEST_F(DetailsTest, AppliesTheFixScriptToARealJetFileAfterAsking) {
+    using dex::test::WColumn;
+    using dex::test::WIndex;
+    dex::test::WDatabase jet;
+    jet.password = "kt5316";
+    jet.tables = {{"customer",
+                   {WColumn{"code", 0x0A, 6}, WColumn{"name", 0x0A, 50}, WColumn{"office", 0x03},
+                    WColumn{"extra", 0x0A, 10}},
+                   {WIndex{"pk_customer", true, true, {"code"}, {}}, WIndex{"idx_name", false, false, {"name"}, {}},
+                    WIndex{"idx_name_office", false, false, {"name", "office"}, {}}},
+                   {{std::string("c1"), std::string("하나"), int64_t{1}, std::string()}}},
+                  {"office",
+                   {WColumn{"code", 0x03}, WColumn{"name", 0x0A, 30}},
+                   {WIndex{"pk_office", true, true, {"code"}, {}}},
+                   {{int64_t{1}, std::string("본사")}}}};
+    QFile::remove(QString::fromStdString(a));
+    dex::test::writeJetFile(a, jet);
+    const std::string before = readFile(a);
+    compare();
+
+    dialogs.answerYes = false;
+    action("mnuApplyA")->trigger();
+    EXPECT_EQ(lastMessage(), "정말 수정 스크립트를 적용하시겠습니까?\r\n\r\n" + a);
+    EXPECT_EQ(readFile(a), before) << "No changes nothing";
+
+    dialogs.answerYes = true;
+    action("mnuApplyA")->trigger();
+    const std::string backup = dir.filePath("a.bak.mdb").toStdString();
+    EXPECT_EQ(lastMessage(), "수정 스크립트를 적용하였습니다.\r\n\r\n" + a +
+                                 "\r\n\r\n원본 파일은 다음 이름으로 보관했습니다:\r\n" + backup);
+    EXPECT_EQ(readFile(backup), before);
+    const auto changed = dex::jetfile::openJetFile(a, "kt5316");
+    ASSERT_EQ(changed->schema().relationships.size(), 1u);
+    EXPECT_EQ(changed->schema().relationships[0].name, "fk_customer_office");
+    for (const auto& t : changed->schema().tables)
+        if (t.name == "customer")
+            for (const auto& ix : t.indexes) {
+                EXPECT_NE(ix.name, "idx_name_office");
+                if (ix.name == "idx_name") EXPECT_TRUE(ix.unique);
+            }
+    EXPECT_TRUE(dex::jetfile::checkJetFile(changed->model()).sound());
 }
 
 TEST_F(DetailsTest, OneSidedModeCountsFieldsOfOneSideAndSaysSo) {

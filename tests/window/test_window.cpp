@@ -12,6 +12,9 @@
 #include <cmath>
 
 #include "GridView.h"
+#include "JetDamage.h"
+#include "JetFile.h"
+#include "JetModel.h"
 #include "Version.h"
 #include "WindowFixture.h"
 
@@ -469,4 +472,30 @@ TEST_F(WindowTest, RowButtonsActOnTheirOwnRow) {
     ASSERT_EQ(dialogs.shown.size(), 2u);
     EXPECT_EQ(dialogs.shown[1].text, "정말 압축 및 복구를 하시겠습니까?");
     EXPECT_TRUE(QFile::exists(b));
+}
+
+// The compact button on a real Jet file with a password of its own: the
+// same question, a password prompt, then the file rewritten and the
+// original kept beside it.
+TEST_F(WindowTest, CompactButtonCompactsARealJetFile) {
+    QTemporaryDir dir;
+    const std::string b = dir.filePath("customer.mdb").toStdString();
+    dex::test::WDatabase jet;
+    jet.password = "other";
+    jet.tables = {dex::test::labelTable("labels", 200)};
+    dex::test::writeJetFile(b, jet);
+    settings.set("환경설정", "최근DB_B", b);
+    open();
+    dialogs.answerYes = true;
+    dialogs.passwords = {"other"};
+    child<QPushButton>("cmdCompact_1")->click();
+    ASSERT_EQ(dialogs.shown.size(), 3u);
+    EXPECT_EQ(dialogs.shown[0].text, "정말 압축 및 복구를 하시겠습니까?");
+    EXPECT_EQ(dialogs.shown[1].text,
+              "이 파일은 제품 암호로 열리지 않습니다. 데이터베이스 암호를 입력하십시오.\r\n\r\n" + b);
+    const std::string backup = dir.filePath("customer.bak.mdb").toStdString();
+    EXPECT_EQ(dialogs.shown[2].text,
+              "압축 및 복구를 완료하였습니다.\r\n\r\n원본 파일은 다음 이름으로 보관했습니다:\r\n" + backup);
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(backup)));
+    EXPECT_EQ(dex::jetfile::openJetFile(b, "other")->model().rowSet("labels").rows.size(), 200u);
 }

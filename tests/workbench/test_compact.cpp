@@ -9,6 +9,7 @@
 
 #include "CompactOpen.h"
 #include "FakeEngine.h"
+#include "JetDamage.h"
 
 using namespace dex;
 namespace fs = std::filesystem;
@@ -163,13 +164,46 @@ TEST_F(CompactTest, FailedSwapPutsTheOriginalBack) {
 }
 
 TEST_F(CompactTest, JetFileIsRefusedAndLeftAlone) {
+    // Only a Jet signature: no file to rewrite, so the error frame and nothing else.
     std::string jet(64, '\0');
     jet.replace(4, 15, "Standard Jet DB");
     std::ofstream(db, std::ios::binary) << jet;
     EXPECT_FALSE(cmdCompact_Click(wb, db, 0, files));
-    EXPECT_NE(last().find("Jet(Access)"), std::string::npos);
+    EXPECT_NE(last().find("Error 3343 ("), std::string::npos) << last();
+    EXPECT_NE(last().find(") in procedure cmdCompact_Click of Form Form1"), std::string::npos) << last();
     EXPECT_EQ(readFile(db), jet);
     EXPECT_TRUE(engine.lastConnect.empty());
+    EXPECT_FALSE(fs::exists(dir / "dbMain.bak.mdb"));
+}
+
+// A real Jet file with a password of its own: the product password fails,
+// the user is asked, a wrong answer asks again, the right one compacts.
+TEST_F(CompactTest, RealJetFileAsksForItsPasswordAndKeepsTheOriginal) {
+    dex::test::WDatabase jet;
+    jet.password = "geheim";
+    jet.tables = {dex::test::labelTable("labels", 50)};
+    fs::remove(db);
+    dex::test::writeJetFile(db, jet);
+    const std::string before = readFile(db);
+    dialogs.passwords = {"wrong", "geheim"};
+    EXPECT_TRUE(cmdCompact_Click(wb, db, 0, files));
+    ASSERT_GE(dialogs.shown.size(), 4u);
+    EXPECT_EQ(dialogs.shown[1].text,
+              "이 파일은 제품 암호로 열리지 않습니다. 데이터베이스 암호를 입력하십시오.\r\n\r\n" + db);
+    EXPECT_EQ(dialogs.shown[2].text, dialogs.shown[1].text);
+    EXPECT_EQ(last(), "압축 및 복구를 완료하였습니다.\r\n\r\n원본 파일은 다음 이름으로 보관했습니다:\r\n" +
+                          (dir / "dbMain.bak.mdb").string());
+    EXPECT_EQ(dialogs.shown.back().icon, Icon::Information);
+    EXPECT_EQ(readFile((dir / "dbMain.bak.mdb").string()), before);
+    EXPECT_TRUE(engine.lastConnect.empty()) << "a Jet file is not the store engine's";
+
+    // Cancelled: the error frame, the file as it was.
+    const std::string compacted = readFile(db);
+    dialogs.shown.clear();
+    EXPECT_FALSE(cmdCompact_Click(wb, db, 0, files));
+    EXPECT_NE(last().find("Error 3031 ("), std::string::npos) << last();
+    EXPECT_EQ(readFile(db), compacted);
+    EXPECT_FALSE(fs::exists(dir / "dbMain.bak2.mdb"));
 }
 
 TEST_F(CompactTest, OpenChecksThePathFirst) {

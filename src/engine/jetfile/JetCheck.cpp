@@ -331,6 +331,9 @@ private:
     void rows(const JetModelTable& t) {
         size_t live = 0;
         std::vector<IndexPlan> plans = indexPlans(t);
+        // Room for the rows the table says it has, as far as its pages can hold them.
+        const size_t rowsHeld = std::min<size_t>(t.def.rowCount, t.dataPages.size() * 256);
+        for (IndexPlan& plan : plans) plan.expected.reserve(rowsHeld);
         // Every LVAL row belongs to one value: a row that a second value reads is shared.
         std::map<uint32_t, RowPlace> lvalOwner;
         std::set<std::pair<uint32_t, int>> reported;  // one finding per value

@@ -9,18 +9,20 @@
 #include <memory>
 
 #include "AnyEngine.h"
+#include "ConnectionText.h"
 #include "JetCheck.h"
 #include "JetFile.h"
 #include "JetFileWriter.h"
 #include "JetModel.h"
 #include "JetStore.h"
+#include "NameText.h"
 #include "PrivateOutput.h"
 #include "SchemaCatalog.h"
 #include "StoreErrors.h"
 #include "SqlTokenizer.h"
 #include "SqliteHandles.h"
 #include "StoreFile.h"
-#include "NameText.h"
+#include "StoreToJet.h"
 
 namespace dex {
 
@@ -30,7 +32,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kExportMark = ".export-";
-bool isSystemName(const std::string& name) { return upperText(name.substr(0, 4)) == "MSYS"; }
 
 DbError cannotExport(const std::string& out, const std::string& why) {
     return DbError(dberr::UnrecognizedFormat, "The store cannot be exported to '" + out + "': " + why + ".");
@@ -82,7 +83,7 @@ StoreTables readStoreTables(const std::string& store, const std::string& passwor
     auto engine = makeJetStoreEngine();
     auto db = engine->openDatabase(store, 0, true, password.empty() ? "" : ";pwd=" + password);
     for (TableDef& t : db->tableDefs())
-        if (!isSystemName(t.name)) out.defs.push_back(std::move(t));
+        if (!isMSysName(t.name)) out.defs.push_back(std::move(t));
     db->close();
     out.handle = jetstore::openStore(jetstore::OpenRequest{store, password, true}, JetStoreOptions{});
     {
@@ -303,7 +304,7 @@ std::string indexText(const IndexDef& i) {
 
 // The first difference between the structures, "" when there is none.
 std::string structureDifference(const std::vector<TableDef>& store, std::vector<TableDef> jet) {
-    jet.erase(std::remove_if(jet.begin(), jet.end(), [](const TableDef& t) { return isSystemName(t.name); }), jet.end());
+    jet.erase(std::remove_if(jet.begin(), jet.end(), [](const TableDef& t) { return isMSysName(t.name); }), jet.end());
     if (store.size() != jet.size())
         return "the file has " + std::to_string(jet.size()) + " tables, the store " + std::to_string(store.size());
     for (size_t i = 0; i < store.size(); ++i) {
@@ -439,6 +440,29 @@ void ExportStoreToJet(const std::string& storePath, const std::string& outPath, 
         if (err == EEXIST) throw exists;
         throw cannotExport(outPath, std::string("it cannot be put in place (") + std::strerror(err) + ")");
     }
+}
+
+StoreForJet describeStoreForJet(const std::string& storePath, const std::string& password) {
+    // The rows are read through the store's handle as the writer asks for them.
+    struct Held {
+        StoreTables tables;
+        std::map<std::string, RowDigest> digests;
+    };
+    auto held = std::make_shared<Held>();
+    const std::string pw = storePassword(storePath, password);
+    held->tables = readStoreTables(storePath, pw);
+    StoreForJet out;
+    out.db = describeStore(held->tables, held->tables.handle.get(), pw, held->digests);
+    out.tables = held->tables.defs;
+    out.keep = held;
+    return out;
+}
+
+std::string storeStructureDifference(const std::vector<TableDef>& store, const std::string& filePath,
+                                     const std::string& password) {
+    auto engine = makeDatabaseEngine();
+    auto db = engine->openDatabase(filePath, 0, true, password.empty() ? "" : daoConnectText(password));
+    return structureDifference(store, db->tableDefs());
 }
 
 }  // namespace dex

@@ -110,6 +110,19 @@ using JetRowSource = std::function<void(const JetRowSink&)>;
 // over (from 0), where the keys cannot be computed here (text in a sort
 // order other than General). Empty: the row has no entry in that index.
 using JetCarriedKey = std::function<std::vector<uint8_t>(const std::string& index, uint64_t row)>;
+// A key carried over by the values it indexes, for an index whose keys
+// cannot be computed here: the table, the physical index (named after the
+// first index that uses it), its columns and the row's values of them, in
+// key order. A key depends only on the values, so an old file's index
+// entries give the key of every value they hold.
+struct JetKeyRequest {
+    const std::string& table;
+    const std::string& index;
+    const std::vector<std::string>& columns;
+    const std::vector<JetValue>& values;
+};
+// The key bytes (flag bytes included); empty when none is known.
+using JetKeysByValue = std::function<std::vector<uint8_t>(const JetKeyRequest&)>;
 // A catalogue row carried over: values by the source's column names.
 using JetNamedValues = std::vector<std::pair<std::string, JetValue>>;
 
@@ -159,6 +172,10 @@ struct JetWriteDatabase {
     // columns, physical entries in reverse order, logical entries by name),
     // as Access leaves a database that was changed over time.
     bool physicalIndexGap = false;
+    // Keys of indexes that cannot be computed here (text in a sort order
+    // other than General, a character without a known code), for every
+    // table, the catalogue's own included; unset: such an index ends the write.
+    JetKeysByValue keysByValue;
     // The (table, column) pairs of carried rows that hold catalogue ids.
     std::vector<std::pair<std::string, std::string>> idColumns = {
         {"MSysObjects", "ParentId"}, {"MSysACEs", "ObjectId"}, {"MSysQueries", "ObjectId"},

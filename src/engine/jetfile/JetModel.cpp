@@ -170,7 +170,7 @@ void JetModel::load(const std::string&) {
         t.name = e.name;
         t.page = e.page();
         t.catalogIndex = i;
-        t.system = (e.flags & kSystemObjectFlags) != 0 || upperText(e.name).rfind("MSYS", 0) == 0;
+        t.system = (e.flags & kSystemObjectFlags) != 0 || isMSysName(e.name);
         t.hidden = (e.flags & kHiddenObjectFlag) != 0;
         t.def = t.page == kCatalogPage ? catalogDef : definition(t.page, e.name);
         std::vector<const TdefColumn*> cols;

@@ -13,8 +13,6 @@ void failDescription(const std::string& message, const std::string& table) { thr
 
 namespace {
 
-bool startsWithMSys(const std::string& name) { return lowerText(name.substr(0, 4)) == "msys"; }
-
 JetWriteColumn col(const std::string& name, int type, int size = 0, std::optional<uint8_t> flags = {}) {
     JetWriteColumn c;
     c.name = name;
@@ -88,7 +86,7 @@ void Planner::addTable(const JetWriteTable& w, bool catalogTable) {
     if (w.name.empty() || w.name.size() > 64) failDescription("the table name '" + w.name + "' must have 1 to 64 characters", w.name);
     for (const TableState& t : tables_)
         if (lowerText(t.plan.name) == lowerText(w.name)) failDescription("table '" + w.name + "' appears twice", w.name);
-    if (!catalogTable && !w.system && w.catalog.empty() && startsWithMSys(w.name))
+    if (!catalogTable && !w.system && w.catalog.empty() && isMSysName(w.name))
         failDescription("table '" + w.name + "': names starting with MSys are the system's", w.name);
     TableState t;
     t.plan.name = w.name;
@@ -96,6 +94,7 @@ void Planner::addTable(const JetWriteTable& w, bool catalogTable) {
     t.plan.catalogTable = catalogTable;
     t.plan.rows = w.rows;
     t.plan.carriedKey = w.carriedKey;
+    t.plan.keysByValue = db_.keysByValue;
     t.plan.source = catalogTable ? nullptr : &w;
     std::set<std::string> names;
     for (const JetWriteColumn& c : w.columns) {

@@ -322,6 +322,20 @@ std::vector<IndexBuild> planIndexes(const TablePlan& t, bool jet3) {
 
 void addEntries(const TablePlan& t, std::vector<IndexBuild>& indexes, const std::vector<JetValue>& values,
                 RowPointer where, uint64_t ordinal, bool emptyUnkeyed) {
+    // The key an old file's index gave these values; false when there is none.
+    auto carried = [&](IndexBuild& b) {
+        if (!t.keysByValue) return false;
+        std::vector<JetValue> key;
+        std::vector<std::string> names;
+        for (size_t k = 0; k < b.positions.size(); ++k) {
+            key.push_back(values[b.positions[k]]);
+            names.push_back(t.columns[static_cast<size_t>(b.plan->columns[k])].def.name);
+        }
+        std::vector<uint8_t> bytes = t.keysByValue(JetKeyRequest{t.name, b.plan->name, names, key});
+        if (bytes.empty()) return false;
+        b.entries.push_back(IndexEntry{std::move(bytes), where, 0});
+        return true;
+    };
     for (IndexBuild& b : indexes) {
         std::vector<KeyValue>& keyValues = b.keyValues;
         if (!b.computable) {
@@ -329,6 +343,15 @@ void addEntries(const TablePlan& t, std::vector<IndexBuild>& indexes, const std:
                 std::vector<uint8_t> key = t.carriedKey(b.plan->name, ordinal);
                 if (!key.empty()) b.entries.push_back(IndexEntry{std::move(key), where, 0});
                 continue;
+            }
+            if (t.keysByValue) {
+                keyValues.resize(b.positions.size());
+                for (size_t k = 0; k < b.positions.size(); ++k) setKeyValue(keyValues[k], values[b.positions[k]]);
+                if (!rowHasIndexEntry((b.plan->flags & 0x02) != 0, keyValues) || carried(b)) continue;
+                throw JetWriteError(indexWhere(t, *b.plan) + ", row " + std::to_string(ordinal + 1) +
+                                        ": its keys cannot be computed (" + b.whyNot +
+                                        ") and the old index holds no key for the row's values",
+                                    t.name, b.plan->name);
             }
             if (emptyUnkeyed) continue;
             throw JetWriteError(indexWhere(t, *b.plan) + ": its keys cannot be computed (" + b.whyNot +
@@ -344,6 +367,7 @@ void addEntries(const TablePlan& t, std::vector<IndexBuild>& indexes, const std:
         try {
             b.entries.push_back(IndexEntry{encodeIndexKey(b.columns, keyValues), where, 0});
         } catch (const IndexKeyError& e) {
+            if (carried(b)) continue;
             throw JetWriteError(indexWhere(t, *b.plan) + ", row " + std::to_string(ordinal + 1) + ": " + e.what(),
                                 t.name, b.plan->name, e.codePoint());
         }

@@ -53,6 +53,7 @@ struct TablePlan {
     std::vector<LogicalIndex> logical;    // storage order
     JetRowSource rows;
     JetCarriedKey carriedKey;
+    JetKeysByValue keysByValue;
     const JetWriteTable* source = nullptr;  // the description (null for the writer's own tables)
     std::vector<int> tdefPages;  // first one is the table's page (its catalog Id)
 };

@@ -16,6 +16,11 @@ constexpr uint32_t kReplacement = 0xFFFD;
 class Utf16Sink {
 public:
     explicit Utf16Sink(size_t units) { out_.reserve(units * 3); }
+    // A code unit below 0x80 (most text): one byte, no surrogate pending.
+    void ascii(uint8_t b) {
+        if (pendingHigh_) return unit(b);
+        out_.push_back(static_cast<char>(b));
+    }
     void unit(uint16_t u) {
         if (pendingHigh_) {
             if (u >= 0xDC00 && u <= 0xDFFF) {
@@ -79,7 +84,8 @@ std::string jet4TextToUtf8(const uint8_t* data, size_t size) {
             compressed = !compressed;
             ++i;
         } else if (compressed) {
-            sink.unit(data[i++]);
+            if (data[i] < 0x80) sink.ascii(data[i++]);
+            else sink.unit(data[i++]);
         } else if (i + 1 < size) {
             sink.unit(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
             i += 2;

@@ -150,6 +150,18 @@
         <translation>Save fix script: make A like B...</translation>
     </message>
     <message>
+        <source>수정 스크립트 적용: A를 B와 같게...</source>
+        <translation>Apply fix script to A: make A like B...</translation>
+    </message>
+    <message>
+        <source>수정 스크립트 적용: B를 A와 같게...</source>
+        <translation>Apply fix script to B: make B like A...</translation>
+    </message>
+    <message>
+        <source>두 DB의 키와 인덱스가 같아 적용할 것이 없습니다.</source>
+        <translation>The keys and indexes of both databases are the same: there is nothing to apply.</translation>
+    </message>
+    <message>
         <source>ko</source>
         <comment>language code</comment>
         <extracomment>The code of this translation&apos;s language: &quot;en&quot; for English. The window writes its reports and details in that language.</extracomment>
