@@ -42,7 +42,7 @@ namespace {
 
 struct Headless {
     explicit Headless(dex::DbEngine& engine) : wb{grid, engine, dialogs, itemBar, overallBar, window} {
-        grid.setColumnCount(dex::modCmpDB::kColumns);
+        grid.setColumnCount(dex::gridlayout::kColumns);
     }
     dex::Grid grid;
     dex::RecordingDialogs dialogs;

@@ -21,7 +21,7 @@ namespace {
 struct Headless {
     explicit Headless(DbEngine& engine, ConsoleDialogs& dialogs)
         : wb{grid, engine, dialogs, itemBar, overallBar, window} {
-        grid.setColumnCount(modCmpDB::kColumns);
+        grid.setColumnCount(gridlayout::kColumns);
     }
     Grid grid;
     ProgressBar itemBar, overallBar;
@@ -29,7 +29,8 @@ struct Headless {
     Workbench wb;
 };
 
-std::string cellText(const Grid& g, int col, int row) { return modCmpDB::GetCellText(g, col, row); }
+using gridlayout::Side;
+using gridlayout::SideColumn;
 
 void printMessagesJson(std::ostream& out, const ConsoleDialogs& dialogs) {
     out << "\"messages\":[";
@@ -42,9 +43,11 @@ void printMessagesJson(std::ostream& out, const ConsoleDialogs& dialogs) {
     out << "]";
 }
 
-void printRowJson(std::ostream& out, const Grid& g, int row, int firstCol, int lastCol) {
-    out << "{\"row\":" << row << ",\"hidden\":" << (g.rowHidden(row) ? "true" : "false") << ",\"cells\":[";
-    for (int c = firstCol; c <= lastCol; ++c) out << (c > firstCol ? "," : "") << jsonString(cellText(g, c, row));
+// A row of one side's load: side A's eleven cells.
+void printRowJson(std::ostream& out, const report::GridRow& row) {
+    out << "{\"row\":" << row.row << ",\"hidden\":" << (row.hidden ? "true" : "false") << ",\"cells\":[";
+    const int first = gridlayout::FirstColumn(Side::A);
+    for (int c = first; c <= gridlayout::LastColumn(Side::A); ++c) out << (c > first ? "," : "") << jsonString(row.at(c));
     out << "]}";
 }
 
@@ -57,29 +60,30 @@ report::ReportData reportData(const Headless& h, const ConsoleDialogs& dialogs, 
 }
 
 // One side of a row: table.field with its P F I marks.
-std::string sideText(const Grid& g, int base, int row) {
-    const std::string table = cellText(g, base + 1, row), field = cellText(g, base + 5, row);
+std::string sideText(const report::GridRow& row, Side side) {
+    const std::string& table = row.cell(side, SideColumn::Table);
+    const std::string& field = row.cell(side, SideColumn::Field);
     if (table.empty() && field.empty()) return "(none)";
     std::string marks;
-    const char* names[] = {"P", "F", "I"};
-    for (int j = 0; j < 3; ++j) marks += cellText(g, base + 2 + j, row) == "v" ? names[j] : ".";
+    static const std::pair<SideColumn, const char*> names[] = {
+        {SideColumn::PrimaryKey, "P"}, {SideColumn::ForeignKey, "F"}, {SideColumn::OtherIndex, "I"}};
+    for (const auto& [column, name] : names) marks += row.cell(side, column) == "v" ? name : ".";
     return report::OneLineText(table) + "." + report::OneLineText(field) + " [" + marks + "]";
 }
 
-void printCompareText(std::ostream& out, const Headless& h, int64_t count) {
-    const Grid& g = h.grid;
-    out << "A: " << report::OneLineText(g.headerText(1, true)) << "\n"
-        << "B: " << report::OneLineText(g.headerText(13, true)) << "\n";
+void printCompareText(std::ostream& out, const Headless& h, const std::vector<report::GridRow>& rows, int64_t count) {
+    out << "A: " << report::OneLineText(report::GridPath(h.grid, Side::A)) << "\n"
+        << "B: " << report::OneLineText(report::GridPath(h.grid, Side::B)) << "\n";
     out << "Marks [P F I]: primary key, foreign key, other index; '.' none. "
            "\"(none)\" faces a row shifted to line the two sides up.\n";
     size_t width = 10;
-    for (int r = 1; r <= g.rowCount(); ++r)
-        if (!g.rowHidden(r)) width = std::max(width, sideText(g, 0, r).size());
-    for (int r = 1; r <= g.rowCount(); ++r) {
-        if (g.rowHidden(r)) continue;
-        out << std::setw(5) << r << "  " << std::left << std::setw(static_cast<int>(width)) << sideText(g, 0, r)
-            << std::right << "  " << (cellText(g, 12, r).empty() ? " " : cellText(g, 12, r)) << "  "
-            << sideText(g, 12, r) << "\n";
+    for (const auto& row : rows)
+        if (!row.hidden) width = std::max(width, sideText(row, Side::A).size());
+    for (const auto& row : rows) {
+        if (row.hidden) continue;
+        out << std::setw(5) << row.row << "  " << std::left << std::setw(static_cast<int>(width))
+            << sideText(row, Side::A) << std::right << "  " << (row.mark().empty() ? " " : row.mark()) << "  "
+            << sideText(row, Side::B) << "\n";
     }
     out << "count: " << count << "\n";
 }
@@ -158,14 +162,13 @@ int runCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err
     });
     ProductMigrator migrator(dialogs);
     const bool ran = RunComparison(h.wb, request, &migrator);
-    int64_t count = 0;
-    for (int r = 1; r <= h.grid.rowCount(); ++r)
-        if (cellText(h.grid, 12, r) == "!") ++count;
+    const std::vector<report::GridRow> rows = report::TakeGridRows(h.grid);
+    const int64_t count = report::CountMarked(rows);
     if (json) {
         report::WriteCompareJson(out, reportData(h, dialogs, nullptr), false);
         out << "\n";
     } else if (ran) {
-        printCompareText(out, h, count);
+        printCompareText(out, h, rows, count);
     }
     if (!ran) return kFailure;
     if (reportPath && !writeReport(*reportPath, reportData(h, dialogs, &loaded), request, product, err))
@@ -192,20 +195,24 @@ int runStructure(DbEngine& engine, Args args, std::ostream& out, std::ostream& e
     ConsoleDialogs dialogs(err, json, false);
     Headless h(engine, dialogs);
     const bool ok = modCmpDB::LoadDBStruct(h.wb, args.rest()[0], true, password, "");
-    const Grid& g = h.grid;
+    const std::vector<report::GridRow> rows = report::TakeGridRows(h.grid);
     if (json) {
         out << "{\"path\":" << jsonString(args.rest()[0]) << ",\"rows\":[";
-        for (int r = 1; r <= g.rowCount(); ++r) {
-            if (r > 1) out << ",";
-            printRowJson(out, g, r, 1, 11);
+        for (size_t i = 0; i < rows.size(); ++i) {
+            if (i > 0) out << ",";
+            printRowJson(out, rows[i]);
         }
         out << "],";
         printMessagesJson(out, dialogs);
         out << "}\n";
     } else if (ok) {
-        out << "테이블명\tP\tF\tI\t필드명\tType\tSize\tDef\tNull\tZro\tRKEY\n";
-        for (int r = 1; r <= g.rowCount(); ++r) {
-            for (int c = 1; c <= 11; ++c) out << (c > 1 ? "\t" : "") << report::OneLineText(cellText(g, c, r));
+        for (const auto& spec : gridlayout::kSideColumnSpecs)
+            out << (spec.column == SideColumn::Table ? "" : "\t") << spec.label;
+        out << "\n";
+        for (const auto& row : rows) {
+            for (const auto& spec : gridlayout::kSideColumnSpecs)
+                out << (spec.column == SideColumn::Table ? "" : "\t")
+                    << report::OneLineText(row.cell(Side::A, spec.column));
             out << "\n";
         }
     }

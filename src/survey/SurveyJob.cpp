@@ -13,7 +13,6 @@
 #include "Report.h"
 #include "Workbench.h"
 #include "Words.h"
-#include "modCmpDB.h"
 #include "modDBsub.h"
 
 namespace dex::survey {
@@ -33,7 +32,7 @@ std::string replaceAll(const std::string& text, const std::string& from, const s
 
 struct Headless {
     Headless(DbEngine& engine, Dialogs& dialogs) : wb{grid, engine, dialogs, itemBar, overallBar, window} {
-        grid.setColumnCount(modCmpDB::kColumns);
+        grid.setColumnCount(gridlayout::kColumns);
     }
     Grid grid;
     ProgressBar itemBar, overallBar;
@@ -157,9 +156,7 @@ JobOutcome RunJob(DbEngine& engine, const JobRequest& req) {
         if (outcome.error.empty()) outcome.error = "The structures could not be loaded.";
         return outcome;
     }
-    long count = 0;
-    for (int r = 1; r <= h.grid.rowCount(); ++r)
-        if (modCmpDB::GetCellText(h.grid, modCmpDB::kMarkColumn, r) == "!") ++count;
+    const long count = static_cast<long>(report::CountMarked(report::TakeGridRows(h.grid)));
     outcome.marked = count;
     // A finished run shows one message, its result; any other one fails the row.
     if (dialogs.shown.size() > 1) outcome.error = naming(messagesText(dialogs, 0, dialogs.shown.size() - 1));

@@ -201,17 +201,18 @@ void Form1::Form_Load() {
 }
 
 void Form1::InitList() {
-    if (grid_.columnCount() != modCmpDB::kColumns) {
+    using namespace gridlayout;
+    if (grid_.columnCount() != kColumns) {
         SetupGridLayout(grid_);
         translateGridHeader();
     }
     grid_.setRowCount(0);
-    grid_.joinHeader(1, 11);
-    grid_.joinHeader(13, 23);
+    grid_.joinHeader(FirstColumn(Side::A), LastColumn(Side::A));
+    grid_.joinHeader(FirstColumn(Side::B), LastColumn(Side::B));
     // Display settings: runs of one table name read as one block, and a
     // read-only grid selecting single cells.
-    spList->setMergeRepeats(0, true);
-    spList->setMergeRepeats(12, true);
+    spList->setMergeRepeats(ViewColumn(Column(Side::A, SideColumn::Table)), true);
+    spList->setMergeRepeats(ViewColumn(Column(Side::B, SideColumn::Table)), true);
     spList->setSelectionMode(QAbstractItemView::SingleSelection);
 }
 

@@ -28,8 +28,11 @@ void Form1::openRowDetails(int row) {
 }
 
 QDialog* Form1::showDetails(int row) {
-    std::string table = modCmpDB::GetCellText(grid_, modCmpDB::kBaseA + 1, row);
-    if (table.empty()) table = modCmpDB::GetCellText(grid_, modCmpDB::kBaseB + 1, row);
+    using gridlayout::Side;
+    using gridlayout::SideColumn;
+    const report::GridRow shown = report::TakeGridRow(grid_, row);
+    std::string table = shown.cell(Side::A, SideColumn::Table);
+    if (table.empty()) table = shown.cell(Side::B, SideColumn::Table);
     if (table.empty()) return nullptr;
     const details::TableDetails found = details::MakeTableDetails(structures_, table, uiLanguage());
     if (!found.found()) return nullptr;
@@ -43,11 +46,13 @@ QDialog* Form1::showDetails(int row) {
 }
 
 std::string Form1::markToolTip(int column, int row) const {
-    const int base = column < modCmpDB::kMarkColumn ? modCmpDB::kBaseA : modCmpDB::kBaseB;
-    if (column - base < 2 || column - base > 4) return {};
-    if (modCmpDB::GetCellText(grid_, column, row) != "v") return {};
-    return details::MarkTip(structures_, column, modCmpDB::GetCellText(grid_, base + 1, row),
-                            modCmpDB::GetCellText(grid_, base + 5, row), uiLanguage());
+    using gridlayout::SideColumn;
+    const auto side = gridlayout::SideOf(column);
+    if (!side || !gridlayout::IsIndexMark(gridlayout::SideColumnOf(column))) return {};
+    const report::GridRow shown = report::TakeGridRow(grid_, row);
+    if (shown.at(column) != "v") return {};
+    return details::MarkTip(structures_, column, shown.cell(*side, SideColumn::Table),
+                            shown.cell(*side, SideColumn::Field), uiLanguage());
 }
 
 bool Form1::haveFinishedRun() {

@@ -1,5 +1,7 @@
 #include "Form1Logic.h"
 
+#include "GridLayout.h"
+
 #include <algorithm>
 
 namespace dex::form1 {
@@ -99,31 +101,26 @@ ResizeLayout ComputeResize(int innerWidth, int innerHeight) {
 }
 
 void SetupGridLayout(Grid& grid) {
-    struct ColumnSpec {
-        const char* label;
-        double width;
-    };
-    static const ColumnSpec sideColumns[10] = {
-        {"테이블명", 11}, {"P", 2}, {"F", 2}, {"I", 2}, {"필드명", 12},
-        {"Type", 6},     {"Size", 3}, {"Def", 3}, {"Null", 3}, {"Zro", 3},
-    };
-    constexpr int kMark = 12;
-    grid.setColumnCount(23);
+    using namespace gridlayout;
+    grid.setColumnCount(kColumns);
     // Flags and colours first: the texts and widths below notify the view,
     // which then reads them all.
-    grid.column(11).hidden = true;
-    grid.column(23).hidden = true;
-    grid.column(kMark).back = 0x00FFFF80;
-    grid.column(kMark).fore = 0x000000FF;
-    for (int base : {0, kMark}) {
-        for (int i = 0; i < 10; ++i) {
-            grid.setHeaderText(base + i + 1, false, sideColumns[i].label);
-            grid.setColumnWidth(base + i + 1, sideColumns[i].width);
+    grid.column(Column(Side::A, SideColumn::Key)).hidden = true;
+    grid.column(Column(Side::B, SideColumn::Key)).hidden = true;
+    grid.column(kMarkColumn).back = kMarkBack;
+    grid.column(kMarkColumn).fore = kMarkFore;
+    for (Side side : {Side::A, Side::B})
+        for (const SideColumnSpec& spec : kSideColumnSpecs) {
+            const int c = Column(side, spec.column);
+            if (spec.column == SideColumn::Key) {
+                grid.setHeaderText(c, true, spec.label);
+                continue;
+            }
+            grid.setHeaderText(c, false, spec.label);
+            grid.setColumnWidth(c, spec.width);
         }
-        grid.setHeaderText(base + 11, true, "RKEY");
-    }
-    grid.setHeaderText(kMark, true, "비교");
-    grid.setColumnWidth(kMark, 4.75);
+    grid.setHeaderText(kMarkColumn, true, kMarkLabel);
+    grid.setColumnWidth(kMarkColumn, kMarkWidth);
 }
 
 }  // namespace dex::form1

@@ -19,24 +19,59 @@
 
 namespace dex::report {
 
+using namespace gridlayout;
+
+const std::string& GridRow::at(int column) const {
+    static const std::string none;
+    const size_t i = CellIndex(column);
+    return column >= 1 && i < cells.size() ? cells[i] : none;
+}
+
+std::optional<Color> GridRow::colorAt(int column) const {
+    const size_t i = CellIndex(column);
+    return column >= 1 && i < colors.size() ? colors[i] : std::nullopt;
+}
+
+GridRow TakeGridRow(const Grid& grid, int r) {
+    GridRow row;
+    row.row = r;
+    row.hidden = grid.rowHidden(r);
+    for (int c = FirstColumn(Side::A); c <= LastColumn(Side::B); ++c) {
+        row.cells.push_back(modCmpDB::GetCellText(grid, c, r));
+        row.colors.push_back(grid.backColor(c, r));
+    }
+    return row;
+}
+
+std::vector<GridRow> TakeGridRows(const Grid& grid) {
+    std::vector<GridRow> rows;
+    for (int r = 1; r <= grid.rowCount(); ++r) rows.push_back(TakeGridRow(grid, r));
+    return rows;
+}
+
+int64_t CountMarked(const std::vector<GridRow>& rows) {
+    int64_t count = 0;
+    for (const auto& r : rows)
+        if (r.marked()) ++count;
+    return count;
+}
+
+std::string GridPath(const Grid& grid, Side side) {
+    const int column = FirstColumn(side);
+    return grid.columnCount() >= column ? grid.headerText(column, true) : "";
+}
+
 namespace {
 
 namespace fs = std::filesystem;
 using indexdiff::StructureDiff;
 
-constexpr int kColumns = modCmpDB::kColumns;
-constexpr int kMark = modCmpDB::kMarkColumn;
-// Lower header texts of one side's eleven columns, as the window shows them.
-const char* const kSideLabels[11] = {"테이블명", "P", "F", "I", "필드명", "Type", "Size", "Def", "Null", "Zro", "RKEY"};
-const char* const kMarkLabel = "비교";
+constexpr int kMark = kMarkColumn;
 
 // A text of the report in its language (Korean is the source, Words.h).
 std::string say(words::Language language, std::string_view korean) {
     return words::Say(language, words::Context::Report, korean);
 }
-
-// The mark column's own colours in the window.
-constexpr Color kMarkBack = 0x00FFFF80, kMarkFore = 0x000000FF;
 
 std::string nowText() {
     const std::time_t now = std::time(nullptr);
@@ -45,17 +80,6 @@ std::string nowText() {
     char buf[32];
     std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &local);
     return buf;
-}
-
-GridRow snapshotRow(const Grid& grid, int r) {
-    GridRow row;
-    row.row = r;
-    row.hidden = grid.rowHidden(r);
-    for (int c = 1; c <= kColumns; ++c) {
-        row.cells.push_back(modCmpDB::GetCellText(grid, c, r));
-        row.colors.push_back(grid.backColor(c, r));
-    }
-    return row;
 }
 
 bool hasField(const std::vector<TableDef>& tables, const std::string& key) {
@@ -89,22 +113,24 @@ std::string describeFacingEmpty(const std::string& key, bool presentInA, const L
 
 std::string describeRow(const GridRow& row, const LoadedStructures* s, const std::optional<StructureDiff>& diff,
                         words::Language lang) {
-    const std::string& keyA = row.cells[10];
-    const std::string& keyB = row.cells[22];
+    const std::string& keyA = row.cell(Side::A, SideColumn::Key);
+    const std::string& keyB = row.cell(Side::B, SideColumn::Key);
     if (keyA.empty() && keyB.empty()) return {};
     if (keyA.empty() || keyB.empty()) return describeFacingEmpty(keyA.empty() ? keyB : keyA, keyB.empty(), s, lang);
     if (!equalsNoCase(keyA, keyB)) return words::Fill(say(lang, "A %1 맞은편에 B %2 (필드 순서가 다름)"), {keyA, keyB});
     std::string out;
-    static const std::pair<int, const char*> marks[] = {{2, "기본키"}, {3, "외래키"}, {4, "인덱스"}};
+    static const std::pair<SideColumn, const char*> marks[] = {
+        {SideColumn::PrimaryKey, "기본키"}, {SideColumn::ForeignKey, "외래키"}, {SideColumn::OtherIndex, "인덱스"}};
     for (const auto& [col, name] : marks) {
-        const std::string& a = row.cells[col - 1];
-        const std::string& b = row.cells[col + 11];
+        const std::string& a = row.cell(Side::A, col);
+        const std::string& b = row.cell(Side::B, col);
         if (upperText(a) != upperText(b))
             out += (out.empty() ? "" : "; ") + say(lang, name) + ": A " + yesNo(a, lang) + ", B " + yesNo(b, lang);
     }
     if (diff)
         for (const auto& d : diff->indexes)
-            if (equalsNoCase(d.table, row.cells[0]) && (involves(d.a, row.cells[4]) || involves(d.b, row.cells[4])))
+            if (equalsNoCase(d.table, row.cell(Side::A, SideColumn::Table)) &&
+                (involves(d.a, row.cell(Side::A, SideColumn::Field)) || involves(d.b, row.cell(Side::A, SideColumn::Field))))
                 out += (out.empty() ? "" : "; ") + indexdiff::DescribeDifference(d, lang);
     return out;
 }
@@ -150,8 +176,8 @@ void htmlMeta(std::ostream& out, const ReportData& d) {
 void htmlCell(std::ostream& out, const GridRow& row, int col) {
     out << "<td";
     if (col == kMark) out << " class=\"mark\"";
-    else if (const auto& c = row.colors[static_cast<size_t>(col - 1)]) out << " style=\"background-color:" << CssColor(*c) << "\"";
-    out << ">" << HtmlEscape(row.cells[static_cast<size_t>(col - 1)]) << "</td>";
+    else if (const auto c = row.colorAt(col)) out << " style=\"background-color:" << CssColor(*c) << "\"";
+    out << ">" << HtmlEscape(row.at(col)) << "</td>";
 }
 
 void htmlGrid(std::ostream& out, const ReportData& d) {
@@ -164,15 +190,17 @@ void htmlGrid(std::ostream& out, const ReportData& d) {
     out << "<table class=\"grid\">\n<thead>\n<tr><th rowspan=\"2\">#</th><th colspan=\"10\">A</th><th rowspan=\"2\">"
         << HtmlEscape(say(lang, kMarkLabel)) << "</th><th colspan=\"10\">B</th><th rowspan=\"2\">"
         << HtmlEscape(say(lang, "차이")) << "</th></tr>\n<tr>";
+    // Each side's columns but the hidden key.
     for (int side = 0; side < 2; ++side)
-        for (int i = 0; i < 10; ++i) out << "<th>" << HtmlEscape(say(lang, kSideLabels[i])) << "</th>";
+        for (const auto& spec : kSideColumnSpecs)
+            if (spec.column != SideColumn::Key) out << "<th>" << HtmlEscape(say(lang, spec.label)) << "</th>";
     out << "</tr>\n</thead>\n<tbody>\n";
     for (const auto& row : d.rows) {
         if (!row.marked()) continue;
         out << "<tr><td>" << row.row << "</td>";
-        for (int c = 1; c <= 10; ++c) htmlCell(out, row, c);
+        for (int c = FirstColumn(Side::A); c < LastColumn(Side::A); ++c) htmlCell(out, row, c);
         htmlCell(out, row, kMark);
-        for (int c = 13; c <= 22; ++c) htmlCell(out, row, c);
+        for (int c = FirstColumn(Side::B); c < LastColumn(Side::B); ++c) htmlCell(out, row, c);
         out << "<td>" << HtmlEscape(row.difference) << "</td></tr>\n";
     }
     out << "</tbody>\n</table>\n";
@@ -326,8 +354,8 @@ ReportData MakeReportData(const Grid& grid, const LoadedStructures* structures, 
                           words::Language language) {
     ReportData d;
     d.language = language;
-    d.pathA = grid.columnCount() >= 1 ? grid.headerText(1, true) : "";
-    d.pathB = grid.columnCount() >= 13 ? grid.headerText(13, true) : "";
+    d.pathA = GridPath(grid, Side::A);
+    d.pathB = GridPath(grid, Side::B);
     d.createdAt = nowText();
     d.version = DEXMIRA_VERSION_TEXT;
     d.activeColumn = grid.activeColumn();
@@ -336,7 +364,7 @@ ReportData MakeReportData(const Grid& grid, const LoadedStructures* structures, 
     if (structures && structures->complete())
         d.structure = indexdiff::CompareStructures(structures->tablesA, structures->tablesB);
     for (int r = 1; r <= grid.rowCount(); ++r) {
-        GridRow row = snapshotRow(grid, r);
+        GridRow row = TakeGridRow(grid, r);
         if (row.marked()) {
             ++d.count;
             row.difference = describeRow(row, structures, d.structure, language);
@@ -363,9 +391,11 @@ std::string HtmlReport(const ReportData& d) {
 std::string CsvReport(const ReportData& d) {
     std::string out = "\xEF\xBB\xBF";
     for (int c = 1; c <= kColumns; ++c) {
-        const std::string label = c == kMark ? say(d.language, kMarkLabel)
-                                  : c < kMark ? "A " + say(d.language, kSideLabels[c - 1])
-                                              : "B " + say(d.language, kSideLabels[c - kMark - 1]);
+        const auto side = SideOf(c);
+        const std::string label =
+            !side ? say(d.language, kMarkLabel)
+                  : (*side == Side::A ? "A " : "B ") +
+                        say(d.language, kSideColumnSpecs[static_cast<size_t>(SideColumnOf(c)) - 1].label);
         out += CsvField(label) + ",";
     }
     out += CsvField(say(d.language, "차이")) + "\r\n";

@@ -11,20 +11,42 @@
 
 #include "Dialogs.h"
 #include "Grid.h"
+#include "GridLayout.h"
 #include "IndexDiff.h"
 #include "Words.h"
 #include "Workbench.h"
 
 namespace dex::report {
 
+// One row of the comparison grid, taken out of it: what every reader of a
+// comparison's result outside the grid code works on.
 struct GridRow {
     int row = 0;
     bool hidden = false;
-    std::vector<std::string> cells;           // columns 1..23
+    std::vector<std::string> cells;           // columns 1..23 (gridlayout)
     std::vector<std::optional<Color>> colors;  // columns 1..23
     std::string difference;                    // marked rows: what differs, in words
-    bool marked() const { return cells.size() > 11 && cells[11] == "!"; }
+
+    // A side's cell, "" when the row has none.
+    const std::string& cell(gridlayout::Side side, gridlayout::SideColumn column) const {
+        return at(gridlayout::Column(side, column));
+    }
+    // The mark column: "!" on a marked row.
+    const std::string& mark() const { return at(gridlayout::kMarkColumn); }
+    bool marked() const { return mark() == "!"; }
+    // The cell of a grid column, "" when the row has none.
+    const std::string& at(int column) const;
+    std::optional<Color> colorAt(int column) const;
 };
+
+// The grid's row as a GridRow (no difference in words).
+GridRow TakeGridRow(const Grid& grid, int row);
+// Every grid row, hidden ones included.
+std::vector<GridRow> TakeGridRows(const Grid& grid);
+// The number of marked rows.
+int64_t CountMarked(const std::vector<GridRow>& rows);
+// A side's path, as the grid's upper header shows it ("" when none).
+std::string GridPath(const Grid& grid, gridlayout::Side side);
 
 struct Message {
     std::string title, text;

@@ -104,8 +104,8 @@ std::vector<Cell> indexRow(const IndexDef* a, const IndexDef* b, const indexdiff
         else
             cols = partColumns(d->parts);
         for (int c : cols) {
-            if (a) left[c].back = modCmpDB::kRed;
-            if (b) right[c].back = modCmpDB::kRed;
+            if (a) left[c].back = gridlayout::kRed;
+            if (b) right[c].back = gridlayout::kRed;
         }
     }
     std::vector<Cell> row = std::move(left);
@@ -187,14 +187,14 @@ std::vector<Cell> fieldRow(const FieldDef* a, const FieldDef* b, const std::vect
     std::vector<Cell> left = fieldCells(a, lang), right = fieldCells(b, lang);
     std::string mark;
     if (oneSided) {
-        for (auto& c : (a ? left : right)) c.back = modCmpDB::kPaleYellow;
+        for (auto& c : (a ? left : right)) c.back = gridlayout::kPaleYellow;
         mark = say(lang, a ? "A에만" : "B에만");
     }
     std::vector<std::string> differing;
     for (const auto& s : settings)
         for (const auto& k : kSettings)
             if (s == k.name) {
-                left[k.column].back = right[k.column].back = modCmpDB::kRed;
+                left[k.column].back = right[k.column].back = gridlayout::kRed;
                 differing.push_back(say(lang, k.word));
             }
     if (!differing.empty()) mark = words::Fill(say(lang, "다름: %1"), {joined(differing)});
@@ -251,9 +251,11 @@ TableDetails MakeTableDetails(const LoadedStructures& structures, const std::str
 
 std::string MarkTip(const LoadedStructures& structures, int column, const std::string& table,
                     const std::string& field, Language language) {
-    const bool sideA = column <= modCmpDB::kMarkColumn;
-    const int offset = column - (sideA ? modCmpDB::kBaseA : modCmpDB::kBaseB);
-    if (offset < 2 || offset > 4) return {};
+    using gridlayout::SideColumn;
+    const auto side = gridlayout::SideOf(column);
+    if (!side || !gridlayout::IsIndexMark(gridlayout::SideColumnOf(column))) return {};
+    const SideColumn markColumn = gridlayout::SideColumnOf(column);
+    const bool sideA = *side == gridlayout::Side::A;
     if (!(sideA ? structures.loadedA : structures.loadedB)) return {};
     const TableDef* t = findTable(sideA ? structures.tablesA : structures.tablesB, table);
     if (!t) return {};
@@ -261,8 +263,10 @@ std::string MarkTip(const LoadedStructures& structures, int column, const std::s
     for (const auto& ix : t->indexes) {
         // The grid marks an index in one column: P for a primary key, else F
         // for a foreign key, else I.
-        const int markOffset = ix.primary ? 2 : ix.foreign ? 3 : 4;
-        if (markOffset != offset) continue;
+        const SideColumn mark = ix.primary   ? SideColumn::PrimaryKey
+                                : ix.foreign ? SideColumn::ForeignKey
+                                             : SideColumn::OtherIndex;
+        if (mark != markColumn) continue;
         bool holds = false;
         for (const auto& f : ix.fields) holds = holds || equalsNoCase(f, field);
         if (!holds) continue;

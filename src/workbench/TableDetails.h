@@ -29,9 +29,9 @@ struct Sheet {
 // column ("비교"), then B's columns.
 //   indexes: 이름 종류 고유 필드 참조 | 비교 | 이름 종류 고유 필드 참조
 //   fields:  필드명 형식 크기 기본값 필수 빈 문자열 | 비교 | the same for B
-// A definition or setting that differs is red (modCmpDB::kRed) on both
+// A definition or setting that differs is red (gridlayout::kRed) on both
 // sides; an index only one side has is red on that side; a field only one
-// side has is pale yellow (modCmpDB::kPaleYellow), as the grid shows it.
+// side has is pale yellow (gridlayout::kPaleYellow), as the grid shows it.
 struct TableDetails {
     std::string tableA, tableB;  // the table's name on each side; "" where that side lacks it
     Sheet indexes, fields;
@@ -50,8 +50,8 @@ constexpr int kIndexSideColumns = 5, kFieldSideColumns = 6;
 // "기본키", "외래키", "인덱스" (the grid's P, F and I), in language.
 std::string KindText(const IndexDef& index, words::Language language = words::Language::Korean);
 
-// The indexes behind the mark in grid column column (2-4 for A's P/F/I,
-// 14-16 for B's) on the row of table.field: one line per index, such as
+// The indexes behind the mark in grid column column (a P, F or I column of
+// either side, gridlayout::IsIndexMark) on the row of table.field: one line per index, such as
 // "기본키 pk_customer (code)" or
 // "외래키 fk_customer_office (office) → office (code)" (in language, as
 // indexdiff::DescribeIndex says it); "" when none.

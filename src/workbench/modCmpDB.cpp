@@ -12,6 +12,9 @@
 
 namespace dex::modCmpDB {
 
+using namespace gridlayout;
+using GridSide = gridlayout::Side;
+
 namespace {
 
 void reportOpenError(Workbench& wb, int32_t number, const std::string& description) {
@@ -19,27 +22,30 @@ void reportOpenError(Workbench& wb, int32_t number, const std::string& descripti
                        Icon::None);
 }
 
-// Writes one field's row for the side whose base column is base.
-void writeFieldRow(Grid& grid, int base, int row, const std::string& table, const FieldDef& f) {
-    grid.setText(base + 1, row, table);
-    grid.setText(base + 5, row, f.name);
-    grid.setText(base + 11, row, table + "." + f.name);
-    grid.setText(base + 6, row, TypeName(f.type));
+// Writes one field's row for a side.
+void writeFieldRow(Grid& grid, GridSide side, int row, const std::string& table, const FieldDef& f) {
+    const auto put = [&](SideColumn c, const std::string& text) { grid.setText(Column(side, c), row, text); };
+    put(SideColumn::Table, table);
+    put(SideColumn::Field, f.name);
+    put(SideColumn::Key, table + "." + f.name);
+    put(SideColumn::Type, TypeName(f.type));
     if (f.type == daotype::Text) {
-        grid.setText(base + 7, row, std::to_string(f.size));
-        grid.setText(base + 10, row, f.allowZeroLength ? "O" : "X");
+        put(SideColumn::Size, std::to_string(f.size));
+        put(SideColumn::ZeroLength, f.allowZeroLength ? "O" : "X");
     }
-    grid.setText(base + 8, row, f.defaultValue);
-    grid.setText(base + 9, row, f.required ? "X" : "O");
+    put(SideColumn::Default, f.defaultValue);
+    put(SideColumn::Required, f.required ? "X" : "O");
 }
 
 // Puts the index marks of one table on its rows (those below startRow).
-void markIndexes(Grid& grid, int base, int startRow, const TableDef& t) {
+void markIndexes(Grid& grid, GridSide side, int startRow, const TableDef& t) {
     for (const auto& index : t.indexes) {
-        const int col = index.primary ? base + 2 : index.foreign ? base + 3 : base + 4;
+        const SideColumn mark = index.primary   ? SideColumn::PrimaryKey
+                                : index.foreign ? SideColumn::ForeignKey
+                                                : SideColumn::OtherIndex;
         for (const auto& field : index.fields) {
-            const int row = grid.searchColumn(base + 5, startRow, grid.rowCount(), field);
-            if (row > 0) grid.setText(col, row, "v");
+            const int row = grid.searchColumn(Column(side, SideColumn::Field), startRow, grid.rowCount(), field);
+            if (row > 0) grid.setText(Column(side, mark), row, "v");
         }
     }
 }
@@ -50,7 +56,7 @@ bool takesTable(const std::string& name, const std::string& filter) {
 }
 
 // Writes the side's tables into the grid; returns the tables it wrote.
-std::vector<TableDef> writeTables(Workbench& wb, DaoDatabase& db, int base, const std::string& filter) {
+std::vector<TableDef> writeTables(Workbench& wb, DaoDatabase& db, GridSide side, const std::string& filter) {
     Grid& grid = wb.grid;
     std::vector<TableDef> tables = db.tableDefs();
     wb.itemBar.setMaximum(static_cast<int>(tables.size()));
@@ -62,8 +68,8 @@ std::vector<TableDef> writeTables(Workbench& wb, DaoDatabase& db, int base, cons
             const int start = i;
             const int end = start + static_cast<int>(t.fields.size());
             if (grid.rowCount() < end) grid.setRowCount(end);  // the table's rows at once
-            for (const auto& f : t.fields) writeFieldRow(grid, base, ++i, t.name, f);
-            markIndexes(grid, base, start, t);
+            for (const auto& f : t.fields) writeFieldRow(grid, side, ++i, t.name, f);
+            markIndexes(grid, side, start, t);
             written.push_back(std::move(t));
         }
         wb.itemBar.step();
@@ -85,10 +91,14 @@ void keepStructure(Workbench& wb, bool sideA, const std::string& path, std::vect
 // them as lists and writes the grid back once, so that its cost grows with
 // the number of fields (n log n at most) instead of with its square.
 
-constexpr int kSideColumns = 11;
-constexpr int kCompared = 5;     // table, the three index marks, field name
-constexpr int kFieldCell = 4;    // the field name within a side's columns
-constexpr int kKeyCell = 10;     // table.field within a side's columns
+// A side's cell of a column, within the side's block of cells.
+constexpr int cellOf(SideColumn c) { return static_cast<int>(c) - 1; }
+// The cells that are compared: table, the three index marks, field name.
+constexpr int kCompared = cellOf(SideColumn::Field) + 1;
+constexpr int kFieldCell = cellOf(SideColumn::Field);
+constexpr int kKeyCell = cellOf(SideColumn::Key);
+// Where a side's block of cells starts in a row of cells.
+constexpr size_t blockOf(GridSide side) { return CellIndex(FirstColumn(side)); }
 
 // One field row of one side. Its cells stay where the grid had them (in the
 // rows taken out of it) until the grid is written back.
@@ -123,9 +133,9 @@ const std::string& cellText(const FieldRow* f, int cell) {
 // made before the pass's last row (limit) pushes the rows that cross it
 // below the limit, where they stay, and where a later move replaces them
 // with the rows it pushes there in turn: the grid blocks move exactly so.
-class Side {
+class PassRows {
 public:
-    Side(std::vector<FieldRow> rows, int limit) : rows_(std::move(rows)), limit_(limit) {
+    PassRows(std::vector<FieldRow> rows, int limit) : rows_(std::move(rows)), limit_(limit) {
         live_ = static_cast<int>(rows_.size());
         byKey_.reserve(rows_.size());
         for (int j = 0; j < live_; ++j) byKey_.emplace_back(rows_[static_cast<size_t>(j)].key(), j);
@@ -261,10 +271,10 @@ bool LoadDBStruct(Workbench& wb, const std::string& path, bool sideA, const std:
     if (!sideA && wb.structures) wb.structures->loadedB = false;
     std::unique_ptr<DaoDatabase> db;
     if (!MyOpenDB(wb, path, 0, password, db)) return false;
-    const int base = sideA ? kBaseA : kBaseB;
+    const GridSide side = sideA ? GridSide::A : GridSide::B;
     try {
-        wb.grid.setHeaderText(sideA ? 1 : 13, true, path);
-        keepStructure(wb, sideA, path, writeTables(wb, *db, base, filter));
+        wb.grid.setHeaderText(FirstColumn(side), true, path);
+        keepStructure(wb, sideA, path, writeTables(wb, *db, side, filter));
     } catch (const DbError& e) {
         // A database that opens but cannot be read is reported like a failed
         // open, and released.
@@ -282,15 +292,16 @@ bool LoadDBStruct(Workbench& wb, const std::string& path, bool sideA, const std:
 
 namespace {
 
-// One side's field rows: those on the grid's columns base+1..base+11 of the
-// rows taken out of it.
-std::vector<FieldRow> sideRows(std::vector<std::vector<Grid::Cell>>& grid, int rows, int base) {
+// One side's field rows: those on the side's eleven columns of the rows
+// taken out of the grid.
+std::vector<FieldRow> sideRows(std::vector<std::vector<Grid::Cell>>& grid, int rows, GridSide which) {
+    const size_t base = blockOf(which);
     std::vector<FieldRow> side;
     side.reserve(static_cast<size_t>(rows));
     for (int r = 0; r < rows; ++r) {
         auto& cells = grid[static_cast<size_t>(r)];
-        if (cells.size() < static_cast<size_t>(base + kSideColumns)) break;
-        if (cells[static_cast<size_t>(base + kKeyCell)].text.empty()) break;
+        if (cells.size() < base + kSideColumns) break;
+        if (cells[base + kKeyCell].text.empty()) break;
         side.push_back(FieldRow{cells.data() + base, r, false, 0});
     }
     return side;
@@ -344,7 +355,7 @@ void colourOneSided(FieldRow* f) {
 
 // The nearest later row where one side's key meets the other's: that side
 // moves down to it, and the rows it leaves face pale blue names.
-void alignRows(Side& a, Side& b, int i, const std::string& keyA, const std::string& keyB) {
+void alignRows(PassRows& a, PassRows& b, int i, const std::string& keyA, const std::string& keyB) {
     const int toA = b.nextRowWith(keyA, i);  // A's field appears later in B
     const int toB = a.nextRowWith(keyB, i);  // B's field appears later in A
     if (toA > 0 && (toB == 0 || toA <= toB)) {
@@ -358,7 +369,7 @@ void alignRows(Side& a, Side& b, int i, const std::string& keyA, const std::stri
 
 // A one-sided field facing a field of the other side gets an empty row
 // facing it instead: the other side moves down one row.
-void openGapFacingOneSided(Side& a, Side& b, int i) {
+void openGapFacingOneSided(PassRows& a, PassRows& b, int i) {
     const FieldRow* fa = a.at(i);
     const FieldRow* fb = b.at(i);
     if (fa && fa->oneSided && fb) b.moveDown(1);
@@ -372,7 +383,8 @@ using SideBlock = std::array<Grid::Cell, kSideColumns>;
 // on is placed after that one. Fields keep their order, so the moves never
 // close a circle; a spare block would carry one all the same. Cells left
 // behind are emptied, colours too.
-void moveSide(std::vector<std::vector<Grid::Cell>>& rows, int base, std::vector<FieldRow>& fields) {
+void moveSide(std::vector<std::vector<Grid::Cell>>& rows, GridSide side, std::vector<FieldRow>& fields) {
+    const size_t base = blockOf(side);
     const auto takeBlock = [&](int r) {
         SideBlock block;
         auto* cells = rows[static_cast<size_t>(r)].data() + base;
@@ -422,22 +434,22 @@ void moveSide(std::vector<std::vector<Grid::Cell>>& rows, int base, std::vector<
 
 // Puts both sides and the marks back into the grid, up to the last row with
 // text, in the rows taken out of it.
-void writeBack(Grid& grid, std::vector<std::vector<Grid::Cell>>& rows, Side& a, Side& b,
+void writeBack(Grid& grid, std::vector<std::vector<Grid::Cell>>& rows, PassRows& a, PassRows& b,
                const std::vector<int>& marked) {
     int last = marked.empty() ? 0 : marked.back();
-    for (Side* s : {&a, &b})
+    for (PassRows* s : {&a, &b})
         for (const auto& f : s->rows()) last = std::max(last, f.row);
     const size_t columns = static_cast<size_t>(grid.columnCount());
     if (rows.size() < static_cast<size_t>(last)) rows.resize(static_cast<size_t>(last));
     for (auto& cells : rows) cells.resize(columns);
-    if (columns >= static_cast<size_t>(kBaseB + kSideColumns)) {
-        moveSide(rows, kBaseA, a.rows());
-        moveSide(rows, kBaseB, b.rows());
+    if (columns >= static_cast<size_t>(LastColumn(GridSide::B))) {
+        moveSide(rows, GridSide::A, a.rows());
+        moveSide(rows, GridSide::B, b.rows());
     }
     rows.resize(static_cast<size_t>(last));
     std::vector<bool> hidden(static_cast<size_t>(last), true);
     for (const int r : marked) {
-        if (columns >= kMarkColumn) rows[static_cast<size_t>(r - 1)][kMarkColumn - 1].text = "!";
+        if (columns >= kMarkColumn) rows[static_cast<size_t>(r - 1)][CellIndex(kMarkColumn)].text = "!";
         hidden[static_cast<size_t>(r - 1)] = false;
     }
     grid.replaceRows(std::move(rows), std::move(hidden));
@@ -450,8 +462,8 @@ int64_t CompareStruct(Workbench& wb) {
     const int n0 = grid.dataRowCount();
     const bool keep = wb.keepOneSidedFields;
     std::vector<std::vector<Grid::Cell>> taken = grid.takeRows();
-    std::vector<FieldRow> rowsA = sideRows(taken, n0, kBaseA);
-    std::vector<FieldRow> rowsB = sideRows(taken, n0, kBaseB);
+    std::vector<FieldRow> rowsA = sideRows(taken, n0, GridSide::A);
+    std::vector<FieldRow> rowsB = sideRows(taken, n0, GridSide::B);
     {
         // Both sides' keys are taken before either side drops a field.
         const std::vector<std::string_view> keysA = keysOf(rowsA), keysB = keysOf(rowsB);
@@ -466,7 +478,7 @@ int64_t CompareStruct(Workbench& wb) {
     // rows are passed, so that no one-sided field goes unmarked.
     const int n = keep ? 0 : static_cast<int>(std::max(rowsA.size(), rowsB.size()));
     const int limit = keep ? std::numeric_limits<int>::max() / 2 : n;
-    Side a(std::move(rowsA), limit), b(std::move(rowsB), limit);
+    PassRows a(std::move(rowsA), limit), b(std::move(rowsB), limit);
     wb.itemBar.setMaximum(keep ? n0 : n);
     wb.itemBar.setValue(0);
     std::vector<int> marked;

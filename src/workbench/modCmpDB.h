@@ -4,18 +4,10 @@
 #include <memory>
 #include <string>
 
+#include "GridLayout.h"
 #include "Workbench.h"
 
 namespace dex::modCmpDB {
-
-// Grid columns.
-constexpr int kColumns = 23;
-constexpr int kMarkColumn = 12;
-constexpr int kBaseA = 0, kBaseB = 12;
-constexpr Color kRed = 0x000000FF;
-constexpr Color kPaleBlue = 0x00FFC0C0;
-// Cells of a field present on one side only (when such fields are kept).
-constexpr Color kPaleYellow = 0x0080FFFF;
 
 // Opens a database through DAO; shows the MyOpenDB message and returns false
 // when the open fails.
@@ -31,7 +23,7 @@ bool LoadDBStruct(Workbench& wb, const std::string& path, bool sideA, const std:
                   const std::string& filter);
 // Drops one-sided fields, aligns, marks, colours, hides and reports.
 // Returns the number of marked rows. With wb.keepOneSidedFields, fields on
-// one side only are not dropped: each faces empty cells, in kPaleYellow,
+// one side only are not dropped: each faces empty cells, in pale yellow,
 // marked and counted like any other difference.
 int64_t CompareStruct(Workbench& wb);
 // The line that tells which mode the comparison runs in: "" for the usual

@@ -10,12 +10,10 @@
 namespace dex::reference {
 
 using modCmpDB::GetCellText;
-using modCmpDB::kBaseA;
-using modCmpDB::kBaseB;
-using modCmpDB::kMarkColumn;
-using modCmpDB::kPaleBlue;
-using modCmpDB::kPaleYellow;
-using modCmpDB::kRed;
+
+// The grid's layout and colours, written out as the reference has them.
+constexpr int kBaseA = 0, kBaseB = 12, kMarkColumn = 12;
+constexpr Color kRed = 0x000000FF, kPaleBlue = 0x00FFC0C0, kPaleYellow = 0x0080FFFF;
 
 namespace {
 

@@ -149,8 +149,8 @@ TEST_F(CompareTest, IndexOnOneSideMarksOneRowAndColoursBothCells) {
     EXPECT_EQ(lastMessage(), "1건의 다른곳이 발견 되었습니다.");
     ASSERT_EQ(markedRows(), std::vector<int>{2});
     EXPECT_EQ(visibleRows(), std::vector<int>{2});
-    EXPECT_EQ(grid.backColor(4, 2).value_or(0), modCmpDB::kRed);
-    EXPECT_EQ(grid.backColor(16, 2).value_or(0), modCmpDB::kRed);
+    EXPECT_EQ(grid.backColor(4, 2).value_or(0), Color{0x000000FF});
+    EXPECT_EQ(grid.backColor(16, 2).value_or(0), Color{0x000000FF});
     EXPECT_FALSE(grid.backColor(5, 2).has_value()) << "agreeing cells keep their colour";
     EXPECT_EQ(grid.activeRow(), 2);
     EXPECT_EQ(grid.activeColumn(), 12);
@@ -172,7 +172,7 @@ TEST_F(CompareTest, SwappedFieldsShiftOneSideAndCountOnce) {
     EXPECT_EQ(markedRows(), std::vector<int>{1});
     EXPECT_EQ(cell(17, 1), "y");
     EXPECT_EQ(cell(5, 1), "") << "A's cells of the shifted row are empty";
-    EXPECT_EQ(grid.backColor(17, 1).value_or(0), modCmpDB::kPaleBlue);
+    EXPECT_EQ(grid.backColor(17, 1).value_or(0), Color{0x00FFC0C0});
     EXPECT_EQ(cell(5, 2), "x");
     EXPECT_EQ(cell(17, 2), "x");
     EXPECT_EQ(cell(5, 3), "y") << "A's y is pushed below the examined rows";
@@ -188,7 +188,7 @@ TEST_F(CompareTest, ShiftOfSideBColoursAsFieldNames) {
     EXPECT_EQ(markedRows(), std::vector<int>{1});
     EXPECT_EQ(cell(5, 1), "x");
     EXPECT_EQ(cell(17, 1), "");
-    EXPECT_EQ(grid.backColor(5, 1).value_or(0), modCmpDB::kPaleBlue);
+    EXPECT_EQ(grid.backColor(5, 1).value_or(0), Color{0x00FFC0C0});
     EXPECT_EQ(cell(17, 2), "y");
     EXPECT_EQ(cell(17, 3), "z");
 }

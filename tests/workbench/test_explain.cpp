@@ -188,10 +188,10 @@ TEST_F(ExplainTest, KeepingOneSidedFieldsMarksAndCountsThem) {
     EXPECT_EQ(row(2), "t.x [...] | t.x [...]");
     EXPECT_EQ(row(3), "t.y [...] !| -");
     EXPECT_EQ(row(4), "t.z [...] !| -");
-    EXPECT_EQ(grid.backColor(1, 4), modCmpDB::kPaleYellow);
-    EXPECT_EQ(grid.backColor(10, 4), modCmpDB::kPaleYellow);
+    EXPECT_EQ(grid.backColor(1, 4), Color{0x0080FFFF});
+    EXPECT_EQ(grid.backColor(10, 4), Color{0x0080FFFF});
     EXPECT_EQ(grid.backColor(1, 3), std::nullopt) << "y is on both sides: it only faces a shifted row";
-    EXPECT_EQ(grid.backColor(17, 1), modCmpDB::kPaleBlue);
+    EXPECT_EQ(grid.backColor(17, 1), Color{0x00FFC0C0});
     EXPECT_EQ(modCmpDB::OneSidedModeLabel(true), "한쪽에만 있는 필드 표시");
 }
 
