@@ -8,6 +8,7 @@
 #include "CliHelp.h"
 #include "CliSupport.h"
 #include "CompareRun.h"
+#include "DifferenceSummary.h"
 #include "FixScript.h"
 #include "ProductCatalogues.h"
 #include "ProductMigrator.h"
@@ -72,8 +73,8 @@ std::string sideText(const report::GridRow& row, Side side) {
 }
 
 void printCompareText(std::ostream& out, const Headless& h, const std::vector<report::GridRow>& rows, int64_t count) {
-    out << "A: " << report::OneLineText(report::GridPath(h.grid, Side::A)) << "\n"
-        << "B: " << report::OneLineText(report::GridPath(h.grid, Side::B)) << "\n";
+    out << "A (customer): " << report::OneLineText(report::GridPath(h.grid, Side::A)) << "\n"
+        << "B (reference): " << report::OneLineText(report::GridPath(h.grid, Side::B)) << "\n";
     out << "Marks [P F I]: primary key, foreign key, other index; '.' none. "
            "\"(none)\" faces a row shifted to line the two sides up.\n";
     size_t width = 10;
@@ -86,6 +87,13 @@ void printCompareText(std::ostream& out, const Headless& h, const std::vector<re
             << sideText(row, Side::B) << "\n";
     }
     out << "count: " << count << "\n";
+}
+
+// After the marked rows: every difference the grid leaves out.
+void printOtherDifferences(std::ostream& out, const indexdiff::StructureDiff& diff) {
+    const auto lines = summary::DifferenceLines(diff, words::Language::English);
+    out << "other differences: " << lines.size() << "\n";
+    for (const auto& line : lines) out << "  " << report::OneLineText(line) << "\n";
 }
 
 // --report FILE: the run as an HTML, CSV or JSON file.
@@ -164,11 +172,18 @@ int runCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err
     const bool ran = RunComparison(h.wb, request, &migrator);
     const std::vector<report::GridRow> rows = report::TakeGridRows(h.grid);
     const int64_t count = report::CountMarked(rows);
+    const auto diff = loaded.complete() ? std::optional(indexdiff::CompareStructures(loaded.tablesA, loaded.tablesB))
+                                        : std::nullopt;
     if (json) {
-        report::WriteCompareJson(out, reportData(h, dialogs, nullptr), false);
+        report::WriteCompareJson(out, reportData(h, dialogs, &loaded), false);
         out << "\n";
     } else if (ran) {
         printCompareText(out, h, rows, count);
+        if (diff) printOtherDifferences(out, *diff);
+        // A product's run leaves its copies of customer data on the disk.
+        if (!request.productCode.empty())
+            if (const auto copies = DescribeCopies(loaded.pathA))
+                out << "copies: " << report::OneLineText(copies->folder) << " (" << SizeText(copies->bytes) << ")\n";
     }
     if (!ran) return kFailure;
     if (reportPath && !writeReport(*reportPath, reportData(h, dialogs, &loaded), request, product, err))
@@ -178,7 +193,9 @@ int runCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err
     // A finished run shows one message, its result; any other message (a
     // migration step's error the catalogue went on after) makes it a failure.
     if (dialogs.messages().size() > 1) return kFailure;
-    return count > 0 ? kDifferences : kOk;
+    // Anything at all that differs, shown in the grid or not, is a difference.
+    const bool differs = summary::AnythingDiffers(count, diff ? summary::CountOf(*diff) : summary::Counts{});
+    return differs ? kDifferences : kOk;
 }
 
 int runStructure(DbEngine& engine, Args args, std::ostream& out, std::ostream& err) {

@@ -34,20 +34,22 @@ std::string shardText(const survey::SurveyOptions& o) {
 
 void printTable(const survey::Survey& s, std::ostream& out) {
     const auto& rows = s.rows();
-    const std::vector<std::string> head{"file", "version", "marked", "status"};
-    std::vector<size_t> width{DisplayWidth(head[0]), head[1].size(), head[2].size()};
+    const std::vector<std::string> head{"file", "version", "marked", "others", "status"};
+    std::vector<size_t> width{DisplayWidth(head[0]), head[1].size(), head[2].size(), head[3].size()};
     for (const auto& r : rows) {
         width[0] = std::max(width[0], DisplayWidth(report::OneLineText(r.file)));
-        width[2] = std::max(width[2], r.marked ? std::to_string(*r.marked).size() : 1);
+        width[2] = std::max(width[2], survey::NumberText(r.marked).size());
+        width[3] = std::max(width[3], survey::NumberText(r.others).size());
     }
-    auto line = [&](const std::string& a, const std::string& b, const std::string& c, const std::string& d) {
+    auto line = [&](const std::string& a, const std::string& b, const std::string& c, const std::string& d,
+                    const std::string& e) {
         out << PadToWidth(a, width[0]) << "  " << PadToWidth(b, width[1]) << "  " << PadToWidth(c, width[2]) << "  "
-            << d << "\n";
+            << PadToWidth(d, width[3]) << "  " << e << "\n";
     };
-    line(head[0], head[1], head[2], head[3]);
+    line(head[0], head[1], head[2], head[3], head[4]);
     for (const auto& r : rows)
         line(report::OneLineText(r.file), survey::NumberText(r.version), survey::NumberText(r.marked),
-             report::OneLineText(survey::StatusText(r)));
+             survey::NumberText(r.others), report::OneLineText(survey::StatusText(r)));
     out << survey::TotalsText(rows) << (s.options().sharded ? " (shard " + shardText(s.options()) + ")" : "") << "\n";
 }
 
@@ -61,7 +63,7 @@ void printJson(const survey::Survey& s, std::ostream& out) {
     for (size_t i = 0; i < rows.size(); ++i) {
         const Row& r = rows[i];
         out << (i ? ",\n" : "\n") << "{\"ordinal\":" << r.ordinal << ",\"file\":" << jsonString(r.file)
-            << ",\"version\":" << number(r.version) << ",\"marked\":" << number(r.marked)
+            << ",\"version\":" << number(r.version) << ",\"marked\":" << number(r.marked) << ",\"others\":" << number(r.others)
             << ",\"status\":" << jsonString(survey::StatusName(r.status))
             << ",\"error\":" << (r.status == Status::Failed ? jsonString(r.error) : "null")
             << ",\"report\":" << (r.report.empty() ? "null" : jsonString(r.report)) << "}";

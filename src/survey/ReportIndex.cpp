@@ -112,20 +112,21 @@ bool WriteIndex(const std::string& reportDir, const IndexHeading& heading, const
       << "td.n { text-align: right; }\n.failed { color: #B00000; }\n"
       << "@media print { @page { size: A4; margin: 12mm; } }\n"
       << "</style>\n</head>\n<body>\n<h1>Survey</h1>\n<table>\n"
-      << "<tr><th>Reference</th><td>" << HtmlEscape(heading.reference) << "</td></tr>\n"
+      << "<tr><th>Reference (B)</th><td>" << HtmlEscape(heading.reference) << "</td></tr>\n"
       << "<tr><th>Product</th><td>" << HtmlEscape(heading.product) << "</td></tr>\n"
       << "<tr><th>Date</th><td>" << HtmlEscape(nowText()) << "</td></tr>\n"
       << "<tr><th>Program</th><td>" << HtmlEscape(std::string("Dexmira ") + DEXMIRA_VERSION_TEXT) << "</td></tr>\n"
       << "<tr><th>Result</th><td>" << HtmlEscape(TotalsText(rows)) << "</td></tr>\n</table>\n"
-      << "<h2>Databases</h2>\n<table>\n<thead><tr><th>#</th><th>Database</th><th>Stored version</th>"
-      << "<th>Marked rows</th><th>Status</th></tr></thead>\n<tbody>\n";
+      << "<h2>Databases</h2>\n<table>\n<thead><tr><th>#</th><th>Database (A, customer)</th><th>Stored version</th>"
+      << "<th>Marked rows</th><th>Other differences</th><th>Status</th></tr></thead>\n<tbody>\n";
     for (const auto& row : rows) {
         const Row* r = &row;
         h << "<tr><td class=\"n\">" << r->ordinal << "</td><td>";
         if (r->report.empty()) h << HtmlEscape(r->file);
         else h << "<a href=\"" << HtmlEscape(UrlPath(r->report)) << "\">" << HtmlEscape(r->file) << "</a>";
         h << "</td><td class=\"n\">" << HtmlEscape(NumberText(r->version)) << "</td><td class=\"n\">"
-          << HtmlEscape(NumberText(r->marked)) << "</td><td" << (r->status == Status::Failed ? " class=\"failed\"" : "")
+          << HtmlEscape(NumberText(r->marked)) << "</td><td class=\"n\">" << HtmlEscape(NumberText(r->others))
+          << "</td><td" << (r->status == Status::Failed ? " class=\"failed\"" : "")
           << ">" << HtmlEscape(StatusText(*r)) << "</td></tr>\n";
     }
     h << "</tbody>\n</table>\n</body>\n</html>\n";

@@ -188,7 +188,7 @@ void Survey::startJob(size_t rowIndex) {
     std::string error;
     auto child = StartJob(args, error);
     if (!child) {
-        finish(rowIndex, JobOutcome{"failed", std::nullopt, std::nullopt, error, false}, jobFolder);
+        finish(rowIndex, JobOutcome{"failed", std::nullopt, std::nullopt, std::nullopt, error, false}, jobFolder);
         return;
     }
     child->row = rowIndex;
@@ -222,6 +222,7 @@ void Survey::finish(size_t rowIndex, const JobOutcome& outcome, const fs::path& 
     Row& row = rows_[rowIndex];
     row.version = outcome.version;
     row.marked = outcome.marked;
+    row.others = outcome.others;
     row.error = outcome.error;
     row.status = outcome.status == "same" ? Status::Same : outcome.status == "differs" ? Status::Differs : Status::Failed;
     if (row.status == Status::Failed && row.error.empty()) row.error = "The job reported '" + outcome.status + "'.";

@@ -25,12 +25,15 @@ std::optional<long> WholeNumber(const std::string& text);
 
 // What one job found. status: "ready" (the reference), "same", "differs", "failed".
 // The job prints it as one line of tab-separated fields after a tag:
-// status, version, marked rows ("-" for none), report written (1 or 0), error.
+// status, version, marked rows ("-" for none), other differences (tables
+// and fields on one side only, field settings, index details; "-" for
+// none), report written (1 or 0), error. "same" only when nothing differs.
 struct JobOutcome {
     static constexpr const char* kTag = "dexmira-survey-result";
     std::string status = "failed";
     std::optional<long> version;  // stored before the migration
     std::optional<long> marked;
+    std::optional<long> others;
     std::string error;
     bool report = false;
 

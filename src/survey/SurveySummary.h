@@ -15,6 +15,7 @@ struct Row {
     std::string file;
     std::optional<long> version;
     std::optional<long> marked;
+    std::optional<long> others;  // differences beside the marked rows
     Status status = Status::Failed;
     std::string error;
     std::string report;  // the report's file name in the report folder, "" when none

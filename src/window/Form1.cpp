@@ -22,6 +22,7 @@
 #include <iostream>
 
 #include "CompareRun.h"
+#include "DifferenceSummary.h"
 #include "FixScript.h"
 #include "TableDetailsDialog.h"
 #include "GridTableModel.h"
@@ -70,11 +71,15 @@ const struct {
 
 // Passes everything on to the window's dialogs and keeps the messages (and
 // questions) shown, so that a report can tell what the run said.
+// A message of the run shows over the grid as the run has left it so far,
+// although the grid's painting is held until the run ends.
 class KeptMessages : public Dialogs {
 public:
-    KeptMessages(Dialogs& shown, std::vector<report::Message>& kept) : shown_(shown), kept_(kept) {}
+    KeptMessages(Dialogs& shown, std::vector<report::Message>& kept, Grid& grid)
+        : shown_(shown), kept_(kept), grid_(grid) {}
     void message(const std::string& text, const std::string& title, Icon icon) override {
         kept_.push_back({title, text, icon});
+        if (grid_.paintingSuspended()) grid_.publish();
         shown_.message(text, title, icon);
     }
     bool askYesNo(const std::string& text, const std::string& title, bool defaultNo) override {
@@ -87,6 +92,7 @@ public:
 private:
     Dialogs& shown_;
     std::vector<report::Message>& kept_;
+    Grid& grid_;
 };
 
 }  // namespace
@@ -291,8 +297,24 @@ std::string Form1::OpenMdbDialog(const std::string& initialPath) {
 
 // ---------------------------------------------------------------- the run and navigation
 
+void Form1::makePathAbsolute(int index) {
+    const std::string typed = pathText(index);
+    if (TrimBlanks(typed).empty()) return;
+    const std::string absolute = AbsolutePath(typed);
+    if (absolute != typed) txtDBPath[index & 1]->setText(qs(absolute));  // stores it, as typing does
+}
+
 void Form1::cmdComp_Click() {
+    // One run at a time: a key or click reaching the window while a run's
+    // message box is open does not start another.
+    if (running_) return;
+    running_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{running_};
     guarded("cmdComp_Click", [this] {
+        for (int i = 0; i < 2; ++i) makePathAbsolute(i);
         runFinished_ = false;
         runMessages_.clear();
         // A details box open from the last run would no longer match the grid.
@@ -300,16 +322,47 @@ void Form1::cmdComp_Click() {
         runPathA_ = pathText(0);
         runPathB_ = pathText(1);
         runProduct_ = ProductCode.empty() ? std::string() : entryText();
-        KeptMessages kept(dialogs_, runMessages_);
+        KeptMessages kept(dialogs_, runMessages_, grid_);
         Workbench wb = workbench(kept);
         try {
             runFinished_ = RunComparison(wb, CompareRequest{pathText(0), pathText(1), ProductCode}, migrator_);
         } catch (...) {
             recoverAfterFailedRun();
+            updateStatusLine();
             throw;
         }
+        updateStatusLine();
     });
 }
+
+void Form1::updateStatusLine() {
+    if (others_) others_->close();
+    if (!runFinished_ || !structures_.complete()) {
+        lblStatus->setText(tr("비교가 끝나지 않았습니다."));
+        lblStatus->setToolTip({});
+        return;
+    }
+    const words::Language language = uiLanguage();
+    const auto diff = indexdiff::CompareStructures(structures_.tablesA, structures_.tablesB);
+    const summary::Counts counts = summary::CountOf(diff);
+    QString text = qs(summary::OthersText(counts, language));
+    if (counts.total() > 0) {
+        text += QStringLiteral("  ");
+        text += counts.fieldsOnlyInA + counts.fieldsOnlyInB > 0 ? tr("(Ctrl+D: 목록, Ctrl+Shift+O: 한쪽 필드 표시)")
+                                                                 : tr("(Ctrl+D: 목록)");
+    }
+    // A product's run leaves copies of the customer's data on the disk.
+    if (!runProduct_.empty())
+        if (const auto copies = DescribeCopies(structures_.pathA))
+            text += QStringLiteral("  |  ") +
+                    tr("사본: %1 (%2)").arg(qs(copies->folder), qs(SizeText(copies->bytes)));
+    lblStatus->setText(text);
+    QString tip;
+    for (const auto& line : summary::DifferenceLines(diff, language)) tip += qs(line) + QLatin1Char('\n');
+    lblStatus->setToolTip(tip.trimmed());
+}
+
+QString Form1::statusText() const { return lblStatus->text(); }
 
 void Form1::recoverAfterFailedRun() {
     showNotice(false);

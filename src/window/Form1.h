@@ -82,6 +82,12 @@ public:
     // it; nullptr when the row holds no table. One box at a time.
     QDialog* showDetails(int row);
     QDialog* detailsBox() const { return details_.data(); }
+    QDialog* othersBox() const { return others_.data(); }
+    // The line under the grid: what else the last run found, and where its
+    // copies are.
+    QString statusText() const;
+    // Opens the details box of a table by name (as either side names it).
+    QDialog* showTableDetails(const std::string& table);
 
     // The language of the translation installed (Korean when none is), in
     // which the window also writes reports and the details of a table.
@@ -112,6 +118,10 @@ public slots:
     // Target 1: the script makes B like A; 0: A like B.
     void saveFixScript(int target);
     void showOneSidedFields(bool checked);
+    // The list of every difference the grid does not show; Enter or a
+    // double click on one opens its table's details. Returns the list box
+    // (nullptr when no run has finished).
+    QDialog* showOtherDifferences();
 
 public:
     // Whether the dragged data may be dropped on box index (it carries files).
@@ -147,6 +157,11 @@ private:
     bool keyPressFilter(QObject* watched, QEvent* event);
     bool pathBoxFilter(int index, QEvent* event);
     bool gridKeyFilter(QEvent* event);
+    // After a run: the status line, from what the run loaded.
+    void updateStatusLine();
+    // A path as the user typed it, made absolute (relative to the folder
+    // the program runs in) so that it means the same file at the next start.
+    void makePathAbsolute(int index);
     std::string markToolTip(int column, int row) const;
     // False (with a message) when no run has finished since start-up.
     bool haveFinishedRun();
@@ -181,6 +196,15 @@ private:
     bool runFinished_ = false;
     bool keepOneSidedFields_ = false;
     QPointer<QDialog> details_;
+    QPointer<QDialog> others_;
+    // A run in progress: F5 or a click while a run's message box is open
+    // starts no second run.
+    bool running_ = false;
+    // The key press the window handled last, so that the same press passing
+    // on to the parents of the focused control is not handled again.
+    const QEvent* lastKey_ = nullptr;
+    unsigned long lastKeyTime_ = 0;
+    QPointer<QWidget> lastKeyReceiver_;
 
     // Controls (objectName = the member's name, with _0/_1 for the index).
     QFrame* Frame1 = nullptr;
@@ -192,6 +216,7 @@ private:
     std::array<QPushButton*, 2> cmdCompact{};
     std::array<QPushButton*, 2> cmdMove{};
     QLabel* Label1 = nullptr;
+    QLabel* lblStatus = nullptr;
     dex::GridView* spList = nullptr;
     std::array<QProgressBar*, 2> ProgressBar1{};
     QLineEdit* maketb = nullptr;
@@ -201,6 +226,7 @@ private:
     QAction* mnuFixB = nullptr;
     QAction* mnuFixA = nullptr;
     QAction* mnuOneSided = nullptr;
+    QAction* mnuOthers = nullptr;
 };
 
 }  // namespace dex

@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <iterator>
 #include <exception>
 #include <filesystem>
 #include <system_error>
@@ -113,6 +115,14 @@ void moveIntoPlace(const fs::path& part, const std::string& target) {
 void replaceCopy(const std::string& source, const std::string& target, const StagingFolder& staging) {
     const fs::path part = staging.path() / fs::u8path(target).filename();
     MakeWorkingCopy(source, part.string());
+    // Customer data: the copy (however it was made: bytes, an import, the
+    // store's own files beside it) is readable by its user only.
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+        const fs::path file(part.string() + suffix);
+        std::error_code ec;
+        if (fs::is_regular_file(fs::symlink_status(file, ec)))
+            fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+    }
     moveIntoPlace(part, target);
 }
 
@@ -159,6 +169,8 @@ CopyPaths makeCopies(const std::string& pathA, const std::string& pathB) {
     CopyPaths paths = FormCopyPaths(pathA);
     const fs::path folder = checkedFolder(fs::u8path(paths.folder));
     paths.lock = lockFolder(folder);
+    // A folder left by an earlier version may be open to others.
+    fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace);
     paths.folder = folder.string();
     paths.copyA = (folder / "temp(A).mdb").string();
     paths.copyB = (folder / "temp(B).mdb").string();
@@ -242,6 +254,27 @@ void MakeWorkingCopy(const std::string& source, const std::string& target) {
         case FileKind::Unreadable: break;  // a file that cannot be read fails the copy with the system's reason
     }
     copyWithJournal(source, target);
+}
+
+std::optional<CopiesOnDisk> DescribeCopies(const std::string& copyPath) {
+    std::error_code ec;
+    const fs::path folder = fs::u8path(copyPath).parent_path();
+    if (copyPath.empty() || !fs::is_directory(folder, ec)) return std::nullopt;
+    CopiesOnDisk out{folder.string(), 0};
+    for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
+        if (it->is_regular_file(ec)) out.bytes += it->file_size(ec);
+    return out;
+}
+
+std::string SizeText(uintmax_t bytes) {
+    if (bytes < 1024) return std::to_string(bytes) + " B";
+    const char* const units[] = {"KB", "MB", "GB", "TB"};
+    double value = static_cast<double>(bytes) / 1024;
+    size_t unit = 0;
+    while (value >= 1024 && unit + 1 < std::size(units)) value /= 1024, ++unit;
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.1f %s", value, units[unit]);
+    return buf;
 }
 
 CopyPaths FormCopyPaths(const std::string& pathA) {

@@ -3,7 +3,9 @@
 // copies when a product is chosen, then load and compare.
 #include <atomic>
 #include <functional>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,6 +57,16 @@ struct CopyPaths {
 };
 // Every ".mdb" of path A replaced by "temp", "temp/temp(A).mdb", "temp/temp(B).mdb".
 CopyPaths FormCopyPaths(const std::string& pathA);
+
+// Where a run's copies stay after it, and the space the files of their
+// folder take; none when the folder of copyPath is not there.
+struct CopiesOnDisk {
+    std::string folder;
+    uintmax_t bytes = 0;
+};
+std::optional<CopiesOnDisk> DescribeCopies(const std::string& copyPath);
+// 900 -> "900 B", 1536 -> "1.5 KB", 77594624 -> "74.0 MB".
+std::string SizeText(uintmax_t bytes);
 
 // Makes target, a new file in a folder of the caller's own, a working copy of
 // source: a store is copied byte for byte together with its unfinished change

@@ -121,13 +121,15 @@ TEST_F(Cli, CompareFindsAnIndexMarkAndAShift) {
     // cells; the index on name differs; gcode then faces memo, and A's memo is
     // pushed below the examined rows.
     EXPECT_EQ(r.out,
-              "A: " + a + "\nB: " + b + "\n"
+              "A (customer): " + a + "\nB (reference): " + b + "\n"
               "Marks [P F I]: primary key, foreign key, other index; '.' none. "
               "\"(none)\" faces a row shifted to line the two sides up.\n"
               "    4  (none)                !  customer.gcode [...]\n"
               "    5  customer.name [..I]   !  customer.name [...]\n"
               "    6  customer.gcode [...]  !  customer.memo [...]\n"
-              "count: 3\n");
+              "count: 3\n"
+              "other differences: 1\n"
+              "  index: customer: index idx_name (name) only in A\n");
     EXPECT_EQ(r.err, "3건의 다른곳이 발견 되었습니다.\n") << "message boxes become lines on stderr";
 
     Result j = dexmira({"compare", a, b, "--json"});
@@ -161,6 +163,9 @@ TEST_F(Cli, OneDifferenceExitsOne) {
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(r.err, "1건의 다른곳이 발견 되었습니다.\n");
     EXPECT_NE(r.out.find("    4  customer.name [..I]  !  customer.name [...]\ncount: 1\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nother differences: 1\n  index: customer: index idx_name (name) only in A\n"),
+              std::string::npos)
+        << r.out;
     EXPECT_EQ(dexmira({"compare", a, b, "--json"}).status, 1);
 }
 
@@ -276,4 +281,73 @@ TEST_F(Cli, ProductComparisonMigratesCopiesAndLeavesTheFilesAlone) {
 
     Result unknown = dexmira({"compare", ref.string(), cust.string(), "--product", "Nope"});
     EXPECT_EQ(unknown.status, 2);
+}
+
+// Nothing the run knows is hidden: beside the marked rows, compare names
+// every other difference and exits 1 whenever anything differs.
+TEST_F(Cli, EveryOtherDifferenceIsPrintedAndCounted) {
+    const std::string c = (dir / "c.mdb").string();
+    makeStore(a, kBase);  // the customer's database lost a table
+    makeStore(b, std::string(kBase) + "CREATE TABLE invn_edit (code LONG)\n");
+    makeStore(c, "CREATE TABLE custgroup (code AUTOINCREMENT, name VARCHAR(30) DEFAULT \"\" NOT NULL, PRIMARY KEY (code))\n"
+                 "CREATE TABLE customer (code VARCHAR(6) DEFAULT \"\" NOT NULL, name VARCHAR(50) DEFAULT \"\" NOT NULL, "
+                 "gcode SMALLINT DEFAULT 1 NOT NULL, memo TEXT, PRIMARY KEY (code))\n");
+
+    Result missing = dexmira({"compare", a, b});
+    EXPECT_EQ(missing.status, 1) << missing.err;
+    EXPECT_EQ(missing.err, "두 DB의 구조가 일치 합니다.\n") << "the grid's own message stays";
+    EXPECT_NE(missing.out.find("count: 0\nother differences: 1\n  table only in B (reference): invn_edit\n"),
+              std::string::npos)
+        << missing.out;
+
+    Result settings = dexmira({"compare", a, c});
+    EXPECT_EQ(settings.status, 1) << settings.err;
+    EXPECT_NE(settings.out.find("count: 0\nother differences: 2\n"
+                                "  field settings: custgroup.name: size A 20, B 30\n"
+                                "  field settings: customer.gcode: type A Long, B Integer\n"),
+              std::string::npos)
+        << settings.out;
+    Result json = dexmira({"compare", a, c, "--json"});
+    EXPECT_EQ(json.status, 1);
+    EXPECT_NE(json.out.find("\"otherDifferences\":{\"tablesOnlyInA\":0,\"tablesOnlyInB\":0,\"fieldsOnlyInA\":0,"
+                            "\"fieldsOnlyInB\":0,\"settings\":2,\"indexes\":0,\"total\":2},\"differs\":true"),
+              std::string::npos)
+        << json.out;
+
+    Result same = dexmira({"compare", a, a});
+    EXPECT_EQ(same.status, 0) << same.err;
+    EXPECT_NE(same.out.find("count: 0\nother differences: 0\n"), std::string::npos) << same.out;
+    EXPECT_NE(dexmira({"compare", a, a, "--json"}).out.find("\"total\":0},\"differs\":false"), std::string::npos);
+}
+
+// The report's Result comes first and states every difference.
+TEST_F(Cli, ReportsStateTheWholeResultFirst) {
+    makeStore(a, kBase);
+    makeStore(b, std::string(kBase) + "CREATE TABLE invn_edit (code LONG)\n");
+    const std::string html = (dir / "r.html").string(), csv = (dir / "r.csv").string(),
+                      json = (dir / "r.json").string();
+    for (const auto& report : {html, csv, json}) {
+        Result r = dexmira({"compare", a, b, "--report", report});
+        EXPECT_EQ(r.status, 1) << r.err;
+    }
+    const std::string page = slurp(html);
+    const size_t result = page.find("<h2>결과</h2>\n<p class=\"verdict\"><b>두 DB는 다릅니다: 표시된 행 0, 그 밖의 차이 1</b></p>\n"
+                                    "<p>두 DB의 구조가 일치 합니다.</p>\n"
+                                    "<p>그 밖의 차이: B (기준)에만 있는 테이블 1</p>\n"
+                                    "<ul class=\"others\">\n<li>B (기준)에만 있는 테이블: invn_edit</li>\n</ul>\n");
+    ASSERT_NE(result, std::string::npos) << page;
+    EXPECT_LT(result, page.find("<h2>", page.find("<h1>"))  + 1) << "the result is the first section";
+    EXPECT_NE(page.find("<tr><th>A (고객)</th><td class=\"path\">" + a + "</td></tr>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<tr><th>B (기준)</th><td class=\"path\">" + b + "</td></tr>"), std::string::npos);
+    EXPECT_EQ(slurp(csv).rfind("\xEF\xBB\xBF결과,\"두 DB는 다릅니다: 표시된 행 0, 그 밖의 차이 1\"\r\n"
+                               "결과,B (기준)에만 있는 테이블: invn_edit\r\n\r\n",
+                               0),
+              0u)
+        << slurp(csv);
+    EXPECT_EQ(slurp(json).rfind("{\"result\":{\"verdict\":\"The databases differ: 0 marked rows, 1 other differences\","
+                                "\"message\":\"두 DB의 구조가 일치 합니다.\","
+                                "\"differences\":[\"table only in B (reference): invn_edit\"]},",
+                                0),
+              0u)
+        << slurp(json);
 }

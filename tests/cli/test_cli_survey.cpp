@@ -74,7 +74,7 @@ std::vector<std::vector<std::string>> tableRows(const std::string& out) {
     std::istringstream lines(out);
     std::string line;
     std::getline(lines, line);
-    EXPECT_EQ(std::regex_replace(line, std::regex(" +"), " "), "file version marked status");
+    EXPECT_EQ(std::regex_replace(line, std::regex(" +"), " "), "file version marked others status");
     const std::regex gap(" {2,}");
     while (std::getline(lines, line)) {
         if (line.find(" databases: ") != std::string::npos || line.find(" database: ") != std::string::npos) break;
@@ -121,10 +121,10 @@ TEST_F(Survey, RowsStatusesAndTheOriginalsLeftAlone) {
                                       "VelmoraII", "--jobs", "2"});
     EXPECT_EQ(all.status, 2) << all.err;
     EXPECT_EQ(tableRows(all.out),
-              (Rows{{differing, "1", "4", "differs"},
-                    {sameJet, "1", "0", "same"},
-                    {damaged, "-", "-", "failed: Error 3343 (Unrecognized database format '" + damaged + "'.)"},
-                    {wrongPassword, "-", "-", "failed: Error 3031 (Not a valid password for '" + wrongPassword + "'.)"}}))
+              (Rows{{differing, "1", "4", "3", "differs"},
+                    {sameJet, "1", "0", "0", "same"},
+                    {damaged, "-", "-", "-", "failed: Error 3343 (Unrecognized database format '" + damaged + "'.)"},
+                    {wrongPassword, "-", "-", "-", "failed: Error 3031 (Not a valid password for '" + wrongPassword + "'.)"}}))
         << all.out;
     EXPECT_NE(all.out.find("\n4 databases: 1 differ, 1 same, 2 failed\n"), std::string::npos) << all.out;
     EXPECT_NE(all.err.find("survey: 4/4 done, 2 failed, "), std::string::npos) << all.err;
@@ -132,8 +132,8 @@ TEST_F(Survey, RowsStatusesAndTheOriginalsLeftAlone) {
     ProgramResult differs = dexmira(tmp, {"survey", reference, sameJet, differing, "--product", "vardoII", "--json"});
     EXPECT_EQ(differs.status, 1) << differs.err;
     EXPECT_NE(differs.out.find("{\"ordinal\":2,\"file\":\"" + differing +
-                               "\",\"version\":1,\"marked\":4,\"status\":\"differs\",\"error\":null,\"report\":null},\n"
-                               "{\"ordinal\":1,\"file\":\"" + sameJet + "\",\"version\":1,\"marked\":0,\"status\":\"same\""),
+                               "\",\"version\":1,\"marked\":4,\"others\":3,\"status\":\"differs\",\"error\":null,\"report\":null},\n"
+                               "{\"ordinal\":1,\"file\":\"" + sameJet + "\",\"version\":1,\"marked\":0,\"others\":0,\"status\":\"same\""),
               std::string::npos)
         << differs.out;
     EXPECT_EQ(dexmira(tmp, {"survey", reference, sameJet, "--product", "VelmoraII"}).status, 0);
@@ -155,7 +155,7 @@ TEST_F(Survey, ShardsTakeEveryNthDatabaseFromKCountedFromOne) {
         EXPECT_EQ(r.status, 2) << "missing files fail their rows: " << r.err;
         for (const auto& row : tableRows(r.out)) {
             seen.push_back(row[0]);
-            EXPECT_EQ(row[3], "failed: 파일을 찾을 수 없습니다. / " + row[0]);
+            EXPECT_EQ(row[4], "failed: 파일을 찾을 수 없습니다. / " + row[0]);
         }
         EXPECT_NE(r.out.find("(shard " + shard + ")\n"), std::string::npos) << r.out;
     }
@@ -175,8 +175,8 @@ TEST_F(Survey, NamesWithTabsAndLineBreaksKeepTheirRow) {
     ProgramResult r = dexmira(tmp, {"survey", reference, tabbed, broken, "--product", "VelmoraII"});
     EXPECT_EQ(r.status, 2) << r.err;
     const std::string folder = src.string();
-    EXPECT_EQ(tableRows(r.out), (Rows{{folder + "/tab\\there.mdb", "1", "4", "differs"},
-                                      {folder + "/line\\nbreak\\\\.mdb", "-", "-",
+    EXPECT_EQ(tableRows(r.out), (Rows{{folder + "/tab\\there.mdb", "1", "4", "3", "differs"},
+                                      {folder + "/line\\nbreak\\\\.mdb", "-", "-", "-",
                                        "failed: 파일을 찾을 수 없습니다. / " + folder + "/line / break\\\\.mdb"}}))
         << r.out;
     EXPECT_NE(r.out.find("\n2 databases: 1 differ, 0 same, 1 failed\n"), std::string::npos) << r.out;
@@ -343,14 +343,14 @@ TEST_F(Survey, EdgesOfTheStatusAndOfTheExitStatus) {
         dexmira(tmp, {"survey", reference, huge, one, folder, fifo, noisy, "--product", "VelmoraII"}, 64l << 20);
     EXPECT_EQ(r.status, 2) << r.err;
     EXPECT_EQ(tableRows(r.out),
-              (Rows{{one, "1", "1", "differs"},
-                    {huge, "-", "-", "failed: Error 3343 (Unrecognized database format '" + huge + "'.)"},
-                    {folder, "-", "-",
+              (Rows{{one, "1", "1", "1", "differs"},
+                    {huge, "-", "-", "-", "failed: Error 3343 (Unrecognized database format '" + huge + "'.)"},
+                    {folder, "-", "-", "-",
                      "failed: 파일을 찾을 수 없습니다. / " + folder + " / '" + folder + "' is a folder, not a database file."},
-                    {fifo, "-", "-",
+                    {fifo, "-", "-", "-",
                      "failed: 파일을 찾을 수 없습니다. / " + fifo + " / '" + fifo +
                          "' is a fifo (a named pipe), not a database file."},
-                    {noisy, "1", "2",
+                    {noisy, "1", "2", "2",
                      "failed: 오류번호 : -2147217900 / 오류내용 : Index 'idx_pclass_fullpath' already exists."}}))
         << r.out;
     EXPECT_TRUE(fs::is_empty(tmp));
@@ -386,10 +386,36 @@ TEST_F(Survey, AnAccessMadeFileWithAnotherPasswordFailsItsRow) {
     const std::string bytes = readWhole(locked);
     ProgramResult r = dexmira(tmp, {"survey", reference, locked, sameJet, "--product", "VelmoraII"});
     EXPECT_EQ(r.status, 2) << r.err;
-    EXPECT_EQ(tableRows(r.out), (Rows{{sameJet, "1", "0", "same"},
-                                      {locked, "-", "-", "failed: Error 3031 (Not a valid password for '" + locked + "'.)"}}));
+    EXPECT_EQ(tableRows(r.out), (Rows{{sameJet, "1", "0", "0", "same"},
+                                      {locked, "-", "-", "-", "failed: Error 3031 (Not a valid password for '" + locked + "'.)"}}));
     EXPECT_TRUE(readWhole(locked) == bytes);
     EXPECT_TRUE(fs::is_empty(tmp));
+}
+
+// A database whose only difference the grid leaves out (a table of its
+// own, a field's size) differs; "same" means nothing at all differs.
+TEST_F(Survey, OtherDifferencesMakeADatabaseDiffer) {
+    const std::string extraTable = (src / "extra.mdb").string(), otherSize = (src / "size.mdb").string();
+    auto statements = [](const std::string& path, const std::vector<std::string>& sql) {
+        auto engine = makeJetStoreEngine();
+        auto conn = engine->openConnection(modDBsub::ConnectionString(path, "kt5316"));
+        for (const auto& s : sql) conn->execute(s);
+    };
+    makeVardoStore(extraTable, "kt5316", false);
+    statements(extraTable, {"CREATE TABLE `extra_t` (`x` LONG)"});
+    makeVardoStore(otherSize, "kt5316", false);
+    statements(otherSize, {"DROP TABLE `accounts`",
+                           "CREATE TABLE `accounts` (`code` VARCHAR(4) DEFAULT \"\" NOT NULL, `name` VARCHAR(40) "
+                           "DEFAULT \"\" NOT NULL, PRIMARY KEY (`code`))"});
+    ProgramResult r = dexmira(tmp, {"survey", reference, extraTable, otherSize, sameJet, "--product", "VelmoraII"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(tableRows(r.out), (Rows{{extraTable, "1", "0", "1", "differs"},
+                                      {otherSize, "1", "0", "1", "differs"},
+                                      {sameJet, "1", "0", "0", "same"}}))
+        << r.out;
+    EXPECT_NE(r.out.find("\n3 databases: 2 differ, 1 same, 0 failed\n"), std::string::npos) << r.out;
+    ProgramResult json = dexmira(tmp, {"survey", reference, extraTable, "--product", "VelmoraII", "--json"});
+    EXPECT_NE(json.out.find("\"marked\":0,\"others\":1,\"status\":\"differs\""), std::string::npos) << json.out;
 }
 
 }  // namespace
