@@ -72,9 +72,18 @@ std::string sideText(const report::GridRow& row, Side side) {
     return report::OneLineText(table) + "." + report::OneLineText(field) + " [" + marks + "]";
 }
 
-void printCompareText(std::ostream& out, const Headless& h, const std::vector<report::GridRow>& rows, int64_t count) {
-    out << "A (customer): " << report::OneLineText(report::GridPath(h.grid, Side::A)) << "\n"
-        << "B (reference): " << report::OneLineText(report::GridPath(h.grid, Side::B)) << "\n";
+// "A (customer): FILE", and the copy compared when it is not the file itself.
+void printSide(std::ostream& out, const char* label, const std::string& given, const std::string& compared) {
+    out << label << report::OneLineText(given.empty() ? compared : given);
+    if (!given.empty() && !compared.empty() && given != compared)
+        out << " (compared as its copy " << report::OneLineText(compared) << ")";
+    out << "\n";
+}
+
+void printCompareText(std::ostream& out, const Headless& h, const std::vector<report::GridRow>& rows, int64_t count,
+                      const CompareRequest& request) {
+    printSide(out, "A (customer): ", request.pathA, report::GridPath(h.grid, Side::A));
+    printSide(out, "B (reference): ", request.pathB, report::GridPath(h.grid, Side::B));
     out << "Marks [P F I]: primary key, foreign key, other index; '.' none. "
            "\"(none)\" faces a row shifted to line the two sides up.\n";
     size_t width = 10;
@@ -178,7 +187,7 @@ int runCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err
         report::WriteCompareJson(out, reportData(h, dialogs, &loaded), false);
         out << "\n";
     } else if (ran) {
-        printCompareText(out, h, rows, count);
+        printCompareText(out, h, rows, count, request);
         if (diff) printOtherDifferences(out, *diff);
         // A product's run leaves its copies of customer data on the disk.
         if (!request.productCode.empty())

@@ -260,9 +260,19 @@ TEST_F(Cli, ProductComparisonMigratesCopiesAndLeavesTheFilesAlone) {
     makePair(dir);
     const fs::path ref = dir / "reference.mdb", cust = dir / "customer.mdb";
     const std::string refBytes = slurp(ref), custBytes = slurp(cust);
+    // A folder an earlier version left open to others.
+    fs::create_directory(dir / "referencetemp");
+    fs::permissions(dir / "referencetemp", fs::perms(0755), fs::perm_options::replace);
 
     Result lite = dexmira({"compare", ref.string(), cust.string(), "--product", "VelmoraLite"});
     EXPECT_EQ(lite.status, 1) << lite.err;
+    // The copies of customer data are the user's only, and the output says where they are.
+    EXPECT_EQ(fs::status(dir / "referencetemp").permissions(), fs::perms(0700));
+    for (const char* copy : {"temp(A).mdb", "temp(B).mdb"})
+        EXPECT_EQ(fs::status(dir / "referencetemp" / copy).permissions(), fs::perms(0600)) << copy;
+    const std::string copies = "\ncopies: " + fs::canonical(dir / "referencetemp").string() + " (";
+    EXPECT_NE(lite.out.find(copies), std::string::npos) << lite.out;
+    EXPECT_NE(lite.out.find("B)\n", lite.out.find(copies)), std::string::npos) << lite.out;
     Result code = dexmira({"compare", ref.string(), cust.string(), "--product", "vardoII"});
     EXPECT_EQ(code.out, lite.out) << "VelmoraLite runs the vardoII catalogue";
     EXPECT_EQ(lite.err, "4건의 다른곳이 발견 되었습니다.\n");
