@@ -142,7 +142,7 @@ int runCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err
     const std::string product = args.option("--product").value_or("");
     const auto reportPath = args.option("--report");
     const auto fixPath = args.option("--fix-sql");
-    const std::string fixTarget = upperText(args.option("--fix-target").value_or("B"));
+    const std::string fixTarget = upperText(args.option("--fix-target").value_or("A"));
     if (auto bad = args.unknownOption()) {
         err << "unknown option " << *bad << "\n" << usageOf("compare");
         return kFailure;
@@ -153,7 +153,7 @@ int runCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err
     }
     if (args.rest().size() != 2 || (fixTarget != "A" && fixTarget != "B")) {
         err << "usage: dexmira compare A B [--product NAME] [--json] [--one-sided] [--report FILE.html|.csv|.json]\n"
-               "                          [--fix-sql FILE [--fix-target B|A]]\n";
+               "                          [--fix-sql FILE [--fix-target A|B]]\n";
         return kFailure;
     }
     ConsoleDialogs dialogs(err, json, false);

@@ -326,12 +326,6 @@ void jsonStructure(std::ostream& out, const ReportData& d) {
     jsonNames(out, s.tablesOnlyInA);
     out << ",\"tablesOnlyInB\":";
     jsonNames(out, s.tablesOnlyInB);
-    for (const auto* side : {&s.fieldsOnlyInA, &s.fieldsOnlyInB}) {
-        std::vector<std::string> keys;
-        for (const auto& f : *side) keys.push_back(f.table + "." + f.field);
-        out << (side == &s.fieldsOnlyInA ? ",\"fieldsOnlyInA\":" : ",\"fieldsOnlyInB\":");
-        jsonNames(out, keys);
-    }
     out << ",\"differences\":[";
     for (size_t i = 0; i < s.indexes.size(); ++i) {
         const auto& x = s.indexes[i];
@@ -357,6 +351,13 @@ void jsonStructure(std::ostream& out, const ReportData& d) {
         out << "}";
     }
     out << "]";
+    // Fields of a table both sides have, present on one side only (table.field).
+    for (const auto* side : {&s.fieldsOnlyInA, &s.fieldsOnlyInB}) {
+        std::vector<std::string> keys;
+        for (const auto& f : *side) keys.push_back(f.table + "." + f.field);
+        out << (side == &s.fieldsOnlyInA ? ",\"fieldsOnlyInA\":" : ",\"fieldsOnlyInB\":");
+        jsonNames(out, keys);
+    }
 }
 
 // Six letters or digits, for a name nobody can guess in advance.
@@ -483,7 +484,7 @@ void WriteCompareJson(std::ostream& out, const ReportData& d, bool withStructure
         const summary::Counts c = summary::CountOf(*d.structure);
         out << ",\"otherDifferences\":{\"tablesOnlyInA\":" << c.tablesOnlyInA << ",\"tablesOnlyInB\":" << c.tablesOnlyInB
             << ",\"fieldsOnlyInA\":" << c.fieldsOnlyInA << ",\"fieldsOnlyInB\":" << c.fieldsOnlyInB
-            << ",\"settings\":" << c.settings << ",\"indexes\":" << c.indexes << ",\"total\":" << c.total()
+            << ",\"fieldSettings\":" << c.settings << ",\"indexDetails\":" << c.indexes << ",\"total\":" << c.total()
             << "},\"differs\":" << (summary::AnythingDiffers(d.count, c) ? "true" : "false");
     }
     if (withStructure) jsonStructure(out, d);

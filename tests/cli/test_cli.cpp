@@ -320,7 +320,7 @@ TEST_F(Cli, EveryOtherDifferenceIsPrintedAndCounted) {
     Result json = dexmira({"compare", a, c, "--json"});
     EXPECT_EQ(json.status, 1);
     EXPECT_NE(json.out.find("\"otherDifferences\":{\"tablesOnlyInA\":0,\"tablesOnlyInB\":0,\"fieldsOnlyInA\":0,"
-                            "\"fieldsOnlyInB\":0,\"settings\":2,\"indexes\":0,\"total\":2},\"differs\":true"),
+                            "\"fieldsOnlyInB\":0,\"fieldSettings\":2,\"indexDetails\":0,\"total\":2},\"differs\":true"),
               std::string::npos)
         << json.out;
 
@@ -360,4 +360,30 @@ TEST_F(Cli, ReportsStateTheWholeResultFirst) {
                                 0),
               0u)
         << slurp(json);
+}
+
+// The README's example: A is the customer's database, B the reference, and
+// the fix script by default makes the customer's keys the reference's.
+TEST_F(Cli, FixScriptMakesTheCustomersDatabaseLikeTheReferenceByDefault) {
+    makePair(dir);
+    const std::string customer = (dir / "customer.mdb").string(), reference = (dir / "reference.mdb").string();
+    const std::string fix = (dir / "fix.sql").string(), fixed = (dir / "fixed.mdb").string();
+    Result r = dexmira({"compare", customer, reference, "--fix-sql", fix});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(slurp(fix), "-- Makes the primary keys, foreign keys and indexes of A (" + customer + ") those of B (" +
+                              reference + ").\n"
+                              "-- customer: index idx_customer_compname (compname) only in A\n"
+                              "DROP INDEX [idx_customer_compname] ON [customer]\n"
+                              "-- invn_edit: primary key PrimaryKey (code) only in B\n"
+                              "ALTER TABLE [invn_edit] ADD CONSTRAINT [PrimaryKey] PRIMARY KEY ([code])\n");
+    fs::copy_file(customer, fixed);
+    Result applied = dexmira({"exec", fixed, "--password", "kt5316"}, slurp(fix));
+    ASSERT_EQ(applied.status, 0) << applied.err;
+    Result again = dexmira({"compare", fixed, reference});
+    EXPECT_EQ(again.out.find("index: "), std::string::npos) << "no key or index differs any more:\n" << again.out;
+    EXPECT_EQ(again.out.find("[..I]"), std::string::npos) << again.out;
+    // The other direction stays available.
+    Result other = dexmira({"compare", customer, reference, "--fix-sql", fix, "--fix-target", "B"});
+    EXPECT_EQ(other.status, 1);
+    EXPECT_NE(slurp(fix).find("indexes of B (" + reference + ") those of A (" + customer + ")"), std::string::npos);
 }
