@@ -18,6 +18,7 @@
 #include "JetImport.h"
 #include "JetStore.h"
 #include "modDBsub.h"
+#include "NameText.h"
 
 namespace dex::cli {
 
@@ -36,13 +37,6 @@ std::string trimmed(const std::string& s) {
     if (b == std::string::npos) return {};
     return s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
 }
-
-std::string upperAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
-
 // The statement's first word in upper case, after blanks and comments.
 std::string firstWord(const std::string& sql) {
     size_t i = 0;
@@ -60,7 +54,7 @@ std::string firstWord(const std::string& sql) {
     }
     size_t end = i;
     while (end < sql.size() && (std::isalpha(static_cast<unsigned char>(sql[end])) || sql[end] == '_')) ++end;
-    return upperAscii(sql.substr(i, end - i));
+    return upperText(sql.substr(i, end - i));
 }
 
 // exec runs a script as one transaction of its own: a statement may not
@@ -75,7 +69,7 @@ bool controlsTransaction(const std::string& sql) {
 bool returnsRows(const std::string& sql) {
     const std::string first = firstWord(sql);
     if (first != "SELECT" && first != "TRANSFORM") return false;
-    std::string spaced = upperAscii(sql);
+    std::string spaced = upperText(sql);
     for (char& c : spaced)
         if (c == '\t' || c == '\r' || c == '\n') c = ' ';
     return spaced.find(" INTO ") == std::string::npos;

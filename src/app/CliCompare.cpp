@@ -11,6 +11,7 @@
 #include "DifferenceSummary.h"
 #include "FixScript.h"
 #include "ProductCatalogues.h"
+#include "Products.h"
 #include "ProductMigrator.h"
 #include "Report.h"
 #include "modCmpDB.h"
@@ -166,7 +167,7 @@ int runCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err
         request.productCode = migration::ProductCodeFor(product);
         if (request.productCode.empty()) {
             err << "unknown product '" << product
-                << "': give a list entry (VelmoraII, VelmoraLite, QuensaII, QuensaPro, TallyvoII) or a product code\n";
+                << "': give a list entry (" << ProductEntryNames() << ") or a product code\n";
             return kFailure;
         }
     }

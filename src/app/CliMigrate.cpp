@@ -17,6 +17,7 @@
 #include "MigrationEngine.h"
 #include "MigrationLog.h"
 #include "ProductCatalogues.h"
+#include "Products.h"
 #include "modDBsub.h"
 
 namespace dex {
@@ -90,7 +91,6 @@ private:
 };
 
 constexpr const char* kUsage = "usage: dexmira migrate FILE --product NAME [--trace-sql]\n";
-constexpr const char* kProductPassword = "kt5316";
 
 }  // namespace
 
@@ -111,7 +111,7 @@ int runMigrate(DbEngine& engine, const std::vector<std::string>& words, std::ost
     const std::string code = migration::ProductCodeFor(*product);
     if (code.empty()) {
         err << "unknown product '" << *product
-            << "' (VelmoraII, VelmoraLite, QuensaII, QuensaPro, TallyvoII or a product code)\n";
+            << "' (" << ProductEntryNames() << " or a product code)\n";
         return cli::kFailure;
     }
     if (!migration::CatalogueFor(code)) {

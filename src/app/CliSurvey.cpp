@@ -12,6 +12,7 @@
 #include "CliHelp.h"
 #include "DisplayText.h"
 #include "ProductCatalogues.h"
+#include "Products.h"
 #include "Report.h"
 #include "ReportIndex.h"
 #include "Survey.h"
@@ -94,7 +95,7 @@ int runSurvey(Args args, std::ostream& out, std::ostream& err) {
     o.productCode = migration::ProductCodeFor(*product);
     if (o.productCode.empty()) {
         err << "unknown product '" << *product
-            << "': give a list entry (VelmoraII, VelmoraLite, QuensaII, QuensaPro, TallyvoII) or a product code\n";
+            << "': give a list entry (" << ProductEntryNames() << ") or a product code\n";
         return kFailure;
     }
     o.jobs = survey::CoreCount();

@@ -1,4 +1,5 @@
 #include "ConnectionText.h"
+#include "NameText.h"
 
 #include <cctype>
 
@@ -13,12 +14,6 @@ std::string trim(std::string s) {
     s.erase(s.find_last_not_of(" \t") + 1);
     return s;
 }
-
-std::string upperAscii(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 // The value that starts at text[i] (blanks before it skipped); i ends on
 // the ';' after it or at the end of the text.
 std::string readValue(const std::string& text, size_t& i) {
@@ -59,7 +54,7 @@ std::map<std::string, std::string> parseConnectionText(const std::string& text) 
             i = end + 1;
             continue;
         }
-        const std::string key = upperAscii(trim(text.substr(i, eq - i)));
+        const std::string key = upperText(trim(text.substr(i, eq - i)));
         i = eq + 1;
         out[key] = readValue(text, i);
         ++i;

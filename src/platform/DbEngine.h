@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "DbError.h"
+#include "NameText.h"
 
 namespace dex {
 
@@ -55,6 +56,13 @@ struct TableDef {
     std::vector<FieldDef> fields;     // ordinal order
     std::vector<IndexDef> indexes;
 };
+
+// The table of that name, letter case ignored; null when there is none.
+inline const TableDef* findTable(const std::vector<TableDef>& tables, const std::string& name) {
+    for (const auto& t : tables)
+        if (equalsNoCase(t.name, name)) return &t;
+    return nullptr;
+}
 
 // An open database on the DAO side.
 class DaoDatabase {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "NameText.h"
+
 namespace dex {
 
 using Color = uint32_t;  // &H00BBGGRR
@@ -122,10 +124,5 @@ private:
     int suspend_ = 0;
     GridObserver* observer_ = nullptr;
 };
-
-// Upper-cases ASCII letters and leaves every other byte alone (names in the
-// product schemas are ASCII; Korean text has no case).
-std::string upperText(const std::string& s);
-bool equalsNoCase(const std::string& a, const std::string& b);
 
 }  // namespace dex

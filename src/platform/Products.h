@@ -7,6 +7,9 @@
 
 namespace dex {
 
+// The password of every product database.
+inline const std::string kProductPassword = "kt5316";
+
 struct ProductEntry {
     std::string text;         // list entry
     std::string defaultPath;  // offered for box A
@@ -23,6 +26,15 @@ inline const std::array<ProductEntry, 6>& ProductTable() {
         {"TallyvoII", R"(C:\TallyvoII\DBS\dbMain.mdb)", "quickbilII"},
     }};
     return table;
+}
+
+// The entries that choose a product, as a message lists them:
+// "VelmoraII, VelmoraLite, QuensaII, QuensaPro, TallyvoII".
+inline std::string ProductEntryNames() {
+    std::string names;
+    for (const auto& entry : ProductTable())
+        if (!entry.code.empty()) names += (names.empty() ? "" : ", ") + entry.text;
+    return names;
 }
 
 }  // namespace dex

@@ -15,22 +15,13 @@
 #include "Workbench.h"
 #include "Words.h"
 #include "modDBsub.h"
+#include "NameText.h"
 
 namespace dex::survey {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string replaceAll(const std::string& text, const std::string& from, const std::string& to) {
-    if (from.empty()) return text;
-    std::string out;
-    size_t pos = 0;
-    for (size_t hit; (hit = text.find(from, pos)) != std::string::npos; pos = hit + from.size())
-        out += text.substr(pos, hit - pos) + to;
-    return out + text.substr(pos);
-}
-
 struct Headless {
     Headless(DbEngine& engine, Dialogs& dialogs) : wb{grid, engine, dialogs, itemBar, overallBar, window} {
         grid.setColumnCount(gridlayout::kColumns);

@@ -3,13 +3,9 @@
 #include <filesystem>
 #include <new>
 
-namespace dex {
+#include "ErrorText.h"
 
-std::string ErrorReportText(int32_t number, const std::string& description,
-                            const std::string& procedure, const std::string& module) {
-    return "Error " + std::to_string(number) + " (" + description + ") in procedure " + procedure +
-           " of Module " + module;
-}
+namespace dex {
 
 bool RunReported(Dialogs& dialogs, const std::string& procedure, const std::string& module,
                  const std::function<void()>& step) {
@@ -27,7 +23,7 @@ bool RunReported(Dialogs& dialogs, const std::string& procedure, const std::stri
     } catch (const std::exception& e) {
         number = rterr::Internal, description = e.what();
     }
-    dialogs.message(ErrorReportText(number, description, procedure, module), kUpdateTitle, Icon::None);
+    dialogs.message(errorFrame(number, description, procedure, "Module " + module), kUpdateTitle, Icon::None);
     return false;
 }
 

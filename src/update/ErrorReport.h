@@ -22,9 +22,6 @@ constexpr int32_t Internal = 51;
 constexpr int32_t PathFileAccess = 75;
 }  // namespace rterr
 
-std::string ErrorReportText(int32_t number, const std::string& description,
-                            const std::string& procedure, const std::string& module);
-
 // Runs one step of a procedure. An exception becomes the OK box
 // "Error N (D) in procedure P of Module M"; returns false after it.
 bool RunReported(Dialogs& dialogs, const std::string& procedure, const std::string& module,

@@ -10,6 +10,7 @@
 #include "ErrorReport.h"
 #include "PeVersion.h"
 #include "TextConv.h"
+#include "ErrorText.h"
 
 namespace dex {
 namespace {
@@ -220,7 +221,7 @@ std::string modFile::GetLangName(const std::string& id) {
 }
 
 void modFile::Report(int32_t number, const std::string& description) {
-    dialogs_.message(ErrorReportText(number, description, kProcedure, kModule), kUpdateTitle, Icon::None);
+    dialogs_.message(errorFrame(number, description, kProcedure, std::string("Module ") + kModule), kUpdateTitle, Icon::None);
 }
 
 std::string modFile::ReadItem(const std::u16string& buffer, const std::string& key) {

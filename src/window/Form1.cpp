@@ -23,6 +23,7 @@
 
 #include "CompareRun.h"
 #include "DifferenceSummary.h"
+#include "ErrorText.h"
 #include "FixScript.h"
 #include "TableDetailsDialog.h"
 #include "GridTableModel.h"
@@ -146,9 +147,9 @@ void Form1::guarded(const char* procedure, const std::function<void()>& body) no
     } catch (...) {
         const ErrorReport report = DescribeCurrentException();
         try {
-            dialogs_.message(ErrorText(report.number, report.description, procedure), kAppTitle, Icon::Critical);
+            dialogs_.message(errorFrame(report.number, report.description, procedure, kFormOwner), kAppTitle, Icon::Critical);
         } catch (...) {
-            std::cerr << ErrorText(report.number, report.description, procedure) << '\n';
+            std::cerr << errorFrame(report.number, report.description, procedure, kFormOwner) << '\n';
         }
     }
 }

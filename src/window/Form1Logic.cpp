@@ -88,11 +88,6 @@ std::string FolderOf(const std::string& fileName) {
     return pos == std::string::npos ? std::string() : fileName.substr(0, pos);
 }
 
-std::string ErrorText(int32_t number, const std::string& description, const std::string& procedure) {
-    return "Error " + std::to_string(number) + " (" + description + ") in procedure " + procedure +
-           " of Form Form1";
-}
-
 ResizeLayout ComputeResize(int innerWidth, int innerHeight) {
     using namespace design;
     ResizeLayout l{};

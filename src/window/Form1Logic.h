@@ -59,9 +59,6 @@ std::string AbsolutePath(const std::string& path);
 // empty when it has neither.
 std::string FolderOf(const std::string& fileName);
 
-// "Error N (D) in procedure P of Form Form1".
-std::string ErrorText(int32_t number, const std::string& description, const std::string& procedure);
-
 // Design geometry in twips.
 struct TwipRect {
     int left, top, width, height;

@@ -7,6 +7,7 @@
 #include "ErrorText.h"
 #include "FileKind.h"
 #include "Process.h"
+#include "NameText.h"
 
 namespace dex {
 
@@ -32,20 +33,12 @@ void FileOps::rename(const std::string& from, const std::string& to) {
 namespace {
 
 const char* const kProcedure = "cmdCompact_Click";
-const char* const kForm = "Form Form1";
 
 std::string trimBlanks(const std::string& s) {
     const auto b = s.find_first_not_of(' ');
     if (b == std::string::npos) return {};
     return s.substr(b, s.find_last_not_of(' ') - b + 1);
 }
-
-std::string lowerAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 bool refuse(Workbench& wb, const std::string& text, int16_t index) {
     wb.dialogs.message(text, kAppTitle, Icon::None);
     wb.window.focusPathBox(index);
@@ -118,7 +111,7 @@ bool CheckDBPath(Workbench& wb, const std::string& path, int16_t index) {
     if (trimBlanks(path).empty()) return refuse(wb, "DB경로가 입력되지 않았습니다.", index);
     FileOps files;
     if (!files.exists(path)) return refuse(wb, FileNotFoundText(path), index);
-    if (path.size() < 3 || lowerAscii(path.substr(path.size() - 3)) != "mdb")
+    if (path.size() < 3 || lowerText(path.substr(path.size() - 3)) != "mdb")
         return refuse(wb, "mdb파일이 아닙니다.\r\n\r\n" + path, index);
     return true;
 }
@@ -165,18 +158,18 @@ bool cmdCompact_Click(Workbench& wb, const std::string& path, int16_t index, Fil
         wb.window.setBusy(false);
     } catch (const DbError& e) {
         wb.window.setBusy(false);
-        wb.dialogs.message(errorFrame(e.number(), e.description(), kProcedure, kForm), kAppTitle, Icon::None);
+        wb.dialogs.message(errorFrame(e.number(), e.description(), kProcedure, kFormOwner), kAppTitle, Icon::None);
         return false;
     } catch (const SwapFailed& e) {
         wb.window.setBusy(false);
         wb.dialogs.message(errorFrame(kRuntimeErrorNumber,
                                       "압축된 파일로 바꾸지 못해 원본 DB를 원래 이름으로 되돌렸습니다: " + e.reason,
-                                      kProcedure, kForm),
+                                      kProcedure, kFormOwner),
                            kAppTitle, Icon::None);
         return false;
     } catch (const std::exception& e) {
         wb.window.setBusy(false);
-        wb.dialogs.message(errorFrame(kRuntimeErrorNumber, e.what(), kProcedure, kForm), kAppTitle, Icon::None);
+        wb.dialogs.message(errorFrame(kRuntimeErrorNumber, e.what(), kProcedure, kFormOwner), kAppTitle, Icon::None);
         return false;
     }
     if (success)

@@ -20,6 +20,7 @@
 #include "FileKind.h"
 #include "JetImport.h"
 #include "modCmpDB.h"
+#include "NameText.h"
 
 namespace dex {
 
@@ -28,16 +29,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const kProcedure = "cmdComp_Click";
-const char* const kForm = "Form Form1";
-
-std::string replaceAll(const std::string& text, const std::string& from, const std::string& to) {
-    std::string out;
-    size_t pos = 0;
-    for (size_t hit; (hit = text.find(from, pos)) != std::string::npos; pos = hit + from.size())
-        out += text.substr(pos, hit - pos) + to;
-    return out + text.substr(pos);
-}
-
 // A file operation's failure in the runtime's terms (number and text).
 DbError fileError(const fs::filesystem_error& e) {
     const int code = e.code().value();
@@ -285,7 +276,7 @@ CopyPaths FormCopyPaths(const std::string& pathA) {
 namespace {
 
 void reportRunError(Workbench& wb, const DbError& e) {
-    wb.dialogs.message(errorFrame(e.number(), e.description(), kProcedure, kForm), kAppTitle, Icon::None);
+    wb.dialogs.message(errorFrame(e.number(), e.description(), kProcedure, kFormOwner), kAppTitle, Icon::None);
 }
 
 // A failure while migrating a copy names the user's file, not the copy the

@@ -48,12 +48,6 @@ bool sameNameSet(std::vector<std::string> x, std::vector<std::string> y) {
     return x == y;
 }
 
-const TableDef* findTable(const std::vector<TableDef>& tables, const std::string& name) {
-    for (const auto& t : tables)
-        if (equalsNoCase(t.name, name)) return &t;
-    return nullptr;
-}
-
 // A key a foreign key can refer to: the primary key or a unique index.
 bool isKey(const IndexDef& ix) { return ix.primary || (ix.unique && !ix.foreign); }
 

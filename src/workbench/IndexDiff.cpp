@@ -28,12 +28,6 @@ std::string joined(const std::vector<std::string>& names) {
     return out;
 }
 
-const TableDef* findTable(const std::vector<TableDef>& tables, const std::string& name) {
-    for (const auto& t : tables)
-        if (equalsNoCase(t.name, name)) return &t;
-    return nullptr;
-}
-
 // Matches the indexes of one table pair in three rounds; each index takes
 // part in at most one match.
 class IndexMatcher {

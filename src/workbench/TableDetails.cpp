@@ -12,12 +12,6 @@ using words::Language;
 
 std::string say(Language lang, std::string_view korean) { return words::Say(lang, words::Context::Details, korean); }
 
-const TableDef* findTable(const std::vector<TableDef>& tables, const std::string& name) {
-    for (const auto& t : tables)
-        if (equalsNoCase(t.name, name)) return &t;
-    return nullptr;
-}
-
 std::string joined(const std::vector<std::string>& names) {
     std::string out;
     for (const auto& n : names) out += (out.empty() ? "" : ", ") + n;

@@ -8,14 +8,13 @@
 #include "DbEngine.h"
 #include "Dialogs.h"
 #include "Grid.h"
+#include "Products.h"
 #include "ProgressBar.h"
 
 namespace dex {
 
 // The program's title: caption of every message box and settings application.
 inline const std::string kAppTitle = "Dexmira";
-// The product databases' password.
-inline const std::string kProductPassword = "kt5316";
 
 class WindowServices {
 public:

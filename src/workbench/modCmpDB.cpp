@@ -9,6 +9,7 @@
 
 #include "ConnectionText.h"
 #include "ErrorText.h"
+#include "NameText.h"
 
 namespace dex::modCmpDB {
 
@@ -110,18 +111,6 @@ struct FieldRow {
     std::string_view key() const { return cells[kKeyCell].text; }
 };
 
-// Keys in order with letter case ignored, as equalsNoCase compares them.
-int compareNoCase(std::string_view a, std::string_view b) {
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return static_cast<unsigned char>(x) < static_cast<unsigned char>(y) ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
-}
-bool lessNoCase(std::string_view a, std::string_view b) { return compareNoCase(a, b) < 0; }
 
 const std::string& cellText(const FieldRow* f, int cell) {
     static const std::string none;

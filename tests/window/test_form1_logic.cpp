@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "DbError.h"
+#include "ErrorText.h"
 #include "Form1Logic.h"
 
 using namespace dex::form1;
@@ -119,7 +120,7 @@ TEST(Form1Logic, GridLayout) {
 }
 
 TEST(Form1Logic, ErrorReports) {
-    EXPECT_EQ(ErrorText(3031, "Not a valid password.", "cmdComp_Click"),
+    EXPECT_EQ(dex::errorFrame(3031, "Not a valid password.", "cmdComp_Click", "Form Form1"),
               "Error 3031 (Not a valid password.) in procedure cmdComp_Click of Form Form1");
     auto describe = [](auto thrower) {
         try {

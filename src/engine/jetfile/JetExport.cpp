@@ -17,6 +17,7 @@
 #include "SchemaCatalog.h"
 #include "StoreErrors.h"
 #include "StoreFile.h"
+#include "NameText.h"
 
 namespace dex {
 
@@ -26,13 +27,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kExportMark = ".export-";
-
-std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
-bool isSystemName(const std::string& name) { return upper(name.substr(0, 4)) == "MSYS"; }
+bool isSystemName(const std::string& name) { return upperText(name.substr(0, 4)) == "MSYS"; }
 
 DbError cannotExport(const std::string& out, const std::string& why) {
     return DbError(dberr::UnrecognizedFormat, "The store cannot be exported to '" + out + "': " + why + ".");
@@ -70,7 +65,7 @@ JetWriteColumn columnOf(const TableDef& t, const FieldDef& f, const jetstore::Ta
 }
 
 bool hasAction(const jetstore::ForeignKeyDef& fk, const char* action) {
-    return upper(fk.actions).find(action) != std::string::npos;
+    return upperText(fk.actions).find(action) != std::string::npos;
 }
 
 struct StoreTables {
@@ -87,7 +82,7 @@ StoreTables readStoreTables(const std::string& store, const std::string& passwor
     db->close();
     jetstore::DbHandle handle = jetstore::openStore(jetstore::OpenRequest{store, password, true}, JetStoreOptions{});
     jetstore::SchemaCatalog catalog(handle.get());
-    for (jetstore::TableModel& m : catalog.tables()) out.models.emplace(upper(m.name), std::move(m));
+    for (jetstore::TableModel& m : catalog.tables()) out.models.emplace(upperText(m.name), std::move(m));
     return out;
 }
 
@@ -161,7 +156,7 @@ JetWriteDatabase describeStore(const StoreTables& tables, Connection& connection
     JetWriteDatabase db;
     db.password = password;
     for (const TableDef& t : tables.defs) {
-        const auto model = tables.models.find(upper(t.name));
+        const auto model = tables.models.find(upperText(t.name));
         const jetstore::TableModel* m = model == tables.models.end() ? nullptr : &model->second;
         JetWriteTable w;
         w.name = t.name;
@@ -189,7 +184,7 @@ JetWriteDatabase describeStore(const StoreTables& tables, Connection& connection
             w.indexes.push_back(std::move(x));
         }
         const std::vector<JetWriteColumn> columns = w.columns;
-        RowDigest* digest = &digests[upper(t.name)];
+        RowDigest* digest = &digests[upperText(t.name)];
         const std::string name = t.name;
         Connection* c = &connection;
         w.rows = [columns, digest, name, c](const JetRowSink& sink) {
@@ -280,7 +275,7 @@ void readBack(const std::string& readPath, const std::string& out, const std::st
         if (!table) throw cannotExport(out, "table '" + t.name + "' is not in the file read back");
         RowDigest digest;
         model->readRows(*table, [&](const RowPlace&, std::vector<JetValue>& row) { return digest.add(row), true; });
-        const auto written = digests.find(upper(t.name));
+        const auto written = digests.find(upperText(t.name));
         if (written == digests.end() || !(digest == written->second))
             throw cannotExport(out, "the rows of table '" + t.name + "' read back (" + std::to_string(digest.rows()) +
                                         ") differ from those written");

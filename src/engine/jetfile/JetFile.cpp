@@ -5,22 +5,13 @@
 
 #include "JetModel.h"
 #include "TextCodec.h"
+#include "NameText.h"
 
 namespace dex::jetfile {
 namespace {
 
 constexpr int kForeignKey = 2, kPrimaryKey = 1, kReferencedSide = 1;
 constexpr int64_t kNotEnforced = 0x2, kCascadeUpdates = 0x100, kCascadeDeletes = 0x1000;
-
-std::string upperAscii(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
-bool lessNoCase(const std::string& a, const std::string& b) {
-    const std::string ua = upperAscii(a), ub = upperAscii(b);
-    return ua != ub ? ua < ub : a < b;
-}
 
 // The columns' DefaultValue, Required and AllowZeroLength from the table's
 // property blob: the map named after each column.
@@ -48,7 +39,7 @@ public:
         schema_.relationships = readRelationships();
         for (auto& table : schema_.tables) table.indexes = describeIndexes(*model_->table(table.name));
         std::sort(schema_.tables.begin(), schema_.tables.end(),
-                  [](const JetTable& a, const JetTable& b) { return lessNoCase(a.name, b.name); });
+                  [](const JetTable& a, const JetTable& b) { return lessNoCaseThenExact(a.name, b.name); });
     }
 
     const std::string& path() const override { return model_->path(); }
@@ -102,7 +93,7 @@ private:
 
     const JetRelationship* relationshipOf(const std::string& table, const std::string& index) const {
         for (const auto& r : schema_.relationships)
-            if (upperAscii(r.name) == upperAscii(index) && upperAscii(r.table) == upperAscii(table)) return &r;
+            if (upperText(r.name) == upperText(index) && upperText(r.table) == upperText(table)) return &r;
         return nullptr;
     }
 

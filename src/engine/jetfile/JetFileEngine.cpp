@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "JetFile.h"
+#include "NameText.h"
 
 namespace dex {
 namespace {
@@ -18,12 +19,6 @@ using jetfile::JetIndex;
 using jetfile::JetTable;
 
 DbError readOnlyError() { return DbError(dberr::ReadOnly, "Cannot update.  Database or object is read-only."); }
-
-std::string upper(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 // ---------------------------------------------------------------------------
 // The statements the access layer sends to a read-only file
 
@@ -64,7 +59,7 @@ std::vector<Token> tokenize(const std::string& sql) {
     return out;
 }
 
-bool isWord(const Token& t, const char* w) { return t.kind == Token::Word && upper(t.text) == w; }
+bool isWord(const Token& t, const char* w) { return t.kind == Token::Word && upperText(t.text) == w; }
 bool isSymbol(const Token& t, const char* s) { return t.kind == Token::Symbol && t.text == s; }
 bool isName(const Token& t) { return t.kind == Token::Word || t.kind == Token::Name; }
 
@@ -133,7 +128,7 @@ bool valueLess(int type, const Value& a, const Value& b) {
     const std::string& sa = std::get<std::string>(a);
     const std::string& sb = std::get<std::string>(b);
     if (type == jetfile::coltype::Text || type == jetfile::coltype::Memo) {
-        const std::string ua = upper(sa), ub = upper(sb);
+        const std::string ua = upperText(sa), ub = upperText(sb);
         if (ua != ub) return ua < ub;
     }
     return sa < sb;
@@ -193,14 +188,14 @@ public:
 private:
     const JetTable& findTable(const std::string& name) const {
         for (const auto& t : file_.schema().tables)
-            if (upper(t.name) == upper(name)) return t;
+            if (upperText(t.name) == upperText(name)) return t;
         throw DbError(dberr::MissingTable, "The database engine cannot find the input table or query '" + name +
                                                "'.  Make sure it exists and that its name is spelled correctly.");
     }
 
     static size_t columnIndex(const JetTable& table, const std::string& name) {
         for (size_t i = 0; i < table.columns.size(); ++i)
-            if (upper(table.columns[i].name) == upper(name)) return i;
+            if (upperText(table.columns[i].name) == upperText(name)) return i;
         throw DbError(dberr::MissingColumn, "No value given for one or more required parameters.");
     }
 
@@ -305,7 +300,7 @@ public:
 
     std::unique_ptr<Connection> openConnection(const std::string& connectionString) override {
         const auto settings = parseConnectionText(connectionString);
-        const std::string provider = upper(connectionSetting(settings, "PROVIDER"));
+        const std::string provider = upperText(connectionSetting(settings, "PROVIDER"));
         if (!provider.empty() && provider.rfind("MICROSOFT.JET.OLEDB", 0) != 0 &&
             provider.rfind("MICROSOFT.ACE.OLEDB", 0) != 0)
             throw DbError(3706, "Provider cannot be found. It may not be properly installed.");

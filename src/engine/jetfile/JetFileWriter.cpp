@@ -17,7 +17,7 @@
 #include "JetWriteCatalogue.h"
 #include "JetWritePlanner.h"
 #include "JetWriteTable.h"
-#include "CaseFold.h"
+#include "NameText.h"
 
 namespace dex::jetfile {
 
@@ -97,7 +97,7 @@ JetWriteResult writeJetFile(int fd, const std::string& name, const JetWriteDatab
         const size_t ps = static_cast<size_t>(format.pageSize);
         const size_t count = size <= ps ? 1 : 1 + (size - ps + ps - 9) / (ps - 8);
         for (size_t i = 0; i < count; ++i) t.tdefPages.push_back(file.allocate());
-        pageOf[LowerAscii(t.name)] = t.tdefPages.front();
+        pageOf[lowerText(t.name)] = t.tdefPages.front();
         if (t.source && t.source->sourceId != 0) result.tableIds[t.source->sourceId] = t.tdefPages.front();
     }
     Catalogue catalogue = buildCatalogue(plans, db, planner, codec, created, result.tableIds);
@@ -120,7 +120,7 @@ JetWriteResult writeJetFile(int fd, const std::string& name, const JetWriteDatab
     }
 
     UsageMaps maps(file);
-    TableWriter writer{file, maps, codec, [&](const std::string& table) { return pageOf.at(LowerAscii(table)); },
+    TableWriter writer{file, maps, codec, [&](const std::string& table) { return pageOf.at(lowerText(table)); },
                        options.emptyTreesForUnkeyedIndexes};
     int number = 0;
     for (const TablePlan& t : plans) {

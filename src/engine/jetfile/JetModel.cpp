@@ -6,18 +6,13 @@
 #include <map>
 
 #include "JetFile.h"
+#include "NameText.h"
 
 namespace dex::jetfile {
 namespace {
 
 constexpr uint32_t kCatalogPage = 2;
 const char* const kDamaged = "the file is damaged";
-
-std::string upperAscii(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 DbError unrecognized(const std::string& path) {
     return DbError(dberr::UnrecognizedFormat, "Unrecognized database format '" + path + "'.");
 }
@@ -71,7 +66,7 @@ DbError withFilePath(const std::string& path, const DbError& e) {
 
 int JetRowSet::column(const std::string& name) const {
     for (size_t i = 0; i < columns.size(); ++i)
-        if (upperAscii(columns[i]) == upperAscii(name)) return static_cast<int>(i);
+        if (upperText(columns[i]) == upperText(name)) return static_cast<int>(i);
     return -1;
 }
 
@@ -170,12 +165,12 @@ void JetModel::load(const std::string&) {
     for (size_t i = 0; i < catalog_.size(); ++i) {
         const JetCatalogEntry& e = catalog_[i];
         if (e.type != kLocalTableType) continue;
-        if (!seen.emplace(upperAscii(e.name), i).second) throw damagedTable("the catalog lists the table twice", e.name);
+        if (!seen.emplace(upperText(e.name), i).second) throw damagedTable("the catalog lists the table twice", e.name);
         JetModelTable t;
         t.name = e.name;
         t.page = e.page();
         t.catalogIndex = i;
-        t.system = (e.flags & kSystemObjectFlags) != 0 || upperAscii(e.name).rfind("MSYS", 0) == 0;
+        t.system = (e.flags & kSystemObjectFlags) != 0 || upperText(e.name).rfind("MSYS", 0) == 0;
         t.hidden = (e.flags & kHiddenObjectFlag) != 0;
         t.def = t.page == kCatalogPage ? catalogDef : definition(t.page, e.name);
         std::vector<const TdefColumn*> cols;
@@ -194,9 +189,9 @@ void JetModel::load(const std::string&) {
 }
 
 const JetModelTable* JetModel::table(const std::string& name) const {
-    const std::string u = upperAscii(name);
+    const std::string u = upperText(name);
     for (const auto& t : tables_)
-        if (upperAscii(t.name) == u) return &t;
+        if (upperText(t.name) == u) return &t;
     return nullptr;
 }
 

@@ -2,7 +2,7 @@
 // (storedValueOf, JetFileWriter.h).
 #include <cmath>
 
-#include "CaseFold.h"
+#include "NameText.h"
 #include "IndexKey.h"
 #include "JetFile.h"
 #include "JetFileWriter.h"
@@ -65,7 +65,7 @@ JetValue storedValueOf(const Value& v, const JetWriteColumn& c) {
     switch (c.type) {
     case ct::Bool: {
         if (const auto* s = std::get_if<std::string>(&v)) {
-            const std::string t = LowerAscii(*s);
+            const std::string t = lowerText(*s);
             if (t == "true" || t == "yes" || t == "-1" || t == "1" || t == "on") return true;
             if (t == "false" || t == "no" || t == "0" || t == "off" || t.empty()) return false;
             notFor(c, v, "true or false");

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <tuple>
 
-#include "CaseFold.h"
+#include "NameText.h"
 #include "JetFile.h"
 #include "PropertyBlob.h"
 
@@ -79,9 +79,9 @@ enum CatalogColumn { cId, cParentId, cName, cType, cDateCreate, cDateUpdate, cOw
 CatalogueRow rowFromNamed(const TablePlan& t, const JetNamedValues& values) {
     CatalogueRow row(t.columns.size());
     for (const auto& [name, value] : values) {
-        const std::string wanted = LowerAscii(name);
+        const std::string wanted = lowerText(name);
         for (const ColumnPlan& c : t.columns)
-            if (LowerAscii(c.def.name) == wanted) row[static_cast<size_t>(c.number)] = value;
+            if (lowerText(c.def.name) == wanted) row[static_cast<size_t>(c.number)] = value;
     }
     return row;
 }
@@ -109,7 +109,7 @@ public:
     explicit ObjectIds(const JetWriteDatabase& db) {
         auto note = [&](const JetNamedValues& values) {
             for (const auto& [name, v] : values)
-                if (LowerAscii(name) == "id")
+                if (lowerText(name) == "id")
                     if (const auto* n = std::get_if<int64_t>(&v); n && *n < 0) next_ = std::max(next_, *n + 1);
         };
         for (const auto& o : db.objects) note(o);
@@ -182,9 +182,9 @@ void remap(JetValue& v, const std::map<int64_t, int64_t>& ids) {
 std::vector<size_t> idPositions(const TablePlan& t, const JetWriteDatabase& db) {
     std::vector<size_t> out;
     for (const auto& [table, column] : db.idColumns)
-        if (LowerAscii(table) == LowerAscii(t.name))
+        if (lowerText(table) == lowerText(t.name))
             for (const ColumnPlan& c : t.columns)
-                if (LowerAscii(c.def.name) == LowerAscii(column)) out.push_back(static_cast<size_t>(c.number));
+                if (lowerText(c.def.name) == lowerText(column)) out.push_back(static_cast<size_t>(c.number));
     return out;
 }
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "CaseFold.h"
+#include "NameText.h"
 #include "JetFile.h"
 
 namespace dex::jetfile::jetwrite {
@@ -13,7 +13,7 @@ void failDescription(const std::string& message, const std::string& table) { thr
 
 namespace {
 
-bool startsWithMSys(const std::string& name) { return LowerAscii(name.substr(0, 4)) == "msys"; }
+bool startsWithMSys(const std::string& name) { return lowerText(name.substr(0, 4)) == "msys"; }
 
 JetWriteColumn col(const std::string& name, int type, int size = 0, std::optional<uint8_t> flags = {}) {
     JetWriteColumn c;
@@ -74,20 +74,20 @@ std::vector<JetWriteTable> catalogTables(bool jet3) {
 
 TableState& Planner::table(const std::string& name, const std::string& context) {
     for (TableState& t : tables_)
-        if (LowerAscii(t.plan.name) == LowerAscii(name)) return t;
+        if (lowerText(t.plan.name) == lowerText(name)) return t;
     failDescription(context + ": there is no table '" + name + "'");
 }
 
 int Planner::columnNumber(const TableState& t, const std::string& column, const std::string& context) const {
     for (const ColumnPlan& c : t.plan.columns)
-        if (LowerAscii(c.def.name) == LowerAscii(column)) return c.number;
+        if (lowerText(c.def.name) == lowerText(column)) return c.number;
     failDescription(context + ": table '" + t.plan.name + "' has no column '" + column + "'", t.plan.name);
 }
 
 void Planner::addTable(const JetWriteTable& w, bool catalogTable) {
     if (w.name.empty() || w.name.size() > 64) failDescription("the table name '" + w.name + "' must have 1 to 64 characters", w.name);
     for (const TableState& t : tables_)
-        if (LowerAscii(t.plan.name) == LowerAscii(w.name)) failDescription("table '" + w.name + "' appears twice", w.name);
+        if (lowerText(t.plan.name) == lowerText(w.name)) failDescription("table '" + w.name + "' appears twice", w.name);
     if (!catalogTable && !w.system && w.catalog.empty() && startsWithMSys(w.name))
         failDescription("table '" + w.name + "': names starting with MSys are the system's", w.name);
     TableState t;
@@ -99,7 +99,7 @@ void Planner::addTable(const JetWriteTable& w, bool catalogTable) {
     t.plan.source = catalogTable ? nullptr : &w;
     std::set<std::string> names;
     for (const JetWriteColumn& c : w.columns) {
-        if (c.name.empty() || c.name.size() > 64 || !names.insert(LowerAscii(c.name)).second)
+        if (c.name.empty() || c.name.size() > 64 || !names.insert(lowerText(c.name)).second)
             failDescription("table '" + w.name + "': the column name '" + c.name + "' is empty, too long or repeated", w.name);
         t.plan.columns.push_back(ColumnPlan{c});
     }
@@ -121,7 +121,7 @@ void Planner::addIndex(TableState& t, const JetWriteIndex& w, int position) {
     if (!w.descending.empty() && w.descending.size() != w.columns.size())
         failDescription(context + ": one descending flag per column", t.plan.name);
     for (const PlannedIndex& s : t.indexes) {
-        if (LowerAscii(s.logical.name) == LowerAscii(w.name)) failDescription(context + ": the name is taken", t.plan.name);
+        if (lowerText(s.logical.name) == lowerText(w.name)) failDescription(context + ": the name is taken", t.plan.name);
         if (w.primary && s.logical.type == 1) failDescription(context + ": a second primary key", t.plan.name);
     }
     PlannedIndex s;
@@ -159,7 +159,7 @@ std::string Planner::freeReferenceName(const TableState& t) const {
     for (char c = 'C'; c != '{'; c = c == 'Z' ? 'a' : static_cast<char>(c + 1)) {
         const std::string name = std::string(".r") + c;
         if (std::none_of(t.indexes.begin(), t.indexes.end(),
-                         [&](const PlannedIndex& s) { return LowerAscii(s.logical.name) == LowerAscii(name); }))
+                         [&](const PlannedIndex& s) { return lowerText(s.logical.name) == lowerText(name); }))
             return name;
     }
     failDescription("table '" + t.plan.name + "': too many relationships refer to it", t.plan.name);
@@ -170,7 +170,7 @@ std::string Planner::freeReferenceName(const TableState& t) const {
 void Planner::addRelationship(const JetWriteRelationship& r) {
     const std::string name = r.name.empty() ? r.refTable + r.table : r.name;
     const std::string context = "relationship '" + name + "'";
-    if (!relationshipNames_.insert(LowerAscii(name)).second) failDescription(context + " appears twice");
+    if (!relationshipNames_.insert(lowerText(name)).second) failDescription(context + " appears twice");
     relationshipNames.push_back(name);
     if (r.columns.empty() || r.columns.size() != r.refColumns.size() || r.columns.size() > 10)
         failDescription(context + ": a relationship needs 1 to 10 column pairs");
@@ -193,7 +193,7 @@ void Planner::addRelationship(const JetWriteRelationship& r) {
     if (target < 0)
         failDescription(context + ": table '" + to.plan.name + "' has no primary key or unique index over its columns", to.plan.name);
     for (const PlannedIndex& s : from.indexes)
-        if (LowerAscii(s.logical.name) == LowerAscii(name))
+        if (lowerText(s.logical.name) == lowerText(name))
             failDescription(context + ": table '" + from.plan.name + "' has an index of that name", from.plan.name);
 
     PlannedIndex fk;
@@ -249,7 +249,7 @@ TablePlan Planner::finish(TableState& t, bool gap) const {
     }
     if (gap)
         std::stable_sort(plan.logical.begin(), plan.logical.end(),
-                         [](const LogicalIndex& a, const LogicalIndex& b) { return LowerAscii(a.name) < LowerAscii(b.name); });
+                         [](const LogicalIndex& a, const LogicalIndex& b) { return lowerText(a.name) < lowerText(b.name); });
     return plan;
 }
 
@@ -259,7 +259,7 @@ std::vector<TablePlan> Planner::plan() {
     for (const JetWriteTable& w : catalog_) addTable(w, true);
     for (const JetWriteTable& w : db_.tables) {
         for (const JetWriteTable& c : catalog_)
-            if (LowerAscii(c.name) == LowerAscii(w.name)) failDescription("table '" + w.name + "' is the catalogue's own", w.name);
+            if (lowerText(c.name) == lowerText(w.name)) failDescription("table '" + w.name + "' is the catalogue's own", w.name);
         addTable(w, false);
     }
     for (const JetWriteRelationship& r : db_.relationships) addRelationship(r);

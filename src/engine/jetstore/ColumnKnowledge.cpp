@@ -3,8 +3,6 @@
 namespace dex::jetstore {
 namespace {
 
-bool isName(const Token& t) { return t.kind == TokKind::Word || t.kind == TokKind::Quoted; }
-
 // UPDATE name SET name = literal [WHERE name IS NULL]
 struct UpdateShape {
     std::string table, column;
@@ -57,7 +55,7 @@ void ColumnKnowledge::columnAdded(const std::string& table, const std::string& c
                                   const std::optional<std::string>& defaultText) {
     if (!tables_.empty() && !stillValid()) clear();
     if (tables_.empty()) dataVersion_ = dataVersion();
-    TableFacts& facts = tables_[upper(table)];
+    TableFacts& facts = tables_[upperText(table)];
     std::optional<Literal> value;
     if (defaultText) {
         std::vector<Token> sig;
@@ -66,9 +64,9 @@ void ColumnKnowledge::columnAdded(const std::string& table, const std::string& c
         value = literalOf(sig, 0, sig.size());
     }
     if (value)
-        facts.uniform[upper(column)] = *value;
+        facts.uniform[upperText(column)] = *value;
     else
-        facts.uniform.erase(upper(column));
+        facts.uniform.erase(upperText(column));
 }
 
 int64_t ColumnKnowledge::rowCount(const std::string& table, TableFacts& facts) {
@@ -80,9 +78,9 @@ std::optional<int64_t> ColumnKnowledge::answerUpdate(const std::vector<Token>& s
     if (tables_.empty()) return std::nullopt;
     auto shape = updateShape(significant);
     if (!shape) return std::nullopt;
-    auto facts = tables_.find(upper(shape->table));
+    auto facts = tables_.find(upperText(shape->table));
     if (facts == tables_.end() || !stillValid()) return std::nullopt;
-    auto known = facts->second.uniform.find(upper(shape->column));
+    auto known = facts->second.uniform.find(upperText(shape->column));
     if (known == facts->second.uniform.end()) return std::nullopt;
     // A trigger of the table's own would run for every updated row.
     if (catalog_.hasOwnTriggers(shape->table)) return std::nullopt;

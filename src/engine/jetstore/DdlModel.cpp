@@ -16,7 +16,7 @@ std::string typeWord(const std::string& type) {
     auto wordChar = [](unsigned char ch) { return std::isalnum(ch) || ch == '_' || ch == '$' || ch >= 0x80; };
     size_t end = 0;
     while (end < type.size() && wordChar(static_cast<unsigned char>(type[end]))) ++end;
-    return upper(type.substr(0, end));
+    return upperText(type.substr(0, end));
 }
 
 // The first number inside the parentheses of a type text, or -1.
@@ -84,7 +84,7 @@ std::vector<const ColumnDef*> triggerAutoNumbers(const TableModel& t) {
 }
 
 std::string defaultExpression(const std::string& text) {
-    std::string u = upper(text);
+    std::string u = upperText(text);
     u.erase(std::remove_if(u.begin(), u.end(), [](unsigned char ch) { return std::isspace(ch); }), u.end());
     if (u == "NOW()") return "(datetime('now','localtime'))";
     if (u == "DATE()") return "(date('now','localtime'))";
@@ -217,7 +217,7 @@ std::vector<std::string> renderAutoNumberTriggers(const TableModel& t) {
 char storedAffinity(const TableModel& t, const ColumnDef& c) {
     if (isAutoNumber(c)) return 'I';
     (void)t;
-    std::string u = upper(c.type);
+    std::string u = upperText(c.type);
     if (u.find("INT") != std::string::npos) return 'I';
     if (u.find("CHAR") != std::string::npos || u.find("CLOB") != std::string::npos ||
         u.find("TEXT") != std::string::npos)

@@ -99,10 +99,10 @@ std::string parseActions(Cursor& cur) {
     std::string out;
     while (isWord(cur.peek(), "ON")) {
         cur.next();
-        std::string event = upper(cur.next().text);
+        std::string event = upperText(cur.next().text);
         if (event != "DELETE" && event != "UPDATE") throw syntaxError("Syntax error in CONSTRAINT clause.");
-        std::string action = upper(cur.next().text);
-        if (action == "SET" || action == "NO") action += " " + upper(cur.next().text);
+        std::string action = upperText(cur.next().text);
+        if (action == "SET" || action == "NO") action += " " + upperText(cur.next().text);
         out += " ON " + event + " " + action;
     }
     return out;

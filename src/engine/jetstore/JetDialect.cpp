@@ -48,7 +48,7 @@ std::string rewriteJetSql(const std::vector<Token>& tokens) {
         } else if (isWord(t, "LEFT") || isWord(t, "RIGHT")) {
             size_t next = nextSignificant(tokens, i);
             bool call = next < tokens.size() && isPunct(tokens[next], "(");
-            out += call ? "JET_" + upper(t.text) : t.text;
+            out += call ? "JET_" + upperText(t.text) : t.text;
         } else {
             out += t.text;
         }

@@ -42,12 +42,10 @@ std::vector<Token> significantTokens(const std::vector<Token>& tokens) {
     return out;
 }
 
-bool isName(const Token& t) { return t.kind == TokKind::Word || t.kind == TokKind::Quoted; }
-
 // A name SQLite resolves even where no column has it: the row id, the
 // boolean constants, and keywords.
 bool resolvesWithoutColumn(const Token& t) {
-    const std::string u = upper(identValue(t));
+    const std::string u = upperText(identValue(t));
     if (u == "ROWID" || u == "OID" || u == "_ROWID_" || u == "TRUE" || u == "FALSE") return true;
     return t.kind == TokKind::Word && sqlite3_keyword_check(t.text.data(), static_cast<int>(t.text.size())) != 0;
 }
@@ -262,7 +260,7 @@ public:
 
     std::unique_ptr<Connection> openConnection(const std::string& connectionString) override {
         auto settings = parseSettings(connectionString);
-        std::string provider = upper(settingOr(settings, "PROVIDER"));
+        std::string provider = upperText(settingOr(settings, "PROVIDER"));
         if (!provider.empty() && provider.rfind("MICROSOFT.JET.OLEDB", 0) != 0 &&
             provider.rfind("MICROSOFT.ACE.OLEDB", 0) != 0)
             throw DbError(3706, "Provider cannot be found. It may not be properly installed.");

@@ -110,10 +110,10 @@ bool SchemaCatalog::hasViews() {
 
 void SchemaCatalog::remember(const std::string& sql, const TableModel& t) { models_.emplace(sql, t); }
 
-void SchemaCatalog::markStale(const std::string& table, bool columns) { stale_[upper(table)] |= columns; }
+void SchemaCatalog::markStale(const std::string& table, bool columns) { stale_[upperText(table)] |= columns; }
 
 bool SchemaCatalog::columnsStale(const std::string& table) const {
-    auto it = stale_.find(upper(table));
+    auto it = stale_.find(upperText(table));
     return it != stale_.end() && it->second;
 }
 

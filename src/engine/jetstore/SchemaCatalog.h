@@ -64,7 +64,7 @@ public:
     // columns: its columns changed (names, types, defaults), not only its
     // constraints, so that reads need the new text too.
     void markStale(const std::string& table, bool columns = true);
-    bool isStale(const std::string& table) const { return stale_.count(upper(table)) != 0; }
+    bool isStale(const std::string& table) const { return stale_.count(upperText(table)) != 0; }
     bool columnsStale(const std::string& table) const;
     bool anyStale() const { return !stale_.empty(); }
     // Has the connection re-read its schema (on its next statement) when any

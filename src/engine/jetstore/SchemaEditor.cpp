@@ -35,7 +35,7 @@ std::string columnList(const std::vector<std::string>& names) {
 bool sameColumnSet(std::vector<std::string> a, std::vector<std::string> b) {
     if (a.size() != b.size()) return false;
     auto lower = [](std::vector<std::string>& v) {
-        for (auto& s : v) s = upper(s);
+        for (auto& s : v) s = upperText(s);
         std::sort(v.begin(), v.end());
     };
     lower(a);

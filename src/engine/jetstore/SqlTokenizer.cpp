@@ -106,22 +106,9 @@ std::vector<Token> tokenize(std::string_view sql) {
 
 bool isSignificant(const Token& t) { return t.kind != TokKind::Space && t.kind != TokKind::Comment; }
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-std::string upper(std::string_view s) {
-    std::string out(s);
-    for (auto& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
-
 bool isWord(const Token& t, std::string_view kw) { return t.kind == TokKind::Word && equalsNoCase(t.text, kw); }
 bool isPunct(const Token& t, std::string_view p) { return t.kind == TokKind::Punct && t.text == p; }
+bool isName(const Token& t) { return t.kind == TokKind::Word || t.kind == TokKind::Quoted; }
 
 std::string identValue(const Token& t) {
     switch (t.kind) {

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "NameText.h"
+
 namespace dex::jetstore {
 
 enum class TokKind {
@@ -32,8 +34,8 @@ bool isSignificant(const Token& t);
 // True when t is the word kw, letter case ignored.
 bool isWord(const Token& t, std::string_view kw);
 bool isPunct(const Token& t, std::string_view p);
-bool equalsNoCase(std::string_view a, std::string_view b);
-std::string upper(std::string_view s);
+// True when t can be a name: a word or a quoted name (`x`, [x]).
+bool isName(const Token& t);
 
 // The value of a name token (Word, `x`, [x] or "x"), quotes removed.
 std::string identValue(const Token& t);

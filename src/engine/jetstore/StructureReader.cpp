@@ -19,7 +19,7 @@ std::vector<std::string> declared(const TableModel& t, const std::vector<std::st
 bool sameColumns(std::vector<std::string> a, std::vector<std::string> b) {
     if (a.size() != b.size()) return false;
     for (auto* v : {&a, &b}) {
-        for (auto& n : *v) n = upper(n);
+        for (auto& n : *v) n = upperText(n);
         std::sort(v->begin(), v->end());
     }
     return a == b;
@@ -58,12 +58,6 @@ std::vector<IndexDef> indexDefsOf(SchemaCatalog& catalog, const TableModel& t,
         if (ix.createdByStatement) out.push_back(IndexDef{ix.reportedName(), false, false, ix.unique, ix.columns, {}, {}});
     return out;
 }
-
-bool lessNoCase(const std::string& a, const std::string& b) {
-    std::string ua = upper(a), ub = upper(b);
-    return ua != ub ? ua < ub : a < b;
-}
-
 }  // namespace
 
 FieldDef fieldDefOf(const ColumnDef& c) {
@@ -88,7 +82,7 @@ std::vector<TableDef> readTableDefs(SchemaCatalog& catalog) {
         def.indexes = indexDefsOf(catalog, t, texts);
         out.push_back(std::move(def));
     }
-    std::sort(out.begin(), out.end(), [](const TableDef& a, const TableDef& b) { return lessNoCase(a.name, b.name); });
+    std::sort(out.begin(), out.end(), [](const TableDef& a, const TableDef& b) { return lessNoCaseThenExact(a.name, b.name); });
     return out;
 }
 
