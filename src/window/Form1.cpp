@@ -22,6 +22,7 @@
 #include <iostream>
 
 #include "CompareRun.h"
+#include "DesktopHandlers.h"
 #include "DifferenceSummary.h"
 #include "ErrorText.h"
 #include "FixScript.h"
@@ -383,7 +384,10 @@ void Form1::cmdMove_Click(int16_t index) {
 void Form1::cmdAccess_Click(int index) {
     guarded("cmdAccess_Click", [this, index] {
         Workbench wb = workbench();
-        dex::cmdAccess_Click(wb, pathText(index), static_cast<int16_t>(index & 1), openDocument_);
+        auto open = openDocument_ ? openDocument_ : [this](const std::string& path) {
+            desktop::OpenInApplication(dialogs_, path, desktop::ProcessEnvironment());
+        };
+        dex::cmdAccess_Click(wb, pathText(index), static_cast<int16_t>(index & 1), open);
     });
 }
 

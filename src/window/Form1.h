@@ -63,7 +63,8 @@ public:
     dex::ProgressBar& overallBar() { return overallBar_; }
     dex::GridView* gridView() const { return spList; }
     std::string pathText(int index) const;
-    // How cmdAccess hands a file to the desktop (default: xdg-open).
+    // How cmdAccess hands a file to the desktop (default: the first desktop
+    // application registered for Access files that is not Dexmira).
     void setOpenDocument(std::function<void(const std::string&)> open) { openDocument_ = std::move(open); }
     // Migrates the copies when a product is chosen; without one, a product
     // run reports that its catalogue is unavailable.
@@ -180,7 +181,7 @@ private:
     dex::Grid grid_;
     dex::ProgressBar itemBar_, overallBar_;
     dex::FileOps fileOps_;
-    std::function<void(const std::string&)> openDocument_ = dex::OpenWithDesktop;
+    std::function<void(const std::string&)> openDocument_;
 
     // Form-level state.
     std::string ProductCode;
