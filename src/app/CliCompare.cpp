@@ -123,9 +123,9 @@ bool writeReport(const std::string& path, report::ReportData data, const Compare
 
 // --fix-sql FILE: the statements that make the target's keys the other side's.
 bool writeFixScript(DbEngine& engine, const std::string& path, const LoadedStructures& loaded,
-                    fixscript::Target target, std::ostream& err) {
+                    fixscript::Target target, const std::string& password, std::ostream& err) {
     fixscript::EngineOrphanCheck orphans(engine, target == fixscript::Target::B ? loaded.pathB : loaded.pathA,
-                                         kProductPassword);
+                                         password);
     try {
         report::WriteWholeFile(path, fixscript::MakeFixScript(loaded, target, &orphans), "The fix script");
         return true;
@@ -144,6 +144,7 @@ int runCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err
     const auto reportPath = args.option("--report");
     const auto fixPath = args.option("--fix-sql");
     const std::string fixTarget = upperText(args.option("--fix-target").value_or("A"));
+    const auto passwordA = args.option("--password-a"), passwordB = args.option("--password-b");
     if (auto bad = args.unknownOption()) {
         err << "unknown option " << *bad << "\n" << usageOf("compare");
         return kFailure;
@@ -154,7 +155,7 @@ int runCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err
     }
     if (args.rest().size() != 2 || (fixTarget != "A" && fixTarget != "B")) {
         err << "usage: dexmira compare A B [--product NAME] [--json] [--one-sided] [--report FILE.html|.csv|.json]\n"
-               "                          [--fix-sql FILE [--fix-target A|B]]\n";
+               "                          [--fix-sql FILE [--fix-target A|B]] [--password-a PW] [--password-b PW]\n";
         return kFailure;
     }
     ConsoleDialogs dialogs(err, json, false);
@@ -163,6 +164,8 @@ int runCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err
     h.wb.structures = &loaded;
     h.wb.keepOneSidedFields = oneSided;
     CompareRequest request{args.rest()[0], args.rest()[1], ""};
+    if (passwordA) request.passwordA = *passwordA;
+    if (passwordB) request.passwordB = *passwordB;
     if (!product.empty()) {
         request.productCode = migration::ProductCodeFor(product);
         if (request.productCode.empty()) {
@@ -198,7 +201,12 @@ int runCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err
     if (!ran) return kFailure;
     if (reportPath && !writeReport(*reportPath, reportData(h, dialogs, &loaded), request, product, err))
         return kFailure;
-    if (fixPath && !writeFixScript(engine, *fixPath, loaded, fixTarget == "A" ? fixscript::Target::A : fixscript::Target::B, err))
+    // With a product the copies were given the product's password.
+    const std::string& targetPassword = !request.productCode.empty() ? kProductPassword
+                                        : fixTarget == "A"           ? request.passwordA
+                                                                     : request.passwordB;
+    if (fixPath && !writeFixScript(engine, *fixPath, loaded,
+                                   fixTarget == "A" ? fixscript::Target::A : fixscript::Target::B, targetPassword, err))
         return kFailure;
     // A finished run shows one message, its result; any other message (a
     // migration step's error the catalogue went on after) makes it a failure.

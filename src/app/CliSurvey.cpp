@@ -6,6 +6,7 @@
 #include <sys/prctl.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <vector>
 
@@ -16,6 +17,8 @@
 #include "Report.h"
 #include "ReportIndex.h"
 #include "Survey.h"
+#include "SurveyJob.h"
+#include "Workbench.h"
 
 namespace dex::cli {
 
@@ -24,7 +27,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kSynopsis =
-    "usage: dexmira survey REFERENCE DB... --product NAME [--report DIR] [--jobs N] [--json] [--shard K/N]\n";
+    "usage: dexmira survey REFERENCE DB... --product NAME [--report DIR] [--jobs N] [--json] [--shard K/N]\n"
+    "                      [--password-db PW] [--password-ref PW]\n";
 
 using survey::Row;
 using survey::Status;
@@ -83,6 +87,7 @@ int runSurvey(Args args, std::ostream& out, std::ostream& err) {
     o.reportDir = args.option("--report");
     const auto jobs = args.option("--jobs");
     const auto shard = args.option("--shard");
+    const auto passwordDb = args.option("--password-db"), passwordRef = args.option("--password-ref");
     if (auto bad = args.unknownOption()) {
         err << "unknown option " << *bad << "\n" << usageOf("survey");
         return kFailure;
@@ -120,6 +125,9 @@ int runSurvey(Args args, std::ostream& out, std::ostream& err) {
         o.sharded = true;
     }
     if (o.reportDir && !survey::UseReportFolder(*o.reportDir, err)) return kFailure;
+    // The jobs inherit them (see SurveyJob.h).
+    if (passwordDb) ::setenv(survey::kDatabasePasswordVariable, passwordDb->c_str(), 1);
+    if (passwordRef) ::setenv(survey::kReferencePasswordVariable, passwordRef->c_str(), 1);
     o.reference = args.rest()[0];
     o.databases.assign(args.rest().begin() + 1, args.rest().end());
     survey::Survey s(std::move(o), err);
@@ -143,6 +151,9 @@ int runSurveyJob(DbEngine& engine, Args args, std::ostream& out, std::ostream& e
     req.referenceCopy = args.option("--reference").value_or("");
     req.referenceName = args.option("--reference-name").value_or(req.referenceCopy);
     req.reportFile = args.option("--report-file").value_or("");
+    const char* password =
+        std::getenv(req.referenceCopy.empty() ? survey::kReferencePasswordVariable : survey::kDatabasePasswordVariable);
+    req.password = password ? password : kProductPassword;
     if (args.unknownOption() || args.rest().size() != 1 || !product || !folder ||
         migration::ProductCodeFor(*product).empty()) {
         err << usageOf(kSurveyJobCommand);

@@ -1,6 +1,7 @@
 #pragma once
 // Modal dialogs behind a narrow interface: the window plugs in Qt message
 // boxes, the command line and the tests plug in recorders.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,13 @@ public:
     // the name offered, the pattern's first extension is added to a name
     // typed without one, and replacing an existing file is confirmed there.
     virtual OpenFileResult saveFile(const OpenFileRequest& request) = 0;
+    // A password typed in (shown as dots); nullopt when cancelled or when
+    // nobody can be asked.
+    virtual std::optional<std::string> askPassword(const std::string& text, const std::string& title) {
+        (void)text;
+        (void)title;
+        return std::nullopt;
+    }
 };
 
 // Remembers every message and answers questions from a script; used by the
@@ -64,6 +72,15 @@ public:
     OpenFileResult saveFile(const OpenFileRequest& request) override {
         saveRequests.push_back(request);
         return nextSaveFile;
+    }
+    // Answers to password prompts, first to last; none left: cancelled.
+    std::vector<std::string> passwords;
+    std::optional<std::string> askPassword(const std::string& text, const std::string& title) override {
+        shown.push_back({text, title, Icon::Question});
+        if (passwords.empty()) return std::nullopt;
+        std::string pw = passwords.front();
+        passwords.erase(passwords.begin());
+        return pw;
     }
 };
 

@@ -51,7 +51,7 @@ bool prepareCopy(const JobRequest& req, const std::string& copy, RecordingDialog
         return false;
     }
     try {
-        MakeWorkingCopy(req.source, copy);
+        MakeWorkingCopy(req.source, copy, req.password);
         ProductMigrator migrator(dialogs, req.folder);  // its log in the job's folder
         modDBsub::DBOpen(migrator.session(), copy, kProductPassword);
         try {

@@ -48,7 +48,14 @@ struct JobRequest {
     std::filesystem::path folder;  // the job's own folder
     std::string referenceCopy, referenceName;  // empty: this job prepares the reference
     std::string reportFile;    // empty: no report
+    std::string password;      // opens source (its copy then takes the product's)
 };
+
+// Where a survey hands the databases' and the reference's passwords to its
+// jobs: in their environment, which, unlike a command line, no other user
+// can read.
+inline constexpr const char* kDatabasePasswordVariable = "DEXMIRA_SURVEY_DB_PASSWORD";
+inline constexpr const char* kReferencePasswordVariable = "DEXMIRA_SURVEY_REF_PASSWORD";
 
 // Prepares the reference (no referenceCopy) or compares one database with
 // it. Messages name the user's files, never the job's copies.

@@ -19,7 +19,9 @@
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <iostream>
+#include <system_error>
 
 #include "CompareRun.h"
 #include "DesktopHandlers.h"
@@ -90,6 +92,9 @@ public:
     }
     OpenFileResult openFile(const OpenFileRequest& request) override { return shown_.openFile(request); }
     OpenFileResult saveFile(const OpenFileRequest& request) override { return shown_.saveFile(request); }
+    std::optional<std::string> askPassword(const std::string& text, const std::string& title) override {
+        return shown_.askPassword(text, title);
+    }
 
 private:
     Dialogs& shown_;
@@ -324,10 +329,12 @@ void Form1::cmdComp_Click() {
         runPathA_ = pathText(0);
         runPathB_ = pathText(1);
         runProduct_ = ProductCode.empty() ? std::string() : entryText();
+        CompareRequest request{pathText(0), pathText(1), ProductCode};
+        if (!askFilePasswords(request)) return;
         KeptMessages kept(dialogs_, runMessages_, grid_);
         Workbench wb = workbench(kept);
         try {
-            runFinished_ = RunComparison(wb, CompareRequest{pathText(0), pathText(1), ProductCode}, migrator_);
+            runFinished_ = RunComparison(wb, request, migrator_);
         } catch (...) {
             recoverAfterFailedRun();
             updateStatusLine();
@@ -335,6 +342,25 @@ void Form1::cmdComp_Click() {
         }
         updateStatusLine();
     });
+}
+
+bool Form1::askFilePasswords(CompareRequest& request) {
+    for (int i = 0; i < 2; ++i) {
+        const std::string path = i == 0 ? request.pathA : request.pathB;
+        std::error_code ec;
+        if (path.empty() || !std::filesystem::is_regular_file(std::filesystem::u8path(path), ec)) continue;
+        if (!RefusesProductPassword(engine_, path)) continue;
+        // Used for this run only: kept in the request, never in the settings.
+        const auto typed = dialogs_.askPassword(
+            tr("%1 파일이 제품 암호로 열리지 않습니다. 이 비교에 쓸 암호를 입력하세요.")
+                    .arg(qs(summary::SideLabel(i == 0 ? gridlayout::Side::A : gridlayout::Side::B, uiLanguage())))
+                    .toStdString() +
+                "\r\n\r\n" + path,
+            kAppTitle);
+        if (!typed) return false;
+        (i == 0 ? request.passwordA : request.passwordB) = *typed;
+    }
+    return true;
 }
 
 void Form1::updateStatusLine() {

@@ -160,6 +160,9 @@ private:
     bool gridKeyFilter(QEvent* event);
     // After a run: the status line, from what the run loaded.
     void updateStatusLine();
+    // Asks for the password of each file that refuses the product's; false
+    // when the user cancelled (no run then).
+    bool askFilePasswords(dex::CompareRequest& request);
     // A path as the user typed it, made absolute (relative to the folder
     // the program runs in) so that it means the same file at the next start.
     void makePathAbsolute(int index);

@@ -19,6 +19,7 @@ public:
     bool askYesNo(const std::string& text, const std::string& title, bool defaultNo) override;
     OpenFileResult openFile(const OpenFileRequest& request) override;
     OpenFileResult saveFile(const OpenFileRequest& request) override;
+    std::optional<std::string> askPassword(const std::string& text, const std::string& title) override;
 
     // "Label (pattern)", the form QFileDialog expects.
     static QString nameFilter(const OpenFileRequest& request);

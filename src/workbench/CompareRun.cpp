@@ -18,7 +18,9 @@
 #include "ErrorText.h"
 #include "FileCopy.h"
 #include "FileKind.h"
+#include "ConnectionText.h"
 #include "JetImport.h"
+#include "JetStore.h"
 #include "modCmpDB.h"
 #include "NameText.h"
 
@@ -103,9 +105,10 @@ void moveIntoPlace(const fs::path& part, const std::string& target) {
 // into place, so a failed copy never leaves half a database under the
 // target's name, and a link planted under the target's name is replaced, not
 // followed.
-void replaceCopy(const std::string& source, const std::string& target, const StagingFolder& staging) {
+void replaceCopy(const std::string& source, const std::string& target, const StagingFolder& staging,
+                 const std::string& password) {
     const fs::path part = staging.path() / fs::u8path(target).filename();
-    MakeWorkingCopy(source, part.string());
+    MakeWorkingCopy(source, part.string(), password);
     // Customer data: the copy (however it was made: bytes, an import, the
     // store's own files beside it) is readable by its user only.
     for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
@@ -156,7 +159,8 @@ std::shared_ptr<const void> lockFolder(const fs::path& folder) {
 }
 
 // Makes the folder and both copies; returns the copies' paths.
-CopyPaths makeCopies(const std::string& pathA, const std::string& pathB) {
+CopyPaths makeCopies(const std::string& pathA, const std::string& pathB, const std::string& passwordA,
+                     const std::string& passwordB) {
     CopyPaths paths = FormCopyPaths(pathA);
     const fs::path folder = checkedFolder(fs::u8path(paths.folder));
     paths.lock = lockFolder(folder);
@@ -174,8 +178,8 @@ CopyPaths makeCopies(const std::string& pathA, const std::string& pathB) {
                 throw DbError(75, "'" + user + "' is one of the comparison's own temporary copies; "
                                   "choose the original database instead");
     StagingFolder staging(folder);
-    replaceCopy(pathA, paths.copyA, staging);
-    replaceCopy(pathB, paths.copyB, staging);
+    replaceCopy(pathA, paths.copyA, staging, passwordA);
+    replaceCopy(pathB, paths.copyB, staging, passwordB);
     return paths;
 }
 
@@ -225,26 +229,45 @@ private:
 
 }  // namespace
 
-bool LoadAndCompare(Workbench& wb, const std::string& pathA, const std::string& pathB) {
+bool LoadAndCompare(Workbench& wb, const std::string& pathA, const std::string& pathB, const std::string& passwordA,
+                    const std::string& passwordB) {
     LoadScope scope(wb);
-    if (!modCmpDB::LoadDBStruct(wb, pathA, true, kProductPassword, "")) return false;
+    if (!modCmpDB::LoadDBStruct(wb, pathA, true, passwordA, "")) return false;
     wb.overallBar.step();
-    if (!modCmpDB::LoadDBStruct(wb, pathB, false, kProductPassword, "")) return false;
+    if (!modCmpDB::LoadDBStruct(wb, pathB, false, passwordB, "")) return false;
     wb.overallBar.step();
     modCmpDB::CompareStruct(wb);
     return true;
 }
 
-void MakeWorkingCopy(const std::string& source, const std::string& target) {
+void MakeWorkingCopy(const std::string& source, const std::string& target, const std::string& password) {
     // The kind is read from the first bytes before anything is copied: a file
     // that is no database is refused at once, however large it is.
     switch (detectFileKind(source)) {
-        case FileKind::Jet: ImportJetFile(source, target, kProductPassword); return;
+        case FileKind::Jet:
+            ImportJetFile(source, target, password);
+            break;
         case FileKind::Other: throw DbError(dberr::UnrecognizedFormat, "Unrecognized database format '" + source + "'.");
         case FileKind::Store:
-        case FileKind::Unreadable: break;  // a file that cannot be read fails the copy with the system's reason
+        case FileKind::Unreadable:  // a file that cannot be read fails the copy with the system's reason
+            copyWithJournal(source, target);
+            break;
     }
-    copyWithJournal(source, target);
+    // A file of its own password: its copy takes the product's, as the
+    // migration and the loads open it.
+    if (password != kProductPassword) setStorePassword(target, password, kProductPassword);
+}
+
+bool RefusesProductPassword(DbEngine& engine, const std::string& path) {
+    try {
+        auto db = engine.openDatabase(path, 0, true, daoConnectText(kProductPassword));
+        db->close();
+        return false;
+    } catch (const DbError& e) {
+        return e.number() == 3031;
+    } catch (...) {
+        return false;
+    }
 }
 
 std::optional<CopiesOnDisk> DescribeCopies(const std::string& copyPath) {
@@ -434,7 +457,7 @@ bool prepareCopies(Workbench& wb, const CompareRequest& request, Migrator& migra
     wb.window.showNotice(true);
     try {
         migrator.release();
-        paths = makeCopies(request.pathA, request.pathB);
+        paths = makeCopies(request.pathA, request.pathB, request.passwordA, request.passwordB);
         if (!migrateCopies(migrator, request.productCode, paths)) {
             wb.window.showNotice(false);
             return false;
@@ -461,7 +484,8 @@ bool prepareCopies(Workbench& wb, const CompareRequest& request, Migrator& migra
 bool RunComparison(Workbench& wb, const CompareRequest& request, Migrator* migrator) {
     if (!validateBox(wb, request.pathA, 0)) return false;
     if (!validateBox(wb, request.pathB, 1)) return false;
-    if (request.productCode.empty()) return LoadAndCompare(wb, request.pathA, request.pathB);
+    if (request.productCode.empty())
+        return LoadAndCompare(wb, request.pathA, request.pathB, request.passwordA, request.passwordB);
 
     if (request.pathA.find(".mdb") == std::string::npos) {
         wb.dialogs.message("DB(A)의 파일 이름이 소문자 \".mdb\"로 끝나야 임시 복사본을 만들 수 "

@@ -16,6 +16,9 @@ namespace dex {
 struct CompareRequest {
     std::string pathA, pathB;
     std::string productCode;  // "" or vardoII / FornII / FornPro / quickbilII
+    // The files' passwords, for a file that does not take the product's;
+    // used for this run only. The copies get the product's password.
+    std::string passwordA = kProductPassword, passwordB = kProductPassword;
 };
 
 // Brings one copy to the product's latest schema: DBOpen on the copy with
@@ -74,7 +77,14 @@ std::string SizeText(uintmax_t bytes);
 // file, is where SQLite finishes or undoes it; a real Jet file, which is never
 // written, is imported into a store so that the copy can be migrated. Throws
 // std::filesystem::filesystem_error or DbError.
-void MakeWorkingCopy(const std::string& source, const std::string& target);
+// password opens source; the copy then takes the product's password, which
+// its migration and loading use.
+void MakeWorkingCopy(const std::string& source, const std::string& target,
+                     const std::string& password = kProductPassword);
+
+// Whether the file refuses the product's password (error 3031): the user
+// may then be asked for its own.
+bool RefusesProductPassword(DbEngine& engine, const std::string& path);
 
 // Returns true when both structures were loaded and compared. With a
 // product code the two files are copied and the copies migrated first
@@ -83,6 +93,7 @@ bool RunComparison(Workbench& wb, const CompareRequest& request, Migrator* migra
 
 // Loads A and B into the grid and compares them, with the hourglass,
 // suspended repainting and both progress bars around it.
-bool LoadAndCompare(Workbench& wb, const std::string& pathA, const std::string& pathB);
+bool LoadAndCompare(Workbench& wb, const std::string& pathA, const std::string& pathB,
+                    const std::string& passwordA = kProductPassword, const std::string& passwordB = kProductPassword);
 
 }  // namespace dex

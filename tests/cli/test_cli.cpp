@@ -387,3 +387,31 @@ TEST_F(Cli, FixScriptMakesTheCustomersDatabaseLikeTheReferenceByDefault) {
     EXPECT_EQ(other.status, 1);
     EXPECT_NE(slurp(fix).find("indexes of B (" + reference + ") those of A (" + customer + ")"), std::string::npos);
 }
+
+// A customer's file of its own password: compare takes it for this run.
+TEST_F(Cli, PasswordsOfTheTwoFiles) {
+    Result c = dexmira({"create", a, "--password", "own pw"});
+    ASSERT_EQ(c.status, 0) << c.err;
+    ASSERT_EQ(dexmira({"exec", a, "--password", "own pw"}, kBase).status, 0);
+    makeStore(b, kBase);
+    Result refused = dexmira({"compare", a, b});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("Error 3031 (Not a valid password"), std::string::npos) << refused.err;
+    Result given = dexmira({"compare", a, b, "--password-a", "own pw"});
+    EXPECT_EQ(given.status, 0) << given.err;
+    EXPECT_EQ(given.err, "두 DB의 구조가 일치 합니다.\n");
+    Result swapped = dexmira({"compare", b, a, "--password-b", "own pw", "--password-a", "kt5316"});
+    EXPECT_EQ(swapped.status, 0) << swapped.err;
+
+    // With a product the copy is made with the file's password and given the product's.
+    const std::string customer = (dir / "customer.mdb").string(), reference = (dir / "reference.mdb").string();
+    std::ifstream base(fs::path(DEX_SAMPLES_DIR) / "vardoII" / "base.sql");
+    const std::string script((std::istreambuf_iterator<char>(base)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(dexmira({"create", customer, "--password", "own pw"}).status, 0);
+    ASSERT_EQ(dexmira({"exec", customer, "--password", "own pw"}, script).status, 0);
+    makeStore(reference, script);
+    Result product = dexmira({"compare", customer, reference, "--product", "VelmoraII", "--password-a", "own pw"});
+    EXPECT_EQ(product.status, 0) << product.err << product.out;
+    EXPECT_EQ(dexmira({"structure", customer, "--password", "own pw"}).status, 0) << "the file keeps its password";
+    EXPECT_EQ(dexmira({"compare", customer, reference, "--product", "VelmoraII"}).status, 2);
+}

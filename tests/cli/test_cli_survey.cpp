@@ -418,5 +418,17 @@ TEST_F(Survey, OtherDifferencesMakeADatabaseDiffer) {
     EXPECT_NE(json.out.find("\"marked\":0,\"others\":1,\"status\":\"differs\""), std::string::npos) << json.out;
 }
 
+// The databases' and the reference's own passwords, given for the survey.
+TEST_F(Survey, PasswordsOfTheDatabasesAndOfTheReference) {
+    ProgramResult db = dexmira(tmp, {"survey", reference, wrongPassword, "--product", "VelmoraII", "--password-db", "other"});
+    EXPECT_EQ(db.status, 0) << db.err << db.out;
+    EXPECT_EQ(tableRows(db.out), (Rows{{wrongPassword, "1", "0", "0", "same"}})) << db.out;
+    ProgramResult ref = dexmira(tmp, {"survey", wrongPassword, differing, "--product", "VelmoraII", "--password-ref", "other"});
+    EXPECT_EQ(ref.status, 1) << ref.err << ref.out;
+    EXPECT_EQ(tableRows(ref.out), (Rows{{differing, "1", "4", "3", "differs"}})) << ref.out;
+    ProgramResult none = dexmira(tmp, {"survey", wrongPassword, differing, "--product", "VelmoraII"});
+    EXPECT_EQ(none.status, 2) << "the reference refuses the product's password";
+}
+
 }  // namespace
 }  // namespace dex::test

@@ -180,14 +180,15 @@ TEST_F(RunStatusTest, F5ButtonAndEnterEachRunOnceAndShowAnErrorOnce) {
     QTest::keyClick(box(1), Qt::Key_F5);
     EXPECT_EQ(watching.shown.size(), 3u);
     for (const auto& s : watching.shown) EXPECT_EQ(s.text, "DataBase 파일을 선택하세요.");
-    // A run that reaches the comparison loads each database once.
+    // A run that reaches the comparison tries each file's password, then
+    // loads each database once.
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     fill(a, b);
     engine.opened.clear();
     compareButton()->setFocus();
     QTest::keyClick(compareButton(), Qt::Key_F5);
-    EXPECT_EQ(engine.opened, (std::vector<std::string>{a, b}));
+    EXPECT_EQ(engine.opened, (std::vector<std::string>{a, b, a, b}));
 }
 
 TEST_F(RunStatusTest, RelativePathIsShownAndRememberedAbsolute) {
@@ -204,4 +205,49 @@ TEST_F(RunStatusTest, RelativePathIsShownAndRememberedAbsolute) {
     EXPECT_EQ(setting("최근DB_A"), a);
     EXPECT_EQ(text(1), b);
     EXPECT_EQ(setting("최근DB_B"), b);
+}
+
+namespace {
+
+// A refuses every password but "secret", as a customer's file of its own
+// password does.
+class LockedEngine : public FakeEngine {
+public:
+    std::string locked;
+    std::vector<std::string> connects;
+    std::unique_ptr<dex::DaoDatabase> openDatabase(const std::string& path, int options, bool readOnly,
+                                                   const std::string& connect) override {
+        if (path == locked) {
+            connects.push_back(connect);
+            if (connect != ";pwd=secret") throw dex::DbError(3031, "Not a valid password.");
+        }
+        return FakeEngine::openDatabase(path, options, readOnly, connect);
+    }
+};
+
+}  // namespace
+
+TEST_F(RunStatusTest, AFileOfItsOwnPasswordIsAskedForAndTheAnswerIsNotKept) {
+    LockedEngine locked;
+    locked.databases = engine.databases;
+    locked.locked = a;
+    form = std::make_unique<Form1>(locked, dialogs, settings, [](bool) {});
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    fill(a, b);
+    dialogs.passwords = {"secret"};
+    compareButton()->click();
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown[0].icon, dex::Icon::Question);
+    EXPECT_EQ(dialogs.shown[0].text,
+              "A (고객) 파일이 제품 암호로 열리지 않습니다. 이 비교에 쓸 암호를 입력하세요.\r\n\r\n" + a);
+    EXPECT_EQ(dialogs.shown[1].text, "두 DB의 구조가 일치 합니다.") << "the run used the answer";
+    EXPECT_EQ(locked.connects.back(), ";pwd=secret");
+    for (const auto& key : {"최근DB_A", "최근DB_B", "창위치"}) EXPECT_EQ(setting(key).find("secret"), std::string::npos);
+
+    // The next run asks again; cancelling starts no run.
+    compareButton()->click();
+    ASSERT_EQ(dialogs.shown.size(), 3u);
+    EXPECT_EQ(dialogs.shown[2].icon, dex::Icon::Question);
+    EXPECT_EQ(locked.connects.back(), ";pwd=kt5316");
 }

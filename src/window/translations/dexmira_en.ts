@@ -162,6 +162,10 @@
         <translation>B (reference): the reference database</translation>
     </message>
     <message>
+        <source>%1 파일이 제품 암호로 열리지 않습니다. 이 비교에 쓸 암호를 입력하세요.</source>
+        <translation>The file %1 does not open with the product&apos;s password. Type the password to use for this comparison.</translation>
+    </message>
+    <message>
         <source>비교 결과</source>
         <translation>Comparison result</translation>
     </message>
