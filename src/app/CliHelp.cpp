@@ -28,7 +28,8 @@ constexpr std::array<CommandHelp, 11> kCommands{{
      "dexmira compare customer.mdb ref.mdb --product VelmoraII --report diff.html"},
     {"survey",
      "dexmira survey REFERENCE DB... --product NAME [--report DIR] [--jobs N] [--json] [--shard K/N]\n"
-     "                   [--password-db PW] [--password-ref PW]",
+     "                   [--password-db PW] [--password-ref PW]\n"
+     "dexmira survey --merge DIR|FILE.json... [--report OUT] [--json]",
      "Compares every DB (side A, a customer's database) with REFERENCE (side B) as the Compare\n"
      "  button does: the reference is copied and migrated once, each DB is copied (a Jet file\n"
      "  imported) and migrated in a temporary folder of its own, N at a time (--jobs, default: the\n"
@@ -40,7 +41,9 @@ constexpr std::array<CommandHelp, 11> kCommands{{
      "  from 1), to spread a survey over machines. A progress line goes to stderr; Ctrl+C stops the\n"
      "  jobs, removes the temporary files and exits 130. Exit status: 0 nothing differs in any DB,\n"
      "  1 some DB differs (a marked row or any other difference), 2 some DB failed or the reference\n"
-     "  could not be prepared.",
+     "  could not be prepared. Ctrl+C prints the summary of the DBs done so far, then exits 130.\n"
+     "  --report DIR also holds survey.json; --merge joins the report folders (or --json outputs) of\n"
+     "  the shards of one survey into one summary, and with --report OUT one folder and index.html.",
      "dexmira survey ref.mdb customers/*.mdb --product VelmoraII --report survey-report"},
     {"structure", "dexmira structure FILE [--password PW] [--json]",
      "Prints the rows one side's load writes.", "dexmira structure ref.mdb --json"},

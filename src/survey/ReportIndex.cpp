@@ -61,9 +61,14 @@ std::string ReportFileName(size_t ordinal, size_t total, const std::string& path
     std::string digits = std::to_string(ordinal);
     const size_t width = std::max<size_t>(4, std::to_string(total).size());
     digits.insert(0, width - std::min(width, digits.size()), '0');
-    const std::string base = fs::path(path).filename().string();
+    // The parent folder's name first: customers' databases are often all
+    // called dbMain.mdb, each in a folder named after the customer.
+    const fs::path given(path);
+    const std::string parent = given.has_parent_path() ? given.parent_path().filename().string() : std::string();
+    const std::string file = given.filename().string();
+    const std::string base = parent.empty() || parent == "." || parent == ".." || parent == "/" ? file : parent + "_" + file;
     std::string safe;
-    constexpr size_t kMaxBytes = 100;
+    constexpr size_t kMaxBytes = 120;
     for (size_t i = 0; i < base.size() && safe.size() < kMaxBytes;) {
         const auto c = static_cast<unsigned char>(base[i]);
         if (c < 0x80) {

@@ -220,6 +220,7 @@ bool Survey::runJobs() {
 
 void Survey::finish(size_t rowIndex, const JobOutcome& outcome, const fs::path& jobFolder) {
     Row& row = rows_[rowIndex];
+    row.done = true;
     row.version = outcome.version;
     row.marked = outcome.marked;
     row.others = outcome.others;
@@ -266,6 +267,11 @@ Survey::End Survey::interrupted() {
     endProgress();
     err_ << "survey interrupted: " << done_ << " of " << rows_.size()
          << " databases were done; the running jobs were stopped and the temporary files removed\n";
+    // What was done is not thrown away: the summary (and index) of those.
+    planned_ = rows_.size();
+    rows_.erase(std::remove_if(rows_.begin(), rows_.end(), [](const Row& r) { return !r.done; }), rows_.end());
+    SortForSummary(rows_);
+    if (o_.reportDir && !rows_.empty()) indexed_ = WriteIndex(*o_.reportDir, {o_.reference, o_.product}, rows_, err_);
     return End::Interrupted;
 }
 

@@ -19,6 +19,7 @@ struct Row {
     Status status = Status::Failed;
     std::string error;
     std::string report;  // the report's file name in the report folder, "" when none
+    bool done = false;   // its job has ended (an interrupted survey keeps only these)
 };
 
 // "same", "differs", "failed".

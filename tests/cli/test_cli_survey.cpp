@@ -196,7 +196,8 @@ TEST_F(Survey, InterruptStopsTheJobsRemovesTheTemporaryFoldersAndExits130) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    const fs::path outFile = dir / "stdout.txt";
+    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
     posix_spawn_file_actions_addclose(&actions, errPipe[0]);
     std::vector<char*> argv;
@@ -225,6 +226,14 @@ TEST_F(Survey, InterruptStopsTheJobsRemovesTheTemporaryFoldersAndExits130) {
     ASSERT_TRUE(WIFEXITED(status)) << err;
     EXPECT_EQ(WEXITSTATUS(status), 130) << err;
     EXPECT_NE(err.find("\nsurvey interrupted: "), std::string::npos) << err;
+    // The summary of the databases done so far reaches stdout.
+    const std::string out = readWhole(outFile);
+    const Rows rows = tableRows(out);
+    ASSERT_FALSE(rows.empty()) << out;
+    EXPECT_LT(rows.size(), 40u);
+    for (const auto& row : rows) EXPECT_EQ(row, (std::vector<std::string>{row[0], "1", "4", "3", "differs"})) << out;
+    EXPECT_NE(out.find(rows.size() == 1 ? "\n1 database: " : " databases: "), std::string::npos) << out;
+    EXPECT_NE(out.find(" (interrupted: " + std::to_string(rows.size()) + " of 40 done)\n"), std::string::npos) << out;
     EXPECT_TRUE(fs::is_empty(tmp)) << "left behind: " << (fs::is_empty(tmp) ? "" : fs::directory_iterator(tmp)->path().string());
     // No job outlives the survey: none names the test's temporary folder any more.
     for (const auto& p : fs::directory_iterator("/proc")) {
@@ -246,27 +255,28 @@ TEST_F(Survey, ReportFolderHoldsOneReportPerDatabaseAndAnIndexLinkingThem) {
     const fs::path victim = dir / "victim.txt";
     std::ofstream(victim) << "precious";
     fs::create_directories(reports);
-    fs::create_symlink(victim, reports / "0001-customer.mdb.html.part");
+    fs::create_symlink(victim, reports / "0001-a_customer.mdb.html.part");
     fs::create_symlink(victim, reports / "index.html.part");
     ProgramResult r = dexmira(tmp, {"survey", reference, first, second, odd, damaged, "--product", "VelmoraII",
                                     "--report", reports.string()});
     EXPECT_EQ(r.status, 2) << r.err;
     EXPECT_EQ(readWhole(victim), "precious");
-    fs::remove(reports / "0001-customer.mdb.html.part");
+    fs::remove(reports / "0001-a_customer.mdb.html.part");
     fs::remove(reports / "index.html.part");
-    EXPECT_EQ(namesIn(reports), (std::set<std::string>{"0001-customer.mdb.html", "0002-customer.mdb.html",
-                                                        "0003-x__y_.mdb.html", "index.html"}));
+    EXPECT_EQ(namesIn(reports), (std::set<std::string>{"0001-a_customer.mdb.html", "0002-b_customer.mdb.html",
+                                                        "0003-src_x__y_.mdb.html", "index.html",
+                                                        "survey.json"}));
     const std::string index = readWhole(reports / "index.html");
-    EXPECT_NE(index.find("<a href=\"0001-customer.mdb.html\">" + first + "</a>"), std::string::npos) << index;
-    EXPECT_NE(index.find("<a href=\"0002-customer.mdb.html\">" + second + "</a>"), std::string::npos);
-    EXPECT_NE(index.find("<a href=\"0003-x__y_.mdb.html\">" + (src / "x&amp;&lt;y&gt;.mdb").string() + "</a>"),
+    EXPECT_NE(index.find("<a href=\"0001-a_customer.mdb.html\">" + first + "</a>"), std::string::npos) << index;
+    EXPECT_NE(index.find("<a href=\"0002-b_customer.mdb.html\">" + second + "</a>"), std::string::npos);
+    EXPECT_NE(index.find("<a href=\"0003-src_x__y_.mdb.html\">" + (src / "x&amp;&lt;y&gt;.mdb").string() + "</a>"),
               std::string::npos);
     EXPECT_EQ(index.find("x&<y>"), std::string::npos) << "every name is escaped";
     EXPECT_NE(index.find("<td>" + damaged + "</td>"), std::string::npos) << "a failed database has no report to link";
-    const std::string report = readWhole(reports / "0001-customer.mdb.html");
+    const std::string report = readWhole(reports / "0001-a_customer.mdb.html");
     EXPECT_NE(report.find(first), std::string::npos);
     EXPECT_NE(report.find("<h2>표시된 행 (4)</h2>"), std::string::npos);
-    EXPECT_NE(readWhole(reports / "0002-customer.mdb.html").find("<h2>표시된 행 (0)</h2>"), std::string::npos);
+    EXPECT_NE(readWhole(reports / "0002-b_customer.mdb.html").find("<h2>표시된 행 (0)</h2>"), std::string::npos);
 
     fs::create_directory_symlink(reports, dir / "link");
     ProgramResult link = dexmira(tmp, {"survey", reference, first, "--product", "VelmoraII", "--report", (dir / "link").string()});
@@ -294,7 +304,9 @@ TEST_F(Survey, UsageMistakesAndAReferenceThatCannotBePrepared) {
     ProgramResult noProduct = dexmira(tmp, {"survey", reference, differing});
     EXPECT_EQ(noProduct.status, 2);
     EXPECT_EQ(noProduct.err,
-              "usage: dexmira survey REFERENCE DB... --product NAME [--report DIR] [--jobs N] [--json] [--shard K/N]\n");
+              "usage: dexmira survey REFERENCE DB... --product NAME [--report DIR] [--jobs N] [--json] [--shard K/N]\n"
+              "                      [--password-db PW] [--password-ref PW]\n"
+              "       dexmira survey --merge DIR|FILE.json... [--report OUT] [--json]\n");
     ProgramResult jobs = dexmira(tmp, {"survey", reference, differing, "--product", "VelmoraII", "--jobs", "0"});
     EXPECT_EQ(jobs.status, 2);
     EXPECT_EQ(jobs.err, "--jobs wants a whole number from 1 to 1024, not '0'\n");
@@ -364,11 +376,11 @@ TEST_F(Survey, EdgesOfTheStatusAndOfTheExitStatus) {
 
     // Every database the same, but the index cannot be written (a folder
     // stands in its place): a failure, said so, the summary printed. A
-    // report's name keeps at most 100 bytes of the database's name, whole
+    // report's name keeps at most 120 bytes of the database's folder and file name, whole
     // characters only.
     const fs::path reports = dir / "reports";
     fs::create_directories(reports / "index.html");
-    const std::string longName = (src / (std::string(97, 'x') + "한y.mdb")).string();
+    const std::string longName = (src / (std::string(113, 'x') + "한y.mdb")).string();
     fs::copy_file(reference, longName);
     ProgramResult noIndex = dexmira(tmp, {"survey", reference, sameJet, longName, "--product", "VelmoraII", "--report",
                                           reports.string()});
@@ -376,8 +388,8 @@ TEST_F(Survey, EdgesOfTheStatusAndOfTheExitStatus) {
     EXPECT_NE(noIndex.err.find("'" + (reports / "index.html").string() + "' could not be written"), std::string::npos)
         << noIndex.err;
     EXPECT_NE(noIndex.out.find("\n2 databases: 0 differ, 2 same, 0 failed\n"), std::string::npos) << noIndex.out;
-    EXPECT_EQ(namesIn(reports), (std::set<std::string>{"0001-jet.mdb.html", "0002-" + std::string(97, 'x') + "한.html",
-                                                        "index.html"}));
+    EXPECT_EQ(namesIn(reports), (std::set<std::string>{"0001-src_jet.mdb.html", "0002-src_" + std::string(113, 'x') + "한.html",
+                                                        "index.html", "survey.json"}));
     EXPECT_TRUE(fs::is_empty(tmp));
 }
 
@@ -428,6 +440,46 @@ TEST_F(Survey, PasswordsOfTheDatabasesAndOfTheReference) {
     EXPECT_EQ(tableRows(ref.out), (Rows{{differing, "1", "4", "3", "differs"}})) << ref.out;
     ProgramResult none = dexmira(tmp, {"survey", wrongPassword, differing, "--product", "VelmoraII"});
     EXPECT_EQ(none.status, 2) << "the reference refuses the product's password";
+}
+
+// A survey spread over machines: each shard's report folder (or --json
+// output) merged gives the unsharded survey's summary, index and reports.
+TEST_F(Survey, MergingTheShardsGivesTheUnshardedSurvey) {
+    const std::string lost = (src / "lost.mdb").string();
+    makeVardoStore(lost, "kt5316", false);
+    std::vector<std::string> base{"survey", reference, differing, sameJet, damaged, lost, "--product", "VelmoraII"};
+    auto with = [&base](std::vector<std::string> more) {
+        std::vector<std::string> all = base;
+        all.insert(all.end(), more.begin(), more.end());
+        return all;
+    };
+    const fs::path whole = dir / "whole", one = dir / "one", two = dir / "two", merged = dir / "merged";
+    ProgramResult unsharded = dexmira(tmp, with({"--report", whole.string()}));
+    ASSERT_EQ(unsharded.status, 2) << unsharded.err;
+    ProgramResult first = dexmira(tmp, with({"--shard", "1/2", "--report", one.string()}));
+    ProgramResult second = dexmira(tmp, with({"--shard", "2/2", "--report", two.string(), "--json"}));
+    std::ofstream(dir / "two.json") << second.out;
+
+    ProgramResult joined = dexmira(tmp, {"survey", "--merge", one.string(), two.string(), "--report", merged.string()});
+    EXPECT_EQ(joined.status, 2) << joined.err;
+    EXPECT_EQ(joined.out, unsharded.out);
+    EXPECT_EQ(namesIn(merged), namesIn(whole));
+    auto withoutDate = [](std::string page) {
+        return std::regex_replace(page, std::regex("[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8}"), "DATE");
+    };
+    EXPECT_EQ(withoutDate(readWhole(merged / "index.html")), withoutDate(readWhole(whole / "index.html")));
+    EXPECT_EQ(readWhole(merged / "survey.json"), readWhole(whole / "survey.json"));
+
+    // From a report folder and a --json output (whose reports are not at hand).
+    ProgramResult fromJson = dexmira(tmp, {"survey", "--merge", one.string(), (dir / "two.json").string()});
+    EXPECT_EQ(fromJson.out, unsharded.out);
+    // Shards of one survey only.
+    ProgramResult twice = dexmira(tmp, {"survey", "--merge", one.string(), one.string()});
+    EXPECT_EQ(twice.status, 2);
+    EXPECT_NE(twice.err.find("comes twice"), std::string::npos) << twice.err;
+    ProgramResult notOne = dexmira(tmp, {"survey", "--merge", (dir / "nothing").string()});
+    EXPECT_EQ(notOne.status, 2);
+    EXPECT_TRUE(fs::is_empty(tmp));
 }
 
 }  // namespace
