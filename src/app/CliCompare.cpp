@@ -188,7 +188,12 @@ int runCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err
     const auto diff = loaded.complete() ? std::optional(indexdiff::CompareStructures(loaded.tablesA, loaded.tablesB))
                                         : std::nullopt;
     if (json) {
-        report::WriteCompareJson(out, reportData(h, dialogs, &loaded), false);
+        report::ReportData data = reportData(h, dialogs, &loaded);
+        if (!request.productCode.empty()) {
+            data.requestedA = request.pathA;
+            data.requestedB = request.pathB;
+        }
+        report::WriteCompareJson(out, data, false);
         out << "\n";
     } else if (ran) {
         printCompareText(out, h, rows, count, request);

@@ -457,7 +457,11 @@ void WriteCompareJson(std::ostream& out, const ReportData& d, bool withStructure
         jsonNames(out, summary::DifferenceLines(*d.structure, words::Language::English));
         out << "},";
     }
-    out << "\"paths\":{\"A\":" << JsonString(d.pathA) << ",\"B\":" << JsonString(d.pathB) << "},\"rows\":[";
+    out << "\"paths\":{\"A\":" << JsonString(d.pathA) << ",\"B\":" << JsonString(d.pathB) << "},";
+    // The user's files, when the paths are the copies compared.
+    if (!d.requestedA.empty() || !d.requestedB.empty())
+        out << "\"files\":{\"A\":" << JsonString(d.requestedA) << ",\"B\":" << JsonString(d.requestedB) << "},";
+    out << "\"rows\":[";
     for (size_t i = 0; i < d.rows.size(); ++i) {
         const GridRow& row = d.rows[i];
         out << (i ? "," : "") << "{\"row\":" << row.row << ",\"hidden\":" << (row.hidden ? "true" : "false")

@@ -273,6 +273,10 @@ TEST_F(Cli, ProductComparisonMigratesCopiesAndLeavesTheFilesAlone) {
     const std::string copies = "\ncopies: " + fs::canonical(dir / "referencetemp").string() + " (";
     EXPECT_NE(lite.out.find(copies), std::string::npos) << lite.out;
     EXPECT_NE(lite.out.find("B)\n", lite.out.find(copies)), std::string::npos) << lite.out;
+    Result json = dexmira({"compare", ref.string(), cust.string(), "--product", "VelmoraLite", "--json"});
+    EXPECT_NE(json.out.find("\"files\":{\"A\":\"" + ref.string() + "\",\"B\":\"" + cust.string() + "\"}"),
+              std::string::npos)
+        << "the JSON names the user's files beside the copies";
     Result code = dexmira({"compare", ref.string(), cust.string(), "--product", "vardoII"});
     EXPECT_EQ(code.out, lite.out) << "VelmoraLite runs the vardoII catalogue";
     EXPECT_EQ(lite.err, "4건의 다른곳이 발견 되었습니다.\n");
