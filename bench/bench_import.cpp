@@ -39,30 +39,30 @@ int makeJet(const std::string& out, int rows) {
     std::vector<dex::TableDef> tables;
     for (auto& t : engine->openDatabase(store, 0, true, ";pwd=kt5316")->tableDefs())
         if (t.name.rfind("MSys", 0) != 0) tables.push_back(t);
-    auto db = dex::testjet::fromTableDefs(tables, [&](const std::string& t) { return rowsOf(*engine, store, t); });
+    auto db = dex::test::fromTableDefs(tables, [&](const std::string& t) { return rowsOf(*engine, store, t); });
     db.password = "kt5316";
     fs::remove(out);
-    dex::testjet::writeJetFile(out, db);
+    dex::test::writeJetFile(out, db);
     fs::remove(store);
     return 0;
 }
 
 // A table (id Long, note Memo): the memo starts 6 bytes into each row.
-dex::testjet::WDatabase memoTable(int rows, size_t memoBytes) {
-    dex::testjet::WDatabase db;
-    db.tables.push_back(dex::testjet::memoTable("notes", rows, memoBytes));
+dex::test::WDatabase memoTable(int rows, size_t memoBytes) {
+    dex::test::WDatabase db;
+    db.tables.push_back(dex::test::memoTable("notes", rows, memoBytes));
     return db;
 }
 
 int makeShared(const std::string& out, int rows) {
-    dex::testjet::writeJetFile(out, memoTable(rows, 65536));
-    dex::testjet::shareFirstLongValue(out, "notes", 6);
+    dex::test::writeJetFile(out, memoTable(rows, 65536));
+    dex::test::shareFirstLongValue(out, "notes", 6);
     return 0;
 }
 
 int makeLoop(const std::string& out) {
-    dex::testjet::writeJetFile(out, memoTable(1, 65536));
-    dex::testjet::loopFirstLongValue(out, "notes", 6);
+    dex::test::writeJetFile(out, memoTable(1, 65536));
+    dex::test::loopFirstLongValue(out, "notes", 6);
     return 0;
 }
 

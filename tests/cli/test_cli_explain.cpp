@@ -324,11 +324,11 @@ TEST_F(Explain, ACustomersNamesCannotMakeAFixScriptDropATable) {
                             "CREATE INDEX `" + bracket + "` ON other (x)"});
     ASSERT_EQ(crafted.status, 0) << crafted.err;
     const dex::FieldDef v{"v", dex::daotype::Long, 4, "", false, false}, x{"x", dex::daotype::Long, 4, "", false, false};
-    dex::testjet::WDatabase db = dex::testjet::fromTableDefs(
+    dex::test::WDatabase db = dex::test::fromTableDefs(
         {dex::TableDef{"victim", {v}, {dex::IndexDef{newline, false, false, false, {"v"}, "", {}}}},
          dex::TableDef{"other", {x}, {dex::IndexDef{bracket, false, false, false, {"x"}, "", {}}}}},
         [](const std::string&) { return std::vector<std::vector<dex::Value>>{}; });
-    dex::testjet::writeJetFile(jet, db);
+    dex::test::writeJetFile(jet, db);
 
     for (const std::string& customer : {store, jet}) {
         SCOPED_TRACE(customer);

@@ -56,10 +56,10 @@ void makeJetCopy(const std::string& store, const std::string& jet) {
     std::vector<TableDef> tables;
     for (auto& t : engine->openDatabase(store, 0, true, ";pwd=kt5316")->tableDefs())
         if (t.name.rfind("MSys", 0) != 0) tables.push_back(t);
-    testjet::WDatabase db = testjet::fromTableDefs(
+    dex::test::WDatabase db = dex::test::fromTableDefs(
         tables, [&](const std::string& table) { return allRows(*engine, store, "kt5316", table); });
     db.password = "kt5316";
-    testjet::writeJetFile(jet, db);
+    dex::test::writeJetFile(jet, db);
 }
 
 std::set<std::string> namesIn(const fs::path& dir) {

@@ -85,9 +85,9 @@ fs::path copyOfReference(const fs::path& dir, const fs::path& to) {
 // An import of a Jet file into STORE ended by SIGTERM midway: nothing is left
 // at STORE (the private file is gone too), so STORE is given to the commands.
 fs::path interruptedImportTarget(const fs::path& dir) {
-    testjet::WDatabase db;
-    db.tables = {testjet::labelTable("big", 60000)};
-    testjet::writeJetFile((dir / "legacy.mdb").string(), db);
+    dex::test::WDatabase db;
+    db.tables = {dex::test::labelTable("big", 60000)};
+    dex::test::writeJetFile((dir / "legacy.mdb").string(), db);
     const fs::path store = dir / "imported.mdb";
     const int status = interruptImport(DEXMIRA_BIN, (dir / "legacy.mdb").string(), store, SIGTERM);
     EXPECT_TRUE(status != -1 && WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;

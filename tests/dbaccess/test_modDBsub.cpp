@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "ConnectionText.h"
-#include "FakeDb.h"
+#include "FakeEngine.h"
 #include "modDBsub.h"
 
 using namespace dex;
-using dex::testing::FakeAnswer;
-using dex::testing::FakeEngine;
+using dex::test::FakeAnswer;
+using FakeEngine = dex::test::RecordingEngine;
 
 namespace {
 

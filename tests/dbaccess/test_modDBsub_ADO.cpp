@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "FakeDb.h"
+#include "FakeEngine.h"
 #include "modDBsub.h"
 #include "modDBsub_ADO.h"
 
 using namespace dex;
 using namespace dex::modDBsub_ADO;
-using dex::testing::FakeAnswer;
-using dex::testing::FakeEngine;
+using dex::test::FakeAnswer;
+using FakeEngine = dex::test::RecordingEngine;
 
 namespace {
 

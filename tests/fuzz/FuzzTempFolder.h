@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-namespace dex::fuzz {
+namespace dex::test {
 
 class TempFolder {
 public:
@@ -33,4 +33,4 @@ private:
     std::filesystem::path path_;
 };
 
-}  // namespace dex::fuzz
+}  // namespace dex::test

@@ -35,7 +35,7 @@ namespace {
 
 // The file copy, in a private folder made once per process.
 const std::string& workFile() {
-    static const dex::fuzz::TempFolder folder("dex_fuzz_pe");
+    static const dex::test::TempFolder folder("dex_fuzz_pe");
     static const std::string path = folder.file("program.exe");
     return path;
 }

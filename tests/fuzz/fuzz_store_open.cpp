@@ -34,7 +34,7 @@ namespace {
 
 // The store's path, in a private folder made once per process.
 const std::string& storePath() {
-    static const dex::fuzz::TempFolder folder("dex_fuzz_store");
+    static const dex::test::TempFolder folder("dex_fuzz_store");
     static const std::string path = folder.file("store.mdb");
     return path;
 }

@@ -268,14 +268,14 @@ void storeSeeds(const fs::path& out, const fs::path& work) {
 
 // A small Jet file: one table of every column type and a few rows (the
 // first with a memo long enough for a chain of LVAL rows).
-dex::testjet::WDatabase smallJet(int version) {
+dex::test::WDatabase smallJet(int version) {
     using dex::Value;
-    dex::testjet::WTable t;
+    dex::test::WTable t;
     t.name = "t";
     const int types[] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0F, 0x10};
     for (int type : types) {
         if (version == 0 && type == 0x10) continue;  // Jet 3 has no Decimal
-        dex::testjet::WColumn col;
+        dex::test::WColumn col;
         col.name = "c" + std::to_string(type);
         col.type = type;
         col.size = type == 0x0A || type == 0x09 ? 20 : 0;
@@ -298,13 +298,13 @@ dex::testjet::WDatabase smallJet(int version) {
         }
         t.rows.push_back(row);
     }
-    dex::testjet::WTable child{"child", {{"id", 0x04, 4}, {"t", 0x04, 4}}, {}, {{int64_t{1}, int64_t{1}}}};
+    dex::test::WTable child{"child", {{"id", 0x04, 4}, {"t", 0x04, 4}}, {}, {{int64_t{1}, int64_t{1}}}};
     // (id, note): the memo's field starts 6 bytes into each row.
-    const dex::testjet::WTable notes = dex::testjet::memoTable("notes", 4, 9000);
-    dex::testjet::WDatabase db;
+    const dex::test::WTable notes = dex::test::memoTable("notes", 4, 9000);
+    dex::test::WDatabase db;
     db.version = version;
     db.tables = {t, child, notes};
-    dex::testjet::WRelationship rel;
+    dex::test::WRelationship rel;
     rel.table = "child", rel.refTable = "t", rel.columns = {"t"}, rel.refColumns = {"c4"};
     db.relationships = {rel};
     return db;
@@ -318,19 +318,19 @@ void jetFileSeeds(const fs::path& dir, const fs::path& work) {
         std::ofstream(dir / name, std::ios::binary) << '\x08' << bytes;
     };
     for (int version : {1, 0}) {
-        dex::testjet::WDatabase db = smallJet(version);
+        dex::test::WDatabase db = smallJet(version);
         if (version == 0) db.password = "pw";
         const fs::path file = work / ("v" + std::to_string(version) + ".mdb");
-        dex::testjet::writeJetFile(file.string(), db);
+        dex::test::writeJetFile(file.string(), db);
         seed(version ? "file_jet4" : "file_jet3_password", file);
     }
     const fs::path shared = work / "shared.mdb";
-    dex::testjet::writeJetFile(shared.string(), smallJet(1));
-    dex::testjet::shareFirstLongValue(shared.string(), "notes", 6);
+    dex::test::writeJetFile(shared.string(), smallJet(1));
+    dex::test::shareFirstLongValue(shared.string(), "notes", 6);
     seed("file_jet4_shared_memo", shared);
     const fs::path loop = work / "loop.mdb";
-    dex::testjet::writeJetFile(loop.string(), smallJet(1));
-    dex::testjet::loopFirstLongValue(loop.string(), "notes", 6);
+    dex::test::writeJetFile(loop.string(), smallJet(1));
+    dex::test::loopFirstLongValue(loop.string(), "notes", 6);
     seed("file_jet4_looping_memo", loop);
 }
 

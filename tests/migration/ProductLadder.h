@@ -15,7 +15,7 @@
 #include "modDBsub.h"
 #include "modDBsub_ADO.h"
 
-namespace dex::testing {
+namespace dex::test {
 
 class ProductLadderTest : public ::testing::Test {
 protected:
@@ -129,4 +129,4 @@ protected:
     }
 };
 
-}  // namespace dex::testing
+}  // namespace dex::test

@@ -10,7 +10,7 @@
 #include "JetStore.h"
 #include "modDBsub.h"
 
-namespace dex::testing {
+namespace dex::test {
 
 inline std::vector<std::string> ReadScript(const std::filesystem::path& path) {
     std::ifstream in(path);
@@ -44,4 +44,4 @@ inline void BuildStore(DbEngine& engine, const std::filesystem::path& path, cons
     for (const auto& s : extra) conn->execute(s);
 }
 
-}  // namespace dex::testing
+}  // namespace dex::test

@@ -34,7 +34,7 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
     void build(const std::vector<std::string>& extra = {}) {
-        dex::testing::BuildStore(*engine, db, dex::testing::ReadScript(dex::testing::VardoBaseScript()), extra);
+        dex::test::BuildStore(*engine, db, dex::test::ReadScript(dex::test::VardoBaseScript()), extra);
     }
     int run(std::vector<std::string> args) { return runMigrate(*engine, args, out, err); }
 };

@@ -35,7 +35,7 @@ protected:
 
     fs::path sample(const std::string& code) {
         fs::path db = dir / (code + ".mdb");
-        dex::testing::BuildStore(*engine, db, dex::testing::ReadScript(dex::testing::BaseScript(code)));
+        dex::test::BuildStore(*engine, db, dex::test::ReadScript(dex::test::BaseScript(code)));
         return db;
     }
     // The trace of `dexmira migrate DB --product NAME --trace-sql`; fails the

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "FakeDb.h"
+#include "FakeEngine.h"
 #include "MigrationEngine.h"
 #include "ProductCatalogues.h"
 #include "modDBsub.h"
@@ -10,8 +10,8 @@
 using namespace dex;
 using namespace dex::migration;
 using namespace dex::migration::build;
-using dex::testing::FakeAnswer;
-using dex::testing::FakeEngine;
+using dex::test::FakeAnswer;
+using FakeEngine = dex::test::RecordingEngine;
 
 namespace {
 

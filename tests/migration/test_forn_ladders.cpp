@@ -16,7 +16,7 @@ constexpr const char* kVersionRead = "SELECT ver FROM dbversion WHERE dbid='main
 constexpr const char* kStockuseupAlter = "ALTER TABLE `product_m` ADD `stockuseup` INTEGER DEFAULT 0 NOT NULL";
 constexpr const char* kAsmemoToText = "ALTER TABLE `aslist`  ALTER COLUMN `asmemo` TEXT DEFAULT \"\" NOT NULL";
 
-class FornLadderTest : public dex::testing::ProductLadderTest {};
+class FornLadderTest : public dex::test::ProductLadderTest {};
 
 TEST_F(FornLadderTest, StepFingerprintsAreDistinct) {
     for (const char* product : {"FornII", "FornPro", "quickbilII"}) {

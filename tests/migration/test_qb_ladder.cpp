@@ -10,7 +10,7 @@ using namespace dex::migration;
 
 namespace {
 
-class QbLadderTest : public dex::testing::ProductLadderTest {};
+class QbLadderTest : public dex::test::ProductLadderTest {};
 
 TEST_F(QbLadderTest, FullRunFromVersion1WithoutAnyMessage) {
     build("quickbilII");

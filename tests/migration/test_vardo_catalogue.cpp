@@ -8,14 +8,14 @@
 #include <set>
 #include <sstream>
 
-#include "FakeDb.h"
+#include "FakeEngine.h"
 #include "modDBPatch_VARDO.h"
 #include "modDBsub.h"
 
 using namespace dex;
 using namespace dex::migration;
-using dex::testing::FakeAnswer;
-using dex::testing::FakeEngine;
+using dex::test::FakeAnswer;
+using FakeEngine = dex::test::RecordingEngine;
 
 namespace {
 

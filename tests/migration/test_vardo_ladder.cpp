@@ -42,7 +42,7 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
 
     void build(const std::vector<std::string>& extra = {}) {
-        dex::testing::BuildStore(*engine, db, dex::testing::ReadScript(dex::testing::VardoBaseScript()), extra);
+        dex::test::BuildStore(*engine, db, dex::test::ReadScript(dex::test::VardoBaseScript()), extra);
         modDBsub::DBOpen(session, db.string(), "kt5316");
     }
     bool migrate() {

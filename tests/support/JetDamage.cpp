@@ -6,7 +6,7 @@
 
 #include "JetWriteEncoding.h"
 
-namespace dex::testjet {
+namespace dex::test {
 
 using jetfile::jetwrite::get16;
 using jetfile::jetwrite::get32;
@@ -141,4 +141,4 @@ void deleteFirstRow(const std::string& path, const std::string& table) {
     writeFileBytes(path, file);
 }
 
-}  // namespace dex::testjet
+}  // namespace dex::test

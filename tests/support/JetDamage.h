@@ -10,7 +10,7 @@
 
 #include "JetWriter.h"
 
-namespace dex::testjet {
+namespace dex::test {
 
 // A table (id Long, note Memo) of `rows` rows, ids from 0: row 0's memo has
 // firstBytes bytes, every other row's otherBytes. Its memo field starts 6
@@ -48,4 +48,4 @@ void copyFirstRow(const std::string& path, const std::string& table);
 // entries stay) and takes it off the definition's count.
 void deleteFirstRow(const std::string& path, const std::string& table);
 
-}  // namespace dex::testjet
+}  // namespace dex::test

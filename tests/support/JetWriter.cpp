@@ -8,7 +8,7 @@
 #include "JetFileWriter.h"
 #include "JetValues.h"
 
-namespace dex::testjet {
+namespace dex::test {
 
 namespace ct = dex::jetfile::coltype;
 using dex::jetfile::JetValue;
@@ -183,4 +183,4 @@ WDatabase fromTableDefs(const std::vector<TableDef>& tables,
     return db;
 }
 
-}  // namespace dex::testjet
+}  // namespace dex::test

@@ -20,7 +20,7 @@
 
 #include "DbEngine.h"
 
-namespace dex::testjet {
+namespace dex::test {
 
 struct WColumn {
     std::string name;
@@ -84,4 +84,4 @@ void writeJetFile(const std::string& path, const WDatabase& db);
 WDatabase fromTableDefs(const std::vector<dex::TableDef>& tables,
                         const std::function<std::vector<std::vector<dex::Value>>(const std::string& table)>& rowsOf);
 
-}  // namespace dex::testjet
+}  // namespace dex::test

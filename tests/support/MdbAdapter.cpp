@@ -19,7 +19,10 @@
 #include "LittleEndian.h"
 #include "TextCodec.h"
 
-namespace dex::jetfile {
+namespace dex::test {
+
+using namespace jetfile;
+
 namespace {
 
 // ---------------------------------------------------------------------------
@@ -629,4 +632,4 @@ void MdbAdapter::readRows(size_t catalogIndex, const TableDefinition& def, const
     walkRows(walker, onRow);
 }
 
-}  // namespace dex::jetfile
+}  // namespace dex::test

@@ -27,7 +27,9 @@
 #include "JetHeader.h"
 #include "TableDefPages.h"
 
-namespace dex::jetfile {
+namespace dex::test {
+
+using namespace jetfile;
 
 struct CatalogObject {
     std::string name;
@@ -74,4 +76,4 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace dex::jetfile
+}  // namespace dex::test

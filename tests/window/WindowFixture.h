@@ -11,41 +11,12 @@
 #include <memory>
 
 #include "Dialogs.h"
+#include "FakeEngine.h"
 #include "Form1.h"
 #include "Settings.h"
 
-namespace wintest {
+namespace dex::test {
 
-using dex::Form1;
-
-// Structures by path; opening any other path fails as a missing file does.
-class FakeEngine : public dex::DbEngine {
-public:
-    std::map<std::string, std::vector<dex::TableDef>> databases;
-    std::vector<std::string> opened;
-
-    std::unique_ptr<dex::DaoDatabase> openDatabase(const std::string& path, int, bool,
-                                                   const std::string&) override {
-        opened.push_back(path);
-        auto it = databases.find(path);
-        if (it == databases.end()) throw dex::DbError(3024, "Could not find file '" + path + "'.");
-        return std::make_unique<Db>(it->second);
-    }
-    void compactDatabase(const std::string&, const std::string&, const std::string&) override {
-        throw dex::DbError(3024, "compact is not part of these tests");
-    }
-    std::unique_ptr<dex::Connection> openConnection(const std::string& cs) override {
-        throw dex::DbError(3024, "Could not open '" + cs + "'.");
-    }
-
-private:
-    struct Db : dex::DaoDatabase {
-        explicit Db(std::vector<dex::TableDef> t) : tables(std::move(t)) {}
-        std::vector<dex::TableDef> tableDefs() override { return tables; }
-        void close() override {}
-        std::vector<dex::TableDef> tables;
-    };
-};
 
 class WindowTest : public ::testing::Test {
 protected:
@@ -99,4 +70,4 @@ protected:
     }
 };
 
-}  // namespace wintest
+}  // namespace dex::test

@@ -2,7 +2,7 @@
 #include "GuiMain.h"
 #include "WindowFixture.h"
 
-using namespace wintest;
+using namespace dex::test;
 
 TEST_F(WindowTest, TwoFilesOnTheCommandLineFillBothBoxesAsTyped) {
     open();

@@ -17,7 +17,8 @@
 #include "Version.h"
 #include "WindowFixture.h"
 
-using namespace wintest;
+using namespace dex::test;
+using dex::Form1;
 using dex::words::Language;
 
 namespace {

@@ -16,7 +16,7 @@
 #include "GuiMain.h"
 #include "WindowFixture.h"
 
-using namespace wintest;
+using namespace dex::test;
 
 namespace {
 
@@ -75,13 +75,13 @@ protected:
         }
         const dex::TableDef officeTable{"office", {intField("code", ""), textField("name", 30)},
                                         {index("pk_office", {"code"}, true)}};
-        engine.databases[a] = {
+        engine.files[a].tables = {
             {"customer",
              {textField("code", 6, true), textField("name", 50), intField("office", "0"), textField("extra", 10)},
              {index("pk_customer", {"code"}, true), index("idx_name", {"name"}),
               index("idx_name_office", {"name", "office"})}},
             officeTable};
-        engine.databases[b] = {
+        engine.files[b].tables = {
             {"customer",
              {textField("code", 6, true), textField("name", 40), intField("office", "0")},
              {index("pk_customer", {"code"}, true), foreignKey("fk_customer_office", "office", "office", "code"),

@@ -12,7 +12,7 @@
 #include "QtSettings.h"
 #include "WindowFixture.h"
 
-using namespace wintest;
+using namespace dex::test;
 using dex::GridTableModel;
 
 namespace {
@@ -143,8 +143,8 @@ TEST_F(WindowTest, CompareShowsDifferencesInTheGrid) {
     };
     dex::TableDef customerA{"customer", {field("code"), field("name")}, {{"PrimaryKey", true, false, true, {"code"}, {}, {}}}};
     dex::TableDef customerB{"customer", {field("code"), field("name")}, {}};
-    engine.databases[a] = {customerA};
-    engine.databases[b] = {customerB};
+    engine.files[a].tables = {customerA};
+    engine.files[b].tables = {customerB};
     settings.set("환경설정", "최근DB_A", a);
     settings.set("환경설정", "최근DB_B", b);
     open();

@@ -15,7 +15,8 @@
 #include "Version.h"
 #include "WindowFixture.h"
 
-using namespace wintest;
+using namespace dex::test;
+using dex::Form1;
 
 namespace {
 

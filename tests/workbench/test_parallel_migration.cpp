@@ -92,7 +92,7 @@ protected:
 
     // The base schema at version 1, then the extra statements.
     void build(const fs::path& path, const std::vector<std::string>& extra) {
-        dex::testing::BuildStore(*engine, path, dex::testing::ReadScript(dex::testing::VardoBaseScript()), extra);
+        dex::test::BuildStore(*engine, path, dex::test::ReadScript(dex::test::VardoBaseScript()), extra);
     }
 
     Outcome run(bool beside, bool startTogether = false) {

@@ -17,16 +17,6 @@ constexpr uint8_t kIndexPageMark = 0x01;  // the second byte of every index page
 
 using Bytes = std::vector<uint8_t>;
 
-void putLe16(Bytes& b, size_t at, uint32_t v) {
-    b[at] = static_cast<uint8_t>(v & 0xFF);
-    b[at + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
-}
-
-void putLe32(Bytes& b, size_t at, uint32_t v) {
-    putLe16(b, at, v & 0xFFFF);
-    putLe16(b, at + 2, v >> 16);
-}
-
 uint32_t be(const uint8_t* p, int n) {
     uint32_t v = 0;
     for (int i = 0; i < n; ++i) v = (v << 8) | p[i];

@@ -7,6 +7,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include "LittleEndian.h"
+
 namespace dex::jetfile::jetwrite {
 
 void put8(Bytes& b, unsigned v) { b.push_back(static_cast<char>(v & 0xFF)); }
@@ -22,13 +24,9 @@ void put64(Bytes& b, uint64_t v) {
     put32(b, static_cast<uint32_t>(v));
     put32(b, static_cast<uint32_t>(v >> 32));
 }
-void set16(Bytes& b, size_t at, unsigned v) {
-    b[at] = static_cast<char>(v & 0xFF);
-    b[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
+void set16(Bytes& b, size_t at, unsigned v) { putLe16(b, at, v); }
 void set32(Bytes& b, size_t at, uint32_t v) {
-    set16(b, at, v & 0xFFFF);
-    set16(b, at + 2, v >> 16);
+    putLe32(b, at, v);
 }
 void putDouble(Bytes& b, double v) {
     uint64_t bits;

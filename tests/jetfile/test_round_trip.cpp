@@ -321,7 +321,7 @@ std::string structureText(const std::string& path, const std::string& password) 
 // text columns, and `extra` more rows in customer, product_m and sale.
 void vardoStore(const std::string& path, int extra) {
     auto engine = makeJetStoreEngine();
-    dex::testing::BuildStore(*engine, path, dex::testing::ReadScript(dex::testing::VardoBaseScript()));
+    dex::test::BuildStore(*engine, path, dex::test::ReadScript(dex::test::VardoBaseScript()));
     auto conn = engine->openConnection("Data Source=" + path + ";Jet OLEDB:Database Password=" + kProductPassword);
     conn->execute("CREATE INDEX ix_compname ON customer (compname)");
     for (int i = 0; i < extra; ++i) {
@@ -343,7 +343,7 @@ TEST(JetExport, StoresBecomeJetFilesThatEveryReaderReadsAlike) {
     for (const std::string code : {"vardoII", "FornII", "FornPro", "quickbilII"}) {
         const std::string store = dir.file(code + "-migrated.mdb");
         auto engine = makeJetStoreEngine();
-        dex::testing::BuildStore(*engine, store, dex::testing::ReadScript(dex::testing::BaseScript(code)));
+        dex::test::BuildStore(*engine, store, dex::test::ReadScript(dex::test::BaseScript(code)));
         const auto m = test::runProgram(kDexmira, {"migrate", store, "--product", code});
         ASSERT_EQ(m.status, 0) << code << ": " << m.err;
         stores.push_back({code, store});

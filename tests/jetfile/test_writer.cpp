@@ -21,7 +21,7 @@
 
 extern char** environ;
 
-namespace dex::testjet {
+namespace dex::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -831,4 +831,4 @@ TEST(JetEncoding, EngineValuesAsStoredAndCompressedText) {
 }
 
 }  // namespace
-}  // namespace dex::testjet
+}  // namespace dex::test

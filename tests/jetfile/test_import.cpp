@@ -13,7 +13,7 @@
 namespace dex::test {
 namespace {
 
-using namespace dex::testjet;
+using namespace dex::test;
 namespace ct = dex::jetfile::coltype;
 
 // The store's value of a Jet value, compared exactly: a Currency's units, a

@@ -23,6 +23,7 @@
 namespace fs = std::filesystem;
 using namespace dex;
 using namespace dex::jetfile;
+using namespace dex::test;
 
 namespace {
 
@@ -538,8 +539,8 @@ TEST(JetFileDamage, RowsThatDoNotFitTheirPlace) {
     expectUsersRowsDamaged(manyColumns);
 }
 
-testjet::WColumn col(const std::string& name, int type, int size = 0) {
-    testjet::WColumn c;
+dex::test::WColumn col(const std::string& name, int type, int size = 0) {
+    dex::test::WColumn c;
     c.name = name;
     c.type = type;
     c.size = size;
@@ -549,17 +550,17 @@ testjet::WColumn col(const std::string& name, int type, int size = 0) {
 // A written file with one table "t" (id Long, note Memo) of three rows,
 // the first with a memo long enough for a chain of LVAL rows, the last Null.
 std::string writeNotes(const TempFolder& dir, const std::string& name) {
-    testjet::WDatabase db;
-    db.tables = {testjet::memoTable("t", 3, 20000, 1)};
+    dex::test::WDatabase db;
+    db.tables = {dex::test::memoTable("t", 3, 20000, 1)};
     db.tables[0].rows[2][1] = std::monostate{};
     const std::string path = dir.file(name).string();
-    testjet::writeJetFile(path, db);
+    dex::test::writeJetFile(path, db);
     return path;
 }
 
 TableDefinition definitionOf(const std::string& path, const std::string& table, uint32_t& page) {
-    const std::string bytes = testjet::readFileBytes(path);
-    page = testjet::tableDefPageOf(bytes, table);
+    const std::string bytes = dex::test::readFileBytes(path);
+    page = dex::test::tableDefPageOf(bytes, table);
     return readTableDefinition(page, false, 4096, [&](uint32_t p) {
         return std::vector<uint8_t>(bytes.begin() + p * 4096, bytes.begin() + (p + 1) * 4096);
     }, table);
@@ -617,13 +618,13 @@ TEST(JetFileDamage, PageReferencesPastTheEndAreDamage) {
     {
         const std::string path = dir.file("memo.mdb").string();
         fs::copy_file(good, path);
-        std::string bytes = testjet::readFileBytes(path);
+        std::string bytes = dex::test::readFileBytes(path);
         bool first = true;
-        testjet::forEachStoredRow(bytes, tdef, [&](size_t, size_t start, size_t) {
+        dex::test::forEachStoredRow(bytes, tdef, [&](size_t, size_t start, size_t) {
             if (first) bytes.replace(start + 6 + 4, 4, le32(pages << 8));
             first = false;
         });
-        testjet::writeFileBytes(path, bytes);
+        dex::test::writeFileBytes(path, bytes);
         expectDamaged(rowsError(path, "t"), path, "t", "refers to page " + std::to_string(pages));
     }
 }
@@ -646,41 +647,41 @@ TEST(JetFileDamage, AFileCutShortEndsInAMessage) {
 TEST(JetFileDamage, LongValueChainsThatLoopOrAreShared) {
     TempFolder dir;
     const std::string loop = writeNotes(dir, "loop.mdb");
-    testjet::loopFirstLongValue(loop, "t", 6);
+    dex::test::loopFirstLongValue(loop, "t", 6);
     expectDamaged(rowsError(loop, "t"), loop, "t", "claims 500000000 bytes, more than the file holds");
 
     // The same loop with an honest length: the chain's second visit to its row is the damage.
     const std::string loop2 = writeNotes(dir, "loop2.mdb");
-    testjet::loopFirstLongValue(loop2, "t", 6);
-    std::string bytes = testjet::readFileBytes(loop2);
-    uint32_t tdef = testjet::tableDefPageOf(bytes, "t");
+    dex::test::loopFirstLongValue(loop2, "t", 6);
+    std::string bytes = dex::test::readFileBytes(loop2);
+    uint32_t tdef = dex::test::tableDefPageOf(bytes, "t");
     bool first = true;
-    testjet::forEachStoredRow(bytes, tdef, [&](size_t, size_t start, size_t) {
+    dex::test::forEachStoredRow(bytes, tdef, [&](size_t, size_t start, size_t) {
         if (first) bytes.replace(start + 6, 4, std::string("\x20\x4E\x00\x00", 4));  // 20000 bytes
         first = false;
     });
-    testjet::writeFileBytes(loop2, bytes);
+    dex::test::writeFileBytes(loop2, bytes);
     expectDamaged(rowsError(loop2, "t"), loop2, "t", "comes back to row");
 
     // 3,000 rows whose memos all point at one chain of 64 KB: 190 MB from a 300 KB file.
-    testjet::WDatabase db;
-    db.tables = {testjet::memoTable("notes", 3000, 65536, 1)};
+    dex::test::WDatabase db;
+    db.tables = {dex::test::memoTable("notes", 3000, 65536, 1)};
     const std::string shared = dir.file("shared.mdb").string();
-    testjet::writeJetFile(shared, db);
+    dex::test::writeJetFile(shared, db);
     ASSERT_EQ(rowsOf(*openJetFile(shared, ""), "notes").size(), 3000u);
-    testjet::shareFirstLongValue(shared, "notes", 6);
+    dex::test::shareFirstLongValue(shared, "notes", 6);
     expectDamaged(rowsError(shared, "notes"), shared, "notes", "more than a file of ");
 }
 
 // A logical index may use physical entries 0 .. N-1 of N, not N.
 TEST(JetFileDamage, LogicalIndexNamingPhysicalEntryNofN) {
     TempFolder dir;
-    testjet::WDatabase db;
-    testjet::WTable t{"Users", {col("ID", coltype::Long), col("Name", coltype::Text, 20)}, {}, {}};
+    dex::test::WDatabase db;
+    dex::test::WTable t{"Users", {col("ID", coltype::Long), col("Name", coltype::Text, 20)}, {}, {}};
     t.indexes = {{"PrimaryKey", true, true, {"ID"}, {}}, {"Name", false, false, {"Name"}, {}}};
     db.tables = {t};
     const std::string path = dir.file("users.mdb").string();
-    testjet::writeJetFile(path, db);
+    dex::test::writeJetFile(path, db);
     uint32_t tdef = 0;
     const TableDefinition def = definitionOf(path, "Users", tdef);
     ASSERT_EQ(def.physicalIndexes.size(), 2u);
@@ -820,8 +821,8 @@ TEST(JetFileEngineAdo, WritesAndCompactAreRefused) {
 
 TEST(JetFileWritten, EveryColumnTypeAndLongValues) {
     TempFolder dir;
-    testjet::WDatabase db;
-    testjet::WTable t;
+    dex::test::WDatabase db;
+    dex::test::WTable t;
     t.name = "AllTypes";
     t.columns = {col("b", coltype::Bool),    col("y", coltype::Byte),       col("i", coltype::Int),
                  col("l", coltype::Long),    col("m", coltype::Money),      col("f", coltype::Float),
@@ -846,7 +847,7 @@ TEST(JetFileWritten, EveryColumnTypeAndLongValues) {
                       std::monostate{}, std::string(""), std::monostate{}, std::monostate{}});
     db.tables.push_back(t);
     const std::string path = dir.file("types.mdb").string();
-    testjet::writeJetFile(path, db);
+    dex::test::writeJetFile(path, db);
 
     auto f = openJetFile(path, "");
     const JetTable& table = tableOf(f->schema(), "AllTypes");
@@ -875,17 +876,17 @@ TEST(JetFileWritten, EveryColumnTypeAndLongValues) {
 
 TEST(JetFileWritten, LogicalAndPhysicalIndexNumbersDiffer) {
     TempFolder dir;
-    testjet::WDatabase db;
+    dex::test::WDatabase db;
     db.physicalIndexGap = true;
-    testjet::WTable parent{"Parent", {col("id", coltype::Long), col("code", coltype::Text, 6)}, {}, {}};
+    dex::test::WTable parent{"Parent", {col("id", coltype::Long), col("code", coltype::Text, 6)}, {}, {}};
     parent.indexes = {{"PrimaryKey", true, true, {"id"}, {}}, {"code", false, true, {"code"}, {}}};
-    testjet::WTable child{"Child", {col("id", coltype::Long), col("parent", coltype::Long), col("note", coltype::Text, 10)},
+    dex::test::WTable child{"Child", {col("id", coltype::Long), col("parent", coltype::Long), col("note", coltype::Text, 10)},
                           {}, {}};
     child.indexes = {{"PrimaryKey", true, true, {"id"}, {}},
                      {"byParent", false, false, {"parent"}, {}},
                      {"NoteDown", false, false, {"note", "id"}, {true, false}}};
     db.tables = {parent, child};
-    testjet::WRelationship rel;
+    dex::test::WRelationship rel;
     rel.table = "Child";
     rel.refTable = "Parent";
     rel.columns = {"parent"};
@@ -893,7 +894,7 @@ TEST(JetFileWritten, LogicalAndPhysicalIndexNumbersDiffer) {
     rel.cascadeDelete = true;
     db.relationships = {rel};
     const std::string path = dir.file("gap.mdb").string();
-    testjet::writeJetFile(path, db);
+    dex::test::writeJetFile(path, db);
 
     auto f = openJetFile(path, "");
     const JetTable& c = tableOf(f->schema(), "Child");
@@ -917,11 +918,11 @@ TEST(JetFileWritten, LogicalAndPhysicalIndexNumbersDiffer) {
 
 TEST(JetFileWritten, Jet3KoreanCodePageAndPassword) {
     TempFolder dir;
-    testjet::WDatabase db;
+    dex::test::WDatabase db;
     db.version = 0;
     db.codePage = 949;
     db.password = "비밀";
-    testjet::WTable t{"거래처", {col("코드", coltype::Text, 6), col("이름", coltype::Text, 30), col("메모", coltype::Memo)},
+    dex::test::WTable t{"거래처", {col("코드", coltype::Text, 6), col("이름", coltype::Text, 30), col("메모", coltype::Memo)},
                       {}, {}};
     t.columns[1].defaultValue = "\"없음\"";
     t.indexes = {{"PrimaryKey", true, true, {"코드"}, {}}};
@@ -929,7 +930,7 @@ TEST(JetFileWritten, Jet3KoreanCodePageAndPassword) {
               {std::string("B02"), std::string("대한"), std::monostate{}}};
     db.tables = {t};
     const std::string path = dir.file("jet3.mdb").string();
-    testjet::writeJetFile(path, db);
+    dex::test::writeJetFile(path, db);
 
     EXPECT_EQ(openError(path, "").number(), 3031);
     EXPECT_EQ(openError(path, "비밀번호").description(), "Not a valid password for '" + path + "'.");
@@ -950,8 +951,8 @@ TEST(JetFileWritten, Jet3KoreanCodePageAndPassword) {
 
 TEST(JetFileWritten, DefinitionSpanningSeveralPages) {
     TempFolder dir;
-    testjet::WDatabase db;
-    testjet::WTable wide{"Wide", {}, {}, {}};
+    dex::test::WDatabase db;
+    dex::test::WTable wide{"Wide", {}, {}, {}};
     std::vector<Value> row;
     for (int i = 0; i < 200; ++i) {
         wide.columns.push_back(col("column number " + std::to_string(i), coltype::Long));
@@ -961,7 +962,7 @@ TEST(JetFileWritten, DefinitionSpanningSeveralPages) {
     wide.rows = {row};
     db.tables = {wide};
     const std::string path = dir.file("wide.mdb").string();
-    testjet::writeJetFile(path, db);
+    dex::test::writeJetFile(path, db);
     auto f = openJetFile(path, "");
     const JetTable& t = tableOf(f->schema(), "Wide");
     ASSERT_EQ(t.columns.size(), 200u);
@@ -975,13 +976,13 @@ TEST(JetFileWritten, DefinitionSpanningSeveralPages) {
 // they are checked where the Access fixtures are absent too.
 TEST(JetFileWritten, WritesAreRefusedWith3027AndForeignOrCutFilesWith3343) {
     TempFolder dir;
-    testjet::WDatabase db;
-    testjet::WTable t{"Users", {col("ID", coltype::Long), col("UserName", coltype::Text, 20)}, {}, {}};
+    dex::test::WDatabase db;
+    dex::test::WTable t{"Users", {col("ID", coltype::Long), col("UserName", coltype::Text, 20)}, {}, {}};
     t.indexes = {{"PrimaryKey", true, true, {"ID"}, {}}};
     t.rows = {{Value{int64_t{1}}, Value{std::string("kim")}}};
     db.tables = {t};
     const std::string path = dir.file("users.mdb").string();
-    testjet::writeJetFile(path, db);
+    dex::test::writeJetFile(path, db);
 
     auto engine = makeJetFileEngine();
     auto conn = engine->openConnection("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path);

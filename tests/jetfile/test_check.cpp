@@ -65,10 +65,10 @@ TEST(JetCheck, EveryAccessMadeFileIsSound) {
 // A written file: "orders" (id Long, note Memo) of 400 rows over several
 // data pages, and "other" with one row.
 std::string writeOrders(const TempFolder& dir, const std::string& name) {
-    testjet::WDatabase db;
-    db.tables = {testjet::memoTable("orders", 400, 9000, 40), testjet::memoTable("other", 1, 1)};
+    dex::test::WDatabase db;
+    db.tables = {dex::test::memoTable("orders", 400, 9000, 40), dex::test::memoTable("other", 1, 1)};
     const std::string path = dir.file(name);
-    testjet::writeJetFile(path, db);
+    dex::test::writeJetFile(path, db);
     return path;
 }
 
@@ -111,7 +111,7 @@ TEST(JetCheck, DamageIsReportedWithItsTableAndPage) {
          "orders", second, "not one of the table's data pages"},
         {"a long-value chain cut", [&](std::string& b) {
              bool first = true;
-             testjet::forEachStoredRow(b, tdef, [&](size_t, size_t start, size_t) {
+             dex::test::forEachStoredRow(b, tdef, [&](size_t, size_t start, size_t) {
                  if (!first) return;
                  first = false;
                  const uint32_t pointer = static_cast<uint8_t>(b[start + 10]) | (static_cast<uint8_t>(b[start + 11]) << 8) |
@@ -126,7 +126,7 @@ TEST(JetCheck, DamageIsReportedWithItsTableAndPage) {
              // The second row's memo field made a copy of the first row's (its 9,000-byte chain).
              std::string first;
              int row = 0;
-             testjet::forEachStoredRow(b, tdef, [&](size_t, size_t start, size_t) {
+             dex::test::forEachStoredRow(b, tdef, [&](size_t, size_t start, size_t) {
                  if (row == 0) first = b.substr(start + 6, 12);
                  if (row++ == 1) b.replace(start + 6, 12, first);
              });
@@ -136,9 +136,9 @@ TEST(JetCheck, DamageIsReportedWithItsTableAndPage) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = dir.file(std::string(c.name) + ".mdb");
-        std::string bytes = testjet::readFileBytes(good);
+        std::string bytes = dex::test::readFileBytes(good);
         c.damage(bytes);
-        testjet::writeFileBytes(path, bytes);
+        dex::test::writeFileBytes(path, bytes);
         const JetCheckReport r = check(path);
         ASSERT_FALSE(r.sound());
         bool found = false;
@@ -151,17 +151,17 @@ TEST(JetCheck, DamageIsReportedWithItsTableAndPage) {
 // A table whose text index spans many leaves under a node page.
 TEST(JetCheck, IndexDamageIsReportedWithItsTableAndIndex) {
     TempFolder dir;
-    testjet::WDatabase db;
-    db.tables = {testjet::labelTable("labels", 3000)};
+    dex::test::WDatabase db;
+    db.tables = {dex::test::labelTable("labels", 3000)};
     db.tables[0].indexes = {{"PrimaryKey", true, true, {"id"}, {}}, {"label", false, false, {"label"}, {}}};
     const std::string good = dir.file("labels.mdb");
-    testjet::writeJetFile(good, db);
+    dex::test::writeJetFile(good, db);
     const JetCheckReport clean = check(good);
     ASSERT_TRUE(clean.sound()) << problems(clean);
     // The label index's leaves, in chain order (its root is a node page).
     const auto model = JetModel::open(good, "");
     const JetModelTable& t = *model->table("labels");
-    const std::string bytes = testjet::readFileBytes(good);
+    const std::string bytes = dex::test::readFileBytes(good);
     std::vector<uint32_t> leaves;
     for (uint32_t p : readUsageMap(model->pages(), t.def.physicalIndexes[1].usageMap, false))
         if (bytes[p * 4096] == 0x04) leaves.push_back(p);
@@ -180,22 +180,22 @@ TEST(JetCheck, IndexDamageIsReportedWithItsTableAndIndex) {
     const std::vector<Case> cases{
         {"a flipped key byte",
          [&](const std::string& path) {
-             std::string b = testjet::readFileBytes(path);
+             std::string b = dex::test::readFileBytes(path);
              b[second * 4096 + 0x1E2] = static_cast<char>(b[second * 4096 + 0x1E2] ^ 0x01);
-             testjet::writeFileBytes(path, b);
+             dex::test::writeFileBytes(path, b);
          },
          ""},
         {"a leaf dropped from the chain",
          [&](const std::string& path) {
-             std::string b = testjet::readFileBytes(path);
+             std::string b = dex::test::readFileBytes(path);
              jetfile::jetwrite::set32(b, first * 4096 + 16, third);
              jetfile::jetwrite::set32(b, third * 4096 + 12, first);
-             testjet::writeFileBytes(path, b);
+             dex::test::writeFileBytes(path, b);
          },
          "page " + std::to_string(first)},
-        {"a row missing from the index", [](const std::string& path) { testjet::copyFirstRow(path, "labels"); },
+        {"a row missing from the index", [](const std::string& path) { dex::test::copyFirstRow(path, "labels"); },
          "has no entry"},
-        {"an entry for a deleted row", [](const std::string& path) { testjet::deleteFirstRow(path, "labels"); },
+        {"an entry for a deleted row", [](const std::string& path) { dex::test::deleteFirstRow(path, "labels"); },
          "which is no live row of the table"},
     };
     for (const Case& c : cases) {

@@ -34,9 +34,9 @@ void makeVardoPair(const std::string& storePath, const std::string& jetPath) {
     for (auto& t : engine->openDatabase(storePath, 0, true, ";pwd=kt5316")->tableDefs())
         if (t.name.rfind("MSys", 0) != 0) tables.push_back(t);
     auto rowsOf = [&](const std::string& table) { return allRows(*engine, storePath, "kt5316", table); };
-    testjet::WDatabase db = testjet::fromTableDefs(tables, rowsOf);
+    dex::test::WDatabase db = dex::test::fromTableDefs(tables, rowsOf);
     db.password = "kt5316";
-    testjet::writeJetFile(jetPath, db);
+    dex::test::writeJetFile(jetPath, db);
 }
 
 TEST(JetCommands, ImportAndStructureOfAFixture) {
@@ -70,10 +70,10 @@ TEST(JetCommands, ImportAndStructureOfAFixture) {
 
 // A Jet file whose import takes a while: 60,000 rows.
 std::string writeLargeJet(const TempFolder& tmp) {
-    testjet::WDatabase db;
-    db.tables = {testjet::labelTable("big", 60000)};
+    dex::test::WDatabase db;
+    db.tables = {dex::test::labelTable("big", 60000)};
     const std::string path = tmp / "large.mdb";
-    testjet::writeJetFile(path, db);
+    dex::test::writeJetFile(path, db);
     return path;
 }
 
@@ -139,7 +139,7 @@ TEST(JetCommands, CheckSaysSoundProblemsOrUnreadable) {
 
     // The definition's row count (offset 16 of its page) one short.
     std::string bytes = readWhole(jet);
-    const uint32_t tdef = testjet::tableDefPageOf(bytes, "big");
+    const uint32_t tdef = dex::test::tableDefPageOf(bytes, "big");
     bytes[tdef * 4096 + 16] = static_cast<char>(bytes[tdef * 4096 + 16] - 1);
     const std::string wrong = tmp / "wrong.mdb";
     std::ofstream(wrong, std::ios::binary) << bytes;
