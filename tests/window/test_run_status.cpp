@@ -14,7 +14,8 @@
 #include "GridView.h"
 #include "WindowFixture.h"
 
-using namespace wintest;
+using namespace dex::test;
+using dex::Form1;
 
 namespace {
 
@@ -68,10 +69,10 @@ protected:
             QFile f(QString::fromStdString(p));
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         }
-        engine.databases[a] = {{"customer", {textField("code", 6), textField("name", 50)}, {primaryKey("code")}}};
-        engine.databases[b] = {{"customer", {textField("code", 6), textField("name", 40), textField("memo", 10)},
-                                {primaryKey("code")}},
-                               {"extra", {textField("x", 5)}, {}}};
+        engine.files[a].tables = {{"customer", {textField("code", 6), textField("name", 50)}, {primaryKey("code")}}};
+        engine.files[b].tables = {{"customer", {textField("code", 6), textField("name", 40), textField("memo", 10)},
+                                   {primaryKey("code")}},
+                                  {"extra", {textField("x", 5)}, {}}};
     }
 
     Form1& openWith(WatchingDialogs& watching) {
@@ -143,14 +144,14 @@ TEST_F(RunStatusTest, GridIsEmptiedAndPaintedBeforeTheCountBox) {
     dex::IndexDef byName;
     byName.name = "idx_name";
     byName.fields = {"name"};
-    engine.databases[a][0].indexes.push_back(byName);
+    engine.files[a].tables[0].indexes.push_back(byName);
     fill(a, b);
     compareButton()->click();
     ASSERT_EQ(watching.rowsAtMessage.size(), 1u);
     EXPECT_EQ(watching.shown.back().text, "1건의 다른곳이 발견 되었습니다.");
     EXPECT_EQ(watching.rowsAtMessage[0], 2) << "the rows are there when the count box shows";
     // The second run finds no marked row: the grid is empty when the box shows and after.
-    engine.databases[a][0].indexes.pop_back();
+    engine.files[a].tables[0].indexes.pop_back();
     compareButton()->click();
     ASSERT_EQ(watching.rowsAtMessage.size(), 2u);
     EXPECT_EQ(watching.shown.back().text, "두 DB의 구조가 일치 합니다.");
@@ -209,18 +210,14 @@ TEST_F(RunStatusTest, RelativePathIsShownAndRememberedAbsolute) {
 
 namespace {
 
-// A refuses every password but "secret", as a customer's file of its own
-// password does.
+// Records the connect texts A is opened with.
 class LockedEngine : public FakeEngine {
 public:
     std::string locked;
     std::vector<std::string> connects;
     std::unique_ptr<dex::DaoDatabase> openDatabase(const std::string& path, int options, bool readOnly,
                                                    const std::string& connect) override {
-        if (path == locked) {
-            connects.push_back(connect);
-            if (connect != ";pwd=secret") throw dex::DbError(3031, "Not a valid password.");
-        }
+        if (path == locked) connects.push_back(connect);
         return FakeEngine::openDatabase(path, options, readOnly, connect);
     }
 };
@@ -228,8 +225,10 @@ public:
 }  // namespace
 
 TEST_F(RunStatusTest, AFileOfItsOwnPasswordIsAskedForAndTheAnswerIsNotKept) {
+    // A refuses every password but "secret", as a customer's file of its own password does.
     LockedEngine locked;
-    locked.databases = engine.databases;
+    locked.files = engine.files;
+    locked.files[a].password = "secret";
     locked.locked = a;
     form = std::make_unique<Form1>(locked, dialogs, settings, [](bool) {});
     form->show();
