@@ -8,8 +8,9 @@ cd "$(dirname "$0")"
 scripts/install-deps.sh
 scripts/build.sh --program
 samples/make-pair.sh build/src/app/dexmira build/samples
-A=build/samples/reference.mdb
-B=build/samples/customer.mdb
+# A is the customer's database, B the reference, as in the window.
+A=build/samples/customer.mdb
+B=build/samples/reference.mdb
 if [ "${1:-}" = "--gui" ]; then
   exec build/src/app/dexmira --path-a "$A" --path-b "$B" --product VelmoraII
 fi

@@ -2,7 +2,10 @@
 # Takes a screenshot of the window after it compared two small stores whose
 # indexes differ, and one of the details box of the customer table (what a
 # double click on its row opens) beside it as OUT-details.png.
-# Usage: scripts/screenshot.sh [OUT.png]   (default out/screenshot.png)
+# Usage: scripts/screenshot.sh [--others] [OUT.png]   (default out/screenshot.png)
+# --others: instead, two stores whose keys and indexes agree (no marked row)
+# but which differ otherwise (a table and a field on one side only, a field's
+# size): the window's status line under the empty grid says so.
 # BUILD_DIR chooses the build folder (default build). The images are build
 # products: out/ is ignored by git.
 #
@@ -12,6 +15,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BIN=${BUILD_DIR:-build}/src/app/dexmira
+OTHERS=0
+if [ "${1:-}" = "--others" ]; then OTHERS=1; shift; fi
 OUT=${1:-out/screenshot.png}
 if [ ! -x "$BIN" ]; then
   echo "screenshot.sh: $BIN not found; build it first (scripts/build.sh)" >&2
@@ -30,6 +35,19 @@ make_store() {  # FILE STATEMENT...
   "$BIN" create "$file" --password "$PW"
   "$BIN" exec "$file" --password "$PW" "$@" >/dev/null  # affected-row counts
 }
+
+if [ "$OTHERS" = 1 ]; then
+  make_store "$B" \
+    "CREATE TABLE customer (code VARCHAR(6) NOT NULL, name VARCHAR(50) DEFAULT \"\", memo TEXT, CONSTRAINT pk_customer PRIMARY KEY (code))" \
+    "CREATE TABLE invn_edit (code LONG NOT NULL, qnt DOUBLE DEFAULT 0, CONSTRAINT pk_invn_edit PRIMARY KEY (code))"
+  make_store "$A" \
+    "CREATE TABLE customer (code VARCHAR(6) NOT NULL, name VARCHAR(40) DEFAULT \"\", CONSTRAINT pk_customer PRIMARY KEY (code))"
+  mkdir -p "$(dirname "$OUT")"
+  XDG_CONFIG_HOME=$work/config xvfb-run -a -s "-screen 0 1400x1000x24" \
+    "$BIN" --path-a "$A" --path-b "$B" --compare --screenshot "$OUT" --dialogs-log
+  echo "$OUT"
+  exit 0
+fi
 
 # The reference: keys and indexes as they should be.
 make_store "$B" \

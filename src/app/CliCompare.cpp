@@ -8,6 +8,7 @@
 #include "CliHelp.h"
 #include "CliSupport.h"
 #include "CompareRun.h"
+#include "DifferenceSummary.h"
 #include "FixScript.h"
 #include "ProductCatalogues.h"
 #include "Products.h"
@@ -72,9 +73,18 @@ std::string sideText(const report::GridRow& row, Side side) {
     return report::OneLineText(table) + "." + report::OneLineText(field) + " [" + marks + "]";
 }
 
-void printCompareText(std::ostream& out, const Headless& h, const std::vector<report::GridRow>& rows, int64_t count) {
-    out << "A: " << report::OneLineText(report::GridPath(h.grid, Side::A)) << "\n"
-        << "B: " << report::OneLineText(report::GridPath(h.grid, Side::B)) << "\n";
+// "A (customer): FILE", and the copy compared when it is not the file itself.
+void printSide(std::ostream& out, const char* label, const std::string& given, const std::string& compared) {
+    out << label << report::OneLineText(given.empty() ? compared : given);
+    if (!given.empty() && !compared.empty() && given != compared)
+        out << " (compared as its copy " << report::OneLineText(compared) << ")";
+    out << "\n";
+}
+
+void printCompareText(std::ostream& out, const Headless& h, const std::vector<report::GridRow>& rows, int64_t count,
+                      const CompareRequest& request) {
+    printSide(out, "A (customer): ", request.pathA, report::GridPath(h.grid, Side::A));
+    printSide(out, "B (reference): ", request.pathB, report::GridPath(h.grid, Side::B));
     out << "Marks [P F I]: primary key, foreign key, other index; '.' none. "
            "\"(none)\" faces a row shifted to line the two sides up.\n";
     size_t width = 10;
@@ -87,6 +97,13 @@ void printCompareText(std::ostream& out, const Headless& h, const std::vector<re
             << sideText(row, Side::B) << "\n";
     }
     out << "count: " << count << "\n";
+}
+
+// After the marked rows: every difference the grid leaves out.
+void printOtherDifferences(std::ostream& out, const indexdiff::StructureDiff& diff) {
+    const auto lines = summary::DifferenceLines(diff, words::Language::English);
+    out << "other differences: " << lines.size() << "\n";
+    for (const auto& line : lines) out << "  " << report::OneLineText(line) << "\n";
 }
 
 // --report FILE: the run as an HTML, CSV or JSON file.
@@ -106,9 +123,9 @@ bool writeReport(const std::string& path, report::ReportData data, const Compare
 
 // --fix-sql FILE: the statements that make the target's keys the other side's.
 bool writeFixScript(DbEngine& engine, const std::string& path, const LoadedStructures& loaded,
-                    fixscript::Target target, std::ostream& err) {
+                    fixscript::Target target, const std::string& password, std::ostream& err) {
     fixscript::EngineOrphanCheck orphans(engine, target == fixscript::Target::B ? loaded.pathB : loaded.pathA,
-                                         kProductPassword);
+                                         password);
     try {
         report::WriteWholeFile(path, fixscript::MakeFixScript(loaded, target, &orphans), "The fix script");
         return true;
@@ -126,7 +143,8 @@ int runCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err
     const std::string product = args.option("--product").value_or("");
     const auto reportPath = args.option("--report");
     const auto fixPath = args.option("--fix-sql");
-    const std::string fixTarget = upperText(args.option("--fix-target").value_or("B"));
+    const std::string fixTarget = upperText(args.option("--fix-target").value_or("A"));
+    const auto passwordA = args.option("--password-a"), passwordB = args.option("--password-b");
     if (auto bad = args.unknownOption()) {
         err << "unknown option " << *bad << "\n" << usageOf("compare");
         return kFailure;
@@ -137,7 +155,7 @@ int runCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err
     }
     if (args.rest().size() != 2 || (fixTarget != "A" && fixTarget != "B")) {
         err << "usage: dexmira compare A B [--product NAME] [--json] [--one-sided] [--report FILE.html|.csv|.json]\n"
-               "                          [--fix-sql FILE [--fix-target B|A]]\n";
+               "                          [--fix-sql FILE [--fix-target A|B]] [--password-a PW] [--password-b PW]\n";
         return kFailure;
     }
     ConsoleDialogs dialogs(err, json, false);
@@ -146,6 +164,8 @@ int runCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err
     h.wb.structures = &loaded;
     h.wb.keepOneSidedFields = oneSided;
     CompareRequest request{args.rest()[0], args.rest()[1], ""};
+    if (passwordA) request.passwordA = *passwordA;
+    if (passwordB) request.passwordB = *passwordB;
     if (!product.empty()) {
         request.productCode = migration::ProductCodeFor(product);
         if (request.productCode.empty()) {
@@ -165,21 +185,40 @@ int runCompare(DbEngine& engine, Args args, std::ostream& out, std::ostream& err
     const bool ran = RunComparison(h.wb, request, &migrator);
     const std::vector<report::GridRow> rows = report::TakeGridRows(h.grid);
     const int64_t count = report::CountMarked(rows);
+    const auto diff = loaded.complete() ? std::optional(indexdiff::CompareStructures(loaded.tablesA, loaded.tablesB))
+                                        : std::nullopt;
     if (json) {
-        report::WriteCompareJson(out, reportData(h, dialogs, nullptr), false);
+        report::ReportData data = reportData(h, dialogs, &loaded);
+        if (!request.productCode.empty()) {
+            data.requestedA = request.pathA;
+            data.requestedB = request.pathB;
+        }
+        report::WriteCompareJson(out, data, false);
         out << "\n";
     } else if (ran) {
-        printCompareText(out, h, rows, count);
+        printCompareText(out, h, rows, count, request);
+        if (diff) printOtherDifferences(out, *diff);
+        // A product's run leaves its copies of customer data on the disk.
+        if (!request.productCode.empty())
+            if (const auto copies = DescribeCopies(loaded.pathA))
+                out << "copies: " << report::OneLineText(copies->folder) << " (" << SizeText(copies->bytes) << ")\n";
     }
     if (!ran) return kFailure;
     if (reportPath && !writeReport(*reportPath, reportData(h, dialogs, &loaded), request, product, err))
         return kFailure;
-    if (fixPath && !writeFixScript(engine, *fixPath, loaded, fixTarget == "A" ? fixscript::Target::A : fixscript::Target::B, err))
+    // With a product the copies were given the product's password.
+    const std::string& targetPassword = !request.productCode.empty() ? kProductPassword
+                                        : fixTarget == "A"           ? request.passwordA
+                                                                     : request.passwordB;
+    if (fixPath && !writeFixScript(engine, *fixPath, loaded,
+                                   fixTarget == "A" ? fixscript::Target::A : fixscript::Target::B, targetPassword, err))
         return kFailure;
     // A finished run shows one message, its result; any other message (a
     // migration step's error the catalogue went on after) makes it a failure.
     if (dialogs.messages().size() > 1) return kFailure;
-    return count > 0 ? kDifferences : kOk;
+    // Anything at all that differs, shown in the grid or not, is a difference.
+    const bool differs = summary::AnythingDiffers(count, diff ? summary::CountOf(*diff) : summary::Counts{});
+    return differs ? kDifferences : kOk;
 }
 
 int runStructure(DbEngine& engine, Args args, std::ostream& out, std::ostream& err) {

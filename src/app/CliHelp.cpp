@@ -18,20 +18,32 @@ struct CommandHelp {
 constexpr std::array<CommandHelp, 11> kCommands{{
     {"compare",
      "dexmira compare A B [--product NAME] [--json] [--one-sided] [--report FILE.html|.csv|.json]\n"
-     "                    [--fix-sql FILE [--fix-target B|A]]",
-     "Compares the structures of A and B as the Compare button does (NAME: a product list entry or code).",
-     "dexmira compare ref.mdb customer.mdb --product VelmoraII --report diff.html"},
+     "                    [--fix-sql FILE [--fix-target A|B]] [--password-a PW] [--password-b PW]",
+     "Compares the structures of A, the customer's database, and B, the reference, as the Compare\n"
+     "  button does (NAME: a product list entry or code). After the marked rows it names every other\n"
+     "  difference (tables and fields on one side only, field settings, index details). --fix-sql\n"
+     "  writes the statements that make A's keys and indexes like B's (--fix-target B: B like A).\n"
+     "  --password-a / --password-b: the password of A / B when it is not the product's (the copies\n"
+     "  get the product's). Exit status: 0 nothing differs, 1 anything differs, 2 failure.",
+     "dexmira compare customer.mdb ref.mdb --product VelmoraII --report diff.html"},
     {"survey",
-     "dexmira survey REFERENCE DB... --product NAME [--report DIR] [--jobs N] [--json] [--shard K/N]",
-     "Compares every DB with REFERENCE as the Compare button does: the reference is copied and\n"
-     "  migrated once, each DB is copied (a Jet file imported) and migrated in a temporary folder of\n"
-     "  its own, N at a time (--jobs, default: the number of cores). Prints one row per DB (file,\n"
-     "  stored version before the migration, marked rows, status or error), most differences first,\n"
-     "  failed DBs last; --json prints a JSON document instead. --report DIR writes one HTML report\n"
-     "  per DB and an index.html linking them. --shard K/N takes the K-th of every N DBs (K counts\n"
+     "dexmira survey REFERENCE DB... --product NAME [--report DIR] [--jobs N] [--json] [--shard K/N]\n"
+     "                   [--password-db PW] [--password-ref PW]\n"
+     "dexmira survey --merge DIR|FILE.json... [--report OUT] [--json]",
+     "Compares every DB (side A, a customer's database) with REFERENCE (side B) as the Compare\n"
+     "  button does: the reference is copied and migrated once, each DB is copied (a Jet file\n"
+     "  imported) and migrated in a temporary folder of its own, N at a time (--jobs, default: the\n"
+     "  number of cores). Prints one row per DB (file, stored version before the migration, marked\n"
+     "  rows, other differences, status or error), most differences first, failed DBs last;\n"
+     "  --json prints a JSON document instead. --report DIR writes one HTML report per DB and an\n"
+     "  index.html linking them. --password-db / --password-ref: the password of the DBs / of\n"
+     "  REFERENCE when it is not the product's. --shard K/N takes the K-th of every N DBs (K counts\n"
      "  from 1), to spread a survey over machines. A progress line goes to stderr; Ctrl+C stops the\n"
-     "  jobs, removes the temporary files and exits 130. Exit status: 0 no DB differs, 1 some DB\n"
-     "  differs, 2 some DB failed or the reference could not be prepared.",
+     "  jobs, removes the temporary files and exits 130. Exit status: 0 nothing differs in any DB,\n"
+     "  1 some DB differs (a marked row or any other difference), 2 some DB failed or the reference\n"
+     "  could not be prepared. Ctrl+C prints the summary of the DBs done so far, then exits 130.\n"
+     "  --report DIR also holds survey.json; --merge joins the report folders (or --json outputs) of\n"
+     "  the shards of one survey into one summary, and with --report OUT one folder and index.html.",
      "dexmira survey ref.mdb customers/*.mdb --product VelmoraII --report survey-report"},
     {"structure", "dexmira structure FILE [--password PW] [--json]",
      "Prints the rows one side's load writes.", "dexmira structure ref.mdb --json"},

@@ -6,6 +6,7 @@
 #include <sys/prctl.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <vector>
 
@@ -16,6 +17,9 @@
 #include "Report.h"
 #include "ReportIndex.h"
 #include "Survey.h"
+#include "SurveyJob.h"
+#include "SurveyMerge.h"
+#include "Workbench.h"
 
 namespace dex::cli {
 
@@ -24,7 +28,9 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kSynopsis =
-    "usage: dexmira survey REFERENCE DB... --product NAME [--report DIR] [--jobs N] [--json] [--shard K/N]\n";
+    "usage: dexmira survey REFERENCE DB... --product NAME [--report DIR] [--jobs N] [--json] [--shard K/N]\n"
+    "                      [--password-db PW] [--password-ref PW]\n"
+    "       dexmira survey --merge DIR|FILE.json... [--report OUT] [--json]\n";
 
 using survey::Row;
 using survey::Status;
@@ -33,43 +39,80 @@ std::string shardText(const survey::SurveyOptions& o) {
     return std::to_string(o.shardK) + "/" + std::to_string(o.shardN);
 }
 
-void printTable(const survey::Survey& s, std::ostream& out) {
-    const auto& rows = s.rows();
-    const std::vector<std::string> head{"file", "version", "marked", "status"};
-    std::vector<size_t> width{DisplayWidth(head[0]), head[1].size(), head[2].size()};
+// The summary as a table: one row per database, then the totals and a note
+// (the shard, an interruption).
+void printTable(const std::vector<Row>& rows, const std::string& note, std::ostream& out) {
+    const std::vector<std::string> head{"file", "version", "marked", "others", "status"};
+    std::vector<size_t> width{DisplayWidth(head[0]), head[1].size(), head[2].size(), head[3].size()};
     for (const auto& r : rows) {
         width[0] = std::max(width[0], DisplayWidth(report::OneLineText(r.file)));
-        width[2] = std::max(width[2], r.marked ? std::to_string(*r.marked).size() : 1);
+        width[2] = std::max(width[2], survey::NumberText(r.marked).size());
+        width[3] = std::max(width[3], survey::NumberText(r.others).size());
     }
-    auto line = [&](const std::string& a, const std::string& b, const std::string& c, const std::string& d) {
+    auto line = [&](const std::string& a, const std::string& b, const std::string& c, const std::string& d,
+                    const std::string& e) {
         out << PadToWidth(a, width[0]) << "  " << PadToWidth(b, width[1]) << "  " << PadToWidth(c, width[2]) << "  "
-            << d << "\n";
+            << PadToWidth(d, width[3]) << "  " << e << "\n";
     };
-    line(head[0], head[1], head[2], head[3]);
+    line(head[0], head[1], head[2], head[3], head[4]);
     for (const auto& r : rows)
         line(report::OneLineText(r.file), survey::NumberText(r.version), survey::NumberText(r.marked),
-             report::OneLineText(survey::StatusText(r)));
-    out << survey::TotalsText(rows) << (s.options().sharded ? " (shard " + shardText(s.options()) + ")" : "") << "\n";
+             survey::NumberText(r.others), report::OneLineText(survey::StatusText(r)));
+    out << survey::TotalsText(rows) << note << "\n";
 }
 
-void printJson(const survey::Survey& s, std::ostream& out) {
-    const auto& o = s.options();
-    const auto& rows = s.rows();
-    auto number = [](const std::optional<long>& v) { return v ? std::to_string(*v) : std::string("null"); };
-    out << "{\"reference\":" << jsonString(o.reference) << ",\"referenceVersion\":" << number(s.referenceVersion())
-        << ",\"product\":" << jsonString(o.product) << ",\"shard\":"
-        << (o.sharded ? jsonString(shardText(o)) : "null") << ",\"databases\":[";
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const Row& r = rows[i];
-        out << (i ? ",\n" : "\n") << "{\"ordinal\":" << r.ordinal << ",\"file\":" << jsonString(r.file)
-            << ",\"version\":" << number(r.version) << ",\"marked\":" << number(r.marked)
-            << ",\"status\":" << jsonString(survey::StatusName(r.status))
-            << ",\"error\":" << (r.status == Status::Failed ? jsonString(r.error) : "null")
-            << ",\"report\":" << (r.report.empty() ? "null" : jsonString(r.report)) << "}";
+survey::Summary summaryOf(const survey::Survey& s) {
+    return {s.options().reference, s.options().product, s.referenceVersion(), s.rows()};
+}
+
+std::optional<std::string> shardOf(const survey::SurveyOptions& o) {
+    return o.sharded ? std::optional(shardText(o)) : std::nullopt;
+}
+
+std::string noteOf(const survey::Survey& s) {
+    std::string note = s.options().sharded ? " (shard " + shardText(s.options()) + ")" : "";
+    if (s.planned())
+        note += " (interrupted: " + std::to_string(s.rows().size()) + " of " + std::to_string(s.planned()) + " done)";
+    return note;
+}
+
+void printSummary(const survey::Survey& s, bool json, std::ostream& out, std::ostream& err) {
+    const std::string document = survey::SummaryJson(summaryOf(s), shardOf(s.options()), s.planned() > 0);
+    if (json) out << document;
+    else printTable(s.rows(), noteOf(s), out);
+    out << std::flush;
+    // Beside the index, the summary that --merge reads back.
+    if (s.options().reportDir) {
+        try {
+            report::WriteWholeFile((fs::u8path(*s.options().reportDir) / survey::kSummaryFile).string(), document,
+                                   "The survey's summary");
+        } catch (const std::exception& e) {
+            err << e.what() << "\n";
+        }
     }
-    out << "],\n\"differ\":" << survey::CountRows(rows, Status::Differs)
-        << ",\"same\":" << survey::CountRows(rows, Status::Same)
-        << ",\"failed\":" << survey::CountRows(rows, Status::Failed) << "}\n";
+}
+
+int exitStatusOf(const std::vector<Row>& rows) {
+    if (survey::CountRows(rows, Status::Failed) > 0) return kFailure;
+    return survey::CountRows(rows, Status::Differs) > 0 ? kDifferences : kOk;
+}
+
+// dexmira survey --merge INPUT... [--report OUT] [--json]
+int runMerge(Args& args, bool json, const std::optional<std::string>& reportDir, std::ostream& out, std::ostream& err) {
+    if (auto bad = args.unknownOption()) {
+        err << "unknown option " << *bad << "\n" << usageOf("survey");
+        return kFailure;
+    }
+    if (args.rest().empty()) {
+        err << kSynopsis;
+        return kFailure;
+    }
+    if (reportDir && !survey::UseReportFolder(*reportDir, err)) return kFailure;
+    survey::Summary merged;
+    if (!survey::MergeSummaries(args.rest(), reportDir, merged, err)) return kFailure;
+    if (json) out << survey::SummaryJson(merged, std::nullopt, false);
+    else printTable(merged.rows, "", out);
+    return exitStatusOf(merged.rows);
 }
 
 }  // namespace
@@ -81,6 +124,8 @@ int runSurvey(Args args, std::ostream& out, std::ostream& err) {
     o.reportDir = args.option("--report");
     const auto jobs = args.option("--jobs");
     const auto shard = args.option("--shard");
+    const auto passwordDb = args.option("--password-db"), passwordRef = args.option("--password-ref");
+    if (args.flag("--merge")) return runMerge(args, json, o.reportDir, out, err);
     if (auto bad = args.unknownOption()) {
         err << "unknown option " << *bad << "\n" << usageOf("survey");
         return kFailure;
@@ -118,18 +163,23 @@ int runSurvey(Args args, std::ostream& out, std::ostream& err) {
         o.sharded = true;
     }
     if (o.reportDir && !survey::UseReportFolder(*o.reportDir, err)) return kFailure;
+    // The jobs inherit them (see SurveyJob.h).
+    if (passwordDb) ::setenv(survey::kDatabasePasswordVariable, passwordDb->c_str(), 1);
+    if (passwordRef) ::setenv(survey::kReferencePasswordVariable, passwordRef->c_str(), 1);
     o.reference = args.rest()[0];
     o.databases.assign(args.rest().begin() + 1, args.rest().end());
     survey::Survey s(std::move(o), err);
     switch (s.run()) {
         case survey::Survey::End::Failed: return kFailure;
-        case survey::Survey::End::Interrupted: return kInterrupted;
+        case survey::Survey::End::Interrupted:
+            // The databases done so far, then the status of an interruption.
+            printSummary(s, json, out, err);
+            return kInterrupted;
         case survey::Survey::End::Finished: break;
     }
-    if (json) printJson(s, out);
-    else printTable(s, out);
-    if (survey::CountRows(s.rows(), Status::Failed) > 0 || !s.indexed()) return kFailure;
-    return survey::CountRows(s.rows(), Status::Differs) > 0 ? kDifferences : kOk;
+    printSummary(s, json, out, err);
+    if (!s.indexed()) return kFailure;
+    return exitStatusOf(s.rows());
 }
 
 int runSurveyJob(DbEngine& engine, Args args, std::ostream& out, std::ostream& err) {
@@ -141,6 +191,9 @@ int runSurveyJob(DbEngine& engine, Args args, std::ostream& out, std::ostream& e
     req.referenceCopy = args.option("--reference").value_or("");
     req.referenceName = args.option("--reference-name").value_or(req.referenceCopy);
     req.reportFile = args.option("--report-file").value_or("");
+    const char* password =
+        std::getenv(req.referenceCopy.empty() ? survey::kReferencePasswordVariable : survey::kDatabasePasswordVariable);
+    req.password = password ? password : kProductPassword;
     if (args.unknownOption() || args.rest().size() != 1 || !product || !folder ||
         migration::ProductCodeFor(*product).empty()) {
         err << usageOf(kSurveyJobCommand);

@@ -190,6 +190,13 @@ void Grid::setActiveCell(int col, int row) {
 
 void Grid::suspendPainting() { ++suspend_; }
 
+void Grid::publish() {
+    if (!observer_) return;
+    observer_->headerChanged();
+    observer_->gridReset();
+    observer_->activeCellChanged(activeCol_, activeRow_);
+}
+
 void Grid::resumePainting() {
     if (suspend_ == 0) return;
     if (--suspend_ == 0 && observer_) {

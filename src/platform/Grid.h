@@ -101,6 +101,9 @@ public:
     void suspendPainting();
     void resumePainting();
     bool paintingSuspended() const { return suspend_ > 0; }
+    // Tells the observer the grid as it is now, as resuming would, while
+    // painting stays suspended (a message box is about to be shown over it).
+    void publish();
 
     void requestFocus();
 

@@ -61,9 +61,14 @@ std::string ReportFileName(size_t ordinal, size_t total, const std::string& path
     std::string digits = std::to_string(ordinal);
     const size_t width = std::max<size_t>(4, std::to_string(total).size());
     digits.insert(0, width - std::min(width, digits.size()), '0');
-    const std::string base = fs::path(path).filename().string();
+    // The parent folder's name first: customers' databases are often all
+    // called dbMain.mdb, each in a folder named after the customer.
+    const fs::path given(path);
+    const std::string parent = given.has_parent_path() ? given.parent_path().filename().string() : std::string();
+    const std::string file = given.filename().string();
+    const std::string base = parent.empty() || parent == "." || parent == ".." || parent == "/" ? file : parent + "_" + file;
     std::string safe;
-    constexpr size_t kMaxBytes = 100;
+    constexpr size_t kMaxBytes = 120;
     for (size_t i = 0; i < base.size() && safe.size() < kMaxBytes;) {
         const auto c = static_cast<unsigned char>(base[i]);
         if (c < 0x80) {
@@ -112,20 +117,21 @@ bool WriteIndex(const std::string& reportDir, const IndexHeading& heading, const
       << "td.n { text-align: right; }\n.failed { color: #B00000; }\n"
       << "@media print { @page { size: A4; margin: 12mm; } }\n"
       << "</style>\n</head>\n<body>\n<h1>Survey</h1>\n<table>\n"
-      << "<tr><th>Reference</th><td>" << HtmlEscape(heading.reference) << "</td></tr>\n"
+      << "<tr><th>Reference (B)</th><td>" << HtmlEscape(heading.reference) << "</td></tr>\n"
       << "<tr><th>Product</th><td>" << HtmlEscape(heading.product) << "</td></tr>\n"
       << "<tr><th>Date</th><td>" << HtmlEscape(nowText()) << "</td></tr>\n"
       << "<tr><th>Program</th><td>" << HtmlEscape(std::string("Dexmira ") + DEXMIRA_VERSION_TEXT) << "</td></tr>\n"
       << "<tr><th>Result</th><td>" << HtmlEscape(TotalsText(rows)) << "</td></tr>\n</table>\n"
-      << "<h2>Databases</h2>\n<table>\n<thead><tr><th>#</th><th>Database</th><th>Stored version</th>"
-      << "<th>Marked rows</th><th>Status</th></tr></thead>\n<tbody>\n";
+      << "<h2>Databases</h2>\n<table>\n<thead><tr><th>#</th><th>Database (A, customer)</th><th>Stored version</th>"
+      << "<th>Marked rows</th><th>Other differences</th><th>Status</th></tr></thead>\n<tbody>\n";
     for (const auto& row : rows) {
         const Row* r = &row;
         h << "<tr><td class=\"n\">" << r->ordinal << "</td><td>";
         if (r->report.empty()) h << HtmlEscape(r->file);
         else h << "<a href=\"" << HtmlEscape(UrlPath(r->report)) << "\">" << HtmlEscape(r->file) << "</a>";
         h << "</td><td class=\"n\">" << HtmlEscape(NumberText(r->version)) << "</td><td class=\"n\">"
-          << HtmlEscape(NumberText(r->marked)) << "</td><td" << (r->status == Status::Failed ? " class=\"failed\"" : "")
+          << HtmlEscape(NumberText(r->marked)) << "</td><td class=\"n\">" << HtmlEscape(NumberText(r->others))
+          << "</td><td" << (r->status == Status::Failed ? " class=\"failed\"" : "")
           << ">" << HtmlEscape(StatusText(*r)) << "</td></tr>\n";
     }
     h << "</tbody>\n</table>\n</body>\n</html>\n";

@@ -14,10 +14,11 @@ namespace dex::survey {
 // (the reason on err).
 bool UseReportFolder(std::string dir, std::ostream& err);
 
-// A report's file name: the database's ordinal, then its base name with
-// every byte that is not a letter, digit, '.', '-', '_' or part of a valid
-// UTF-8 character replaced by '_' (at most 100 bytes of it). Two databases
-// may share a base name; their ordinals differ.
+// A report's file name: the database's ordinal, then its parent folder's
+// name, '_' and its base name ("0007-kim_dbMain.mdb.html"), every byte that
+// is not a letter, digit, '.', '-', '_' or part of a valid UTF-8 character
+// replaced by '_' (at most 120 bytes of it). Two databases may share these
+// names; their ordinals differ.
 std::string ReportFileName(size_t ordinal, size_t total, const std::string& path);
 
 // A file name as a relative URL: every byte but the unreserved ones in %XX.

@@ -188,7 +188,7 @@ void Survey::startJob(size_t rowIndex) {
     std::string error;
     auto child = StartJob(args, error);
     if (!child) {
-        finish(rowIndex, JobOutcome{"failed", std::nullopt, std::nullopt, error, false}, jobFolder);
+        finish(rowIndex, JobOutcome{"failed", std::nullopt, std::nullopt, std::nullopt, error, false}, jobFolder);
         return;
     }
     child->row = rowIndex;
@@ -220,8 +220,10 @@ bool Survey::runJobs() {
 
 void Survey::finish(size_t rowIndex, const JobOutcome& outcome, const fs::path& jobFolder) {
     Row& row = rows_[rowIndex];
+    row.done = true;
     row.version = outcome.version;
     row.marked = outcome.marked;
+    row.others = outcome.others;
     row.error = outcome.error;
     row.status = outcome.status == "same" ? Status::Same : outcome.status == "differs" ? Status::Differs : Status::Failed;
     if (row.status == Status::Failed && row.error.empty()) row.error = "The job reported '" + outcome.status + "'.";
@@ -265,6 +267,11 @@ Survey::End Survey::interrupted() {
     endProgress();
     err_ << "survey interrupted: " << done_ << " of " << rows_.size()
          << " databases were done; the running jobs were stopped and the temporary files removed\n";
+    // What was done is not thrown away: the summary (and index) of those.
+    planned_ = rows_.size();
+    rows_.erase(std::remove_if(rows_.begin(), rows_.end(), [](const Row& r) { return !r.done; }), rows_.end());
+    SortForSummary(rows_);
+    if (o_.reportDir && !rows_.empty()) indexed_ = WriteIndex(*o_.reportDir, {o_.reference, o_.product}, rows_, err_);
     return End::Interrupted;
 }
 

@@ -56,6 +56,9 @@ public:
     const std::vector<Row>& rows() const { return rows_; }
     const std::optional<long>& referenceVersion() const { return referenceVersion_; }
     bool indexed() const { return indexed_; }
+    // After an interruption: how many databases the survey was to compare
+    // (rows() then holds those that were done).
+    size_t planned() const { return planned_; }
 
 private:
     std::vector<std::string> jobArgs(const std::filesystem::path& jobFolder) const;
@@ -83,6 +86,7 @@ private:
     size_t done_ = 0, failed_ = 0;
     bool logWarned_ = false;
     bool indexed_ = true;
+    size_t planned_ = 0;
 };
 
 }  // namespace dex::survey

@@ -7,6 +7,7 @@
 
 #include "CompactOpen.h"
 #include "CompareRun.h"
+#include "DifferenceSummary.h"
 #include "DisplayText.h"
 #include "MigrationEngine.h"
 #include "ProductMigrator.h"
@@ -50,7 +51,7 @@ bool prepareCopy(const JobRequest& req, const std::string& copy, RecordingDialog
         return false;
     }
     try {
-        MakeWorkingCopy(req.source, copy);
+        MakeWorkingCopy(req.source, copy, req.password);
         ProductMigrator migrator(dialogs, req.folder);  // its log in the job's folder
         modDBsub::DBOpen(migrator.session(), copy, kProductPassword);
         try {
@@ -92,7 +93,7 @@ std::string JobOutcome::line() const {
     std::string oneLine = OneLineMessage(error);
     std::replace(oneLine.begin(), oneLine.end(), '\t', ' ');
     return std::string(kTag) + "\t" + status + "\t" + number(version) + "\t" + number(marked) + "\t" +
-           (report ? "1" : "0") + "\t" + oneLine;
+           number(others) + "\t" + (report ? "1" : "0") + "\t" + oneLine;
 }
 
 std::optional<JobOutcome> JobOutcome::fromLine(const std::string& line) {
@@ -103,13 +104,14 @@ std::optional<JobOutcome> JobOutcome::fromLine(const std::string& line) {
         if (tab == std::string::npos) break;
         start = tab + 1;
     }
-    if (fields.size() != 6 || fields[0] != kTag || fields[1].empty()) return std::nullopt;
+    if (fields.size() != 7 || fields[0] != kTag || fields[1].empty()) return std::nullopt;
     JobOutcome o;
     o.status = fields[1];
     o.version = WholeNumber(fields[2]);
     o.marked = WholeNumber(fields[3]);
-    o.report = fields[4] == "1";
-    o.error = fields[5];
+    o.others = WholeNumber(fields[4]);
+    o.report = fields[5] == "1";
+    o.error = fields[6];
     return o;
 }
 
@@ -149,9 +151,13 @@ JobOutcome RunJob(DbEngine& engine, const JobRequest& req) {
     }
     const long count = static_cast<long>(report::CountMarked(report::TakeGridRows(h.grid)));
     outcome.marked = count;
+    const summary::Counts others =
+        loaded.complete() ? summary::CountOf(indexdiff::CompareStructures(loaded.tablesA, loaded.tablesB))
+                          : summary::Counts{};
+    outcome.others = static_cast<long>(others.total());
     // A finished run shows one message, its result; any other one fails the row.
     if (dialogs.shown.size() > 1) outcome.error = naming(messagesText(dialogs, 0, dialogs.shown.size() - 1));
-    outcome.status = !outcome.error.empty() ? "failed" : count > 0 ? "differs" : "same";
+    outcome.status = !outcome.error.empty() ? "failed" : summary::AnythingDiffers(count, others) ? "differs" : "same";
     if (!req.reportFile.empty()) {
         std::vector<report::Message> messages;
         for (const auto& m : dialogs.shown) messages.push_back({m.title, m.text, m.icon});

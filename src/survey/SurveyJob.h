@@ -25,12 +25,15 @@ std::optional<long> WholeNumber(const std::string& text);
 
 // What one job found. status: "ready" (the reference), "same", "differs", "failed".
 // The job prints it as one line of tab-separated fields after a tag:
-// status, version, marked rows ("-" for none), report written (1 or 0), error.
+// status, version, marked rows ("-" for none), other differences (tables
+// and fields on one side only, field settings, index details; "-" for
+// none), report written (1 or 0), error. "same" only when nothing differs.
 struct JobOutcome {
     static constexpr const char* kTag = "dexmira-survey-result";
     std::string status = "failed";
     std::optional<long> version;  // stored before the migration
     std::optional<long> marked;
+    std::optional<long> others;
     std::string error;
     bool report = false;
 
@@ -45,7 +48,14 @@ struct JobRequest {
     std::filesystem::path folder;  // the job's own folder
     std::string referenceCopy, referenceName;  // empty: this job prepares the reference
     std::string reportFile;    // empty: no report
+    std::string password;      // opens source (its copy then takes the product's)
 };
+
+// Where a survey hands the databases' and the reference's passwords to its
+// jobs: in their environment, which, unlike a command line, no other user
+// can read.
+inline constexpr const char* kDatabasePasswordVariable = "DEXMIRA_SURVEY_DB_PASSWORD";
+inline constexpr const char* kReferencePasswordVariable = "DEXMIRA_SURVEY_REF_PASSWORD";
 
 // Prepares the reference (no referenceCopy) or compares one database with
 // it. Messages name the user's files, never the job's copies.

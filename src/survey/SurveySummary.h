@@ -15,9 +15,11 @@ struct Row {
     std::string file;
     std::optional<long> version;
     std::optional<long> marked;
+    std::optional<long> others;  // differences beside the marked rows
     Status status = Status::Failed;
     std::string error;
     std::string report;  // the report's file name in the report folder, "" when none
+    bool done = false;   // its job has ended (an interrupted survey keeps only these)
 };
 
 // "same", "differs", "failed".

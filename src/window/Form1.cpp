@@ -19,9 +19,13 @@
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <iostream>
+#include <system_error>
 
 #include "CompareRun.h"
+#include "DesktopHandlers.h"
+#include "DifferenceSummary.h"
 #include "ErrorText.h"
 #include "FixScript.h"
 #include "TableDetailsDialog.h"
@@ -71,11 +75,15 @@ const struct {
 
 // Passes everything on to the window's dialogs and keeps the messages (and
 // questions) shown, so that a report can tell what the run said.
+// A message of the run shows over the grid as the run has left it so far,
+// although the grid's painting is held until the run ends.
 class KeptMessages : public Dialogs {
 public:
-    KeptMessages(Dialogs& shown, std::vector<report::Message>& kept) : shown_(shown), kept_(kept) {}
+    KeptMessages(Dialogs& shown, std::vector<report::Message>& kept, Grid& grid)
+        : shown_(shown), kept_(kept), grid_(grid) {}
     void message(const std::string& text, const std::string& title, Icon icon) override {
         kept_.push_back({title, text, icon});
+        if (grid_.paintingSuspended()) grid_.publish();
         shown_.message(text, title, icon);
     }
     bool askYesNo(const std::string& text, const std::string& title, bool defaultNo) override {
@@ -91,6 +99,7 @@ public:
 private:
     Dialogs& shown_;
     std::vector<report::Message>& kept_;
+    Grid& grid_;
 };
 
 }  // namespace
@@ -295,8 +304,24 @@ std::string Form1::OpenMdbDialog(const std::string& initialPath) {
 
 // ---------------------------------------------------------------- the run and navigation
 
+void Form1::makePathAbsolute(int index) {
+    const std::string typed = pathText(index);
+    if (TrimBlanks(typed).empty()) return;
+    const std::string absolute = AbsolutePath(typed);
+    if (absolute != typed) txtDBPath[index & 1]->setText(qs(absolute));  // stores it, as typing does
+}
+
 void Form1::cmdComp_Click() {
+    // One run at a time: a key or click reaching the window while a run's
+    // message box is open does not start another.
+    if (running_) return;
+    running_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{running_};
     guarded("cmdComp_Click", [this] {
+        for (int i = 0; i < 2; ++i) makePathAbsolute(i);
         runFinished_ = false;
         runMessages_.clear();
         // A details box open from the last run would no longer match the grid.
@@ -304,16 +329,68 @@ void Form1::cmdComp_Click() {
         runPathA_ = pathText(0);
         runPathB_ = pathText(1);
         runProduct_ = ProductCode.empty() ? std::string() : entryText();
-        KeptMessages kept(dialogs_, runMessages_);
+        CompareRequest request{pathText(0), pathText(1), ProductCode};
+        if (!askFilePasswords(request)) return;
+        KeptMessages kept(dialogs_, runMessages_, grid_);
         Workbench wb = workbench(kept);
         try {
-            runFinished_ = RunComparison(wb, CompareRequest{pathText(0), pathText(1), ProductCode}, migrator_);
+            runFinished_ = RunComparison(wb, request, migrator_);
         } catch (...) {
             recoverAfterFailedRun();
+            updateStatusLine();
             throw;
         }
+        updateStatusLine();
     });
 }
+
+bool Form1::askFilePasswords(CompareRequest& request) {
+    for (int i = 0; i < 2; ++i) {
+        const std::string path = i == 0 ? request.pathA : request.pathB;
+        std::error_code ec;
+        if (path.empty() || !std::filesystem::is_regular_file(std::filesystem::u8path(path), ec)) continue;
+        if (!RefusesProductPassword(engine_, path)) continue;
+        // Used for this run only: kept in the request, never in the settings.
+        const auto typed = dialogs_.askPassword(
+            tr("%1 파일이 제품 암호로 열리지 않습니다. 이 비교에 쓸 암호를 입력하세요.")
+                    .arg(qs(summary::SideLabel(i == 0 ? gridlayout::Side::A : gridlayout::Side::B, uiLanguage())))
+                    .toStdString() +
+                "\r\n\r\n" + path,
+            kAppTitle);
+        if (!typed) return false;
+        (i == 0 ? request.passwordA : request.passwordB) = *typed;
+    }
+    return true;
+}
+
+void Form1::updateStatusLine() {
+    if (others_) others_->close();
+    if (!runFinished_ || !structures_.complete()) {
+        lblStatus->setText(tr("비교가 끝나지 않았습니다."));
+        lblStatus->setToolTip({});
+        return;
+    }
+    const words::Language language = uiLanguage();
+    const auto diff = indexdiff::CompareStructures(structures_.tablesA, structures_.tablesB);
+    const summary::Counts counts = summary::CountOf(diff);
+    QString text = qs(summary::OthersText(counts, language));
+    if (counts.total() > 0) {
+        text += QStringLiteral("  ");
+        text += counts.fieldsOnlyInA + counts.fieldsOnlyInB > 0 ? tr("(Ctrl+D: 목록, Ctrl+Shift+O: 한쪽 필드 표시)")
+                                                                 : tr("(Ctrl+D: 목록)");
+    }
+    // A product's run leaves copies of the customer's data on the disk.
+    if (!runProduct_.empty())
+        if (const auto copies = DescribeCopies(structures_.pathA))
+            text += QStringLiteral("  |  ") +
+                    tr("사본: %1 (%2)").arg(qs(copies->folder), qs(SizeText(copies->bytes)));
+    lblStatus->setText(text);
+    QString tip;
+    for (const auto& line : summary::DifferenceLines(diff, language)) tip += qs(line) + QLatin1Char('\n');
+    lblStatus->setToolTip(tip.trimmed());
+}
+
+QString Form1::statusText() const { return lblStatus->text(); }
 
 void Form1::recoverAfterFailedRun() {
     showNotice(false);
@@ -333,7 +410,10 @@ void Form1::cmdMove_Click(int16_t index) {
 void Form1::cmdAccess_Click(int index) {
     guarded("cmdAccess_Click", [this, index] {
         Workbench wb = workbench();
-        dex::cmdAccess_Click(wb, pathText(index), static_cast<int16_t>(index & 1), openDocument_);
+        auto open = openDocument_ ? openDocument_ : [this](const std::string& path) {
+            desktop::OpenInApplication(dialogs_, path, desktop::ProcessEnvironment());
+        };
+        dex::cmdAccess_Click(wb, pathText(index), static_cast<int16_t>(index & 1), open);
     });
 }
 

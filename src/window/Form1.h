@@ -63,7 +63,8 @@ public:
     dex::ProgressBar& overallBar() { return overallBar_; }
     dex::GridView* gridView() const { return spList; }
     std::string pathText(int index) const;
-    // How cmdAccess hands a file to the desktop (default: xdg-open).
+    // How cmdAccess hands a file to the desktop (default: the first desktop
+    // application registered for Access files that is not Dexmira).
     void setOpenDocument(std::function<void(const std::string&)> open) { openDocument_ = std::move(open); }
     // Migrates the copies when a product is chosen; without one, a product
     // run reports that its catalogue is unavailable.
@@ -82,6 +83,12 @@ public:
     // it; nullptr when the row holds no table. One box at a time.
     QDialog* showDetails(int row);
     QDialog* detailsBox() const { return details_.data(); }
+    QDialog* othersBox() const { return others_.data(); }
+    // The line under the grid: what else the last run found, and where its
+    // copies are.
+    QString statusText() const;
+    // Opens the details box of a table by name (as either side names it).
+    QDialog* showTableDetails(const std::string& table);
 
     // The language of the translation installed (Korean when none is), in
     // which the window also writes reports and the details of a table.
@@ -114,6 +121,10 @@ public slots:
     // Applies the fix script to the file in box target (0 A, 1 B), after a question.
     void applyFixScript(int target);
     void showOneSidedFields(bool checked);
+    // The list of every difference the grid does not show; Enter or a
+    // double click on one opens its table's details. Returns the list box
+    // (nullptr when no run has finished).
+    QDialog* showOtherDifferences();
 
 public:
     // Whether the dragged data may be dropped on box index (it carries files).
@@ -149,6 +160,14 @@ private:
     bool keyPressFilter(QObject* watched, QEvent* event);
     bool pathBoxFilter(int index, QEvent* event);
     bool gridKeyFilter(QEvent* event);
+    // After a run: the status line, from what the run loaded.
+    void updateStatusLine();
+    // Asks for the password of each file that refuses the product's; false
+    // when the user cancelled (no run then).
+    bool askFilePasswords(dex::CompareRequest& request);
+    // A path as the user typed it, made absolute (relative to the folder
+    // the program runs in) so that it means the same file at the next start.
+    void makePathAbsolute(int index);
     std::string markToolTip(int column, int row) const;
     // False (with a message) when no run has finished since start-up.
     bool haveFinishedRun();
@@ -167,7 +186,7 @@ private:
     dex::Grid grid_;
     dex::ProgressBar itemBar_, overallBar_;
     dex::FileOps fileOps_;
-    std::function<void(const std::string&)> openDocument_ = dex::OpenWithDesktop;
+    std::function<void(const std::string&)> openDocument_;
 
     // Form-level state.
     std::string ProductCode;
@@ -183,6 +202,15 @@ private:
     bool runFinished_ = false;
     bool keepOneSidedFields_ = false;
     QPointer<QDialog> details_;
+    QPointer<QDialog> others_;
+    // A run in progress: F5 or a click while a run's message box is open
+    // starts no second run.
+    bool running_ = false;
+    // The key press the window handled last, so that the same press passing
+    // on to the parents of the focused control is not handled again.
+    const QEvent* lastKey_ = nullptr;
+    unsigned long lastKeyTime_ = 0;
+    QPointer<QWidget> lastKeyReceiver_;
 
     // Controls (objectName = the member's name, with _0/_1 for the index).
     QFrame* Frame1 = nullptr;
@@ -194,6 +222,7 @@ private:
     std::array<QPushButton*, 2> cmdCompact{};
     std::array<QPushButton*, 2> cmdMove{};
     QLabel* Label1 = nullptr;
+    QLabel* lblStatus = nullptr;
     dex::GridView* spList = nullptr;
     std::array<QProgressBar*, 2> ProgressBar1{};
     QLineEdit* maketb = nullptr;
@@ -205,6 +234,7 @@ private:
     QAction* mnuApplyA = nullptr;
     QAction* mnuApplyB = nullptr;
     QAction* mnuOneSided = nullptr;
+    QAction* mnuOthers = nullptr;
 };
 
 }  // namespace dex

@@ -66,6 +66,8 @@ void Form1::createTopBand() {
     cmdComp->setPalette(pal);
     cmdComp->setAutoFillBackground(true);
     place(cmdComp, design::cmdComp);
+    // Enter on the focused button runs the comparison, as a click does.
+    cmdComp->setAutoDefault(true);
     connect(cmdComp, &QPushButton::clicked, this, &Form1::cmdComp_Click);
 
     cmbApp = new QComboBox(Frame1);
@@ -111,6 +113,10 @@ void Form1::createTopBand() {
         txtDBPath[i]->setAcceptDrops(true);
         place(txtDBPath[i], design::txtDBPath[i]);
         connect(txtDBPath[i], &QLineEdit::textChanged, this, [this, i] { txtDBPath_Change(i); });
+        // A path typed relative is shown and remembered absolute once typed.
+        connect(txtDBPath[i], &QLineEdit::editingFinished, this,
+                [this, i] { guarded("txtDBPath_LostFocus", [this, i] { makePathAbsolute(i); }); });
+        txtDBPath[i]->setPlaceholderText(i == 0 ? tr("A (고객): 고객의 DB 파일") : tr("B (기준): 기준 DB 파일"));
 
         cmdAccess[i] = makeButton(Frame1, accessNames[i], accessTexts[i]);
         giveAccessKey(cmdAccess[i], accessKeys[i], accessNamesSpoken[i]);
@@ -154,6 +160,16 @@ void Form1::createControls() {
     });
     spList->gridModel()->setToolTipSource([this](int column, int row) { return markToolTip(column, row); });
     createGridMenu();
+
+    // Under the grid: what else the last run found (the grid leaves fields
+    // on one side only and field settings out) and where its copies are.
+    lblStatus = new QLabel(this);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->setAccessibleName(tr("비교 상태"));
+    lblStatus->setTextFormat(Qt::PlainText);
+    lblStatus->setContentsMargins(4, 0, 4, 0);
+    lblStatus->setText(tr("비교하려면 F5를 누르세요."));
+    lblStatus->setGeometry(0, spList->geometry().bottom() + 1, spList->width(), lblStatus->fontMetrics().height() + 6);
 
     static const char* const barNames[2] = {"ProgressBar1_0", "ProgressBar1_1"};
     const QString barNamesSpoken[2] = {tr("항목 진행률"), tr("전체 진행률")};
@@ -202,6 +218,7 @@ void Form1::createGridMenu() {
     add(mnuOneSided, "mnuOneSided", translated(modCmpDB::OneSidedModeLabel(true)),
         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
     mnuOneSided->setCheckable(true);
+    add(mnuOthers, "mnuOthers", tr("그 밖의 차이 목록..."), QKeySequence(Qt::CTRL | Qt::Key_D));
     spList->setContextMenuPolicy(Qt::ActionsContextMenu);
 
     connect(mnuDetails, &QAction::triggered, this, [this] {
@@ -214,6 +231,7 @@ void Form1::createGridMenu() {
     connect(mnuApplyA, &QAction::triggered, this, [this] { applyFixScript(0); });
     connect(mnuApplyB, &QAction::triggered, this, [this] { applyFixScript(1); });
     connect(mnuOneSided, &QAction::toggled, this, &Form1::showOneSidedFields);
+    connect(mnuOthers, &QAction::triggered, this, [this] { guarded("mnuOthers_Click", [this] { showOtherDifferences(); }); });
 }
 
 void Form1::applyTabOrder() {

@@ -5,6 +5,7 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -65,8 +66,19 @@ bool Form1::keyPressFilter(QObject* watched, QEvent* event) {
     QWidget* first = (focus && focus->window() == this) ? focus : this;
     if (widget != first) return false;
     auto* key = static_cast<QKeyEvent*>(event);
+    // A handler may move the focus (a message box, a path box focused): the
+    // same press then reaches the parents of its first receiver, which
+    // must not handle it again.
+    if (event == lastKey_ && key->timestamp() == lastKeyTime_ && lastKeyReceiver_ &&
+        widget->isAncestorOf(qobject_cast<QWidget*>(lastKeyReceiver_)))
+        return false;
     const int code = keyCodeOf(key->key());
-    if (code != 0) Form_KeyDown(code, shiftStateOf(key->modifiers()));
+    if (code != 0) {
+        lastKey_ = event;
+        lastKeyTime_ = key->timestamp();
+        lastKeyReceiver_ = widget;
+        Form_KeyDown(code, shiftStateOf(key->modifiers()));
+    }
     return false;  // the control receives the key afterwards
 }
 
@@ -143,8 +155,11 @@ void Form1::Form_Resize() {
                                      ProgressBar1[i]->height());
         ProgressBar1[i]->raise();
     }
+    // The status line takes the bottom of the grid's area.
+    const int statusHeight = lblStatus->height();
     spList->setGeometry(twipsToPixelsX(l.gridLeft), spList->y(), twipsToPixelsX(l.gridWidth),
-                        twipsToPixelsY(l.gridHeight));
+                        std::max(0, twipsToPixelsY(l.gridHeight) - statusHeight));
+    lblStatus->setGeometry(0, spList->geometry().bottom() + 1, twipsToPixelsX(l.gridWidth), statusHeight);
 }
 
 }  // namespace dex

@@ -4,6 +4,11 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QListWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "DifferenceSummary.h"
 
 #include "ApplyFix.h"
 #include "FixScript.h"
@@ -36,6 +41,10 @@ QDialog* Form1::showDetails(int row) {
     std::string table = shown.cell(Side::A, SideColumn::Table);
     if (table.empty()) table = shown.cell(Side::B, SideColumn::Table);
     if (table.empty()) return nullptr;
+    return showTableDetails(table);
+}
+
+QDialog* Form1::showTableDetails(const std::string& table) {
     const details::TableDetails found = details::MakeTableDetails(structures_, table, uiLanguage());
     if (!found.found()) return nullptr;
     if (details_) details_->close();
@@ -137,6 +146,52 @@ void Form1::applyFixScript(int target) {
         Workbench wb = workbench();
         ApplyFixScript(wb, TrimBlanks(fixB ? runPathB_ : runPathA_), static_cast<int16_t>(target & 1), script);
     });
+}
+
+QDialog* Form1::showOtherDifferences() {
+    if (!haveFinishedRun()) return nullptr;
+    if (others_) others_->close();
+    const words::Language language = uiLanguage();
+    const auto diff = indexdiff::CompareStructures(structures_.tablesA, structures_.tablesB);
+    auto* box = new QDialog(this);
+    box->setObjectName(QStringLiteral("OtherDifferences"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowTitle(tr("그 밖의 차이"));
+    auto* layout = new QVBoxLayout(box);
+    auto* heading = new QLabel(tr("격자에 나오지 않는 차이입니다. Enter 또는 두 번 클릭: 테이블 상세 정보"), box);
+    heading->setTextFormat(Qt::PlainText);
+    layout->addWidget(heading);
+    auto* list = new QListWidget(box);
+    list->setObjectName(QStringLiteral("lstOthers"));
+    list->setAccessibleName(tr("그 밖의 차이"));
+    // Each line keeps the table it is about.
+    auto add = [list](const std::string& line, const std::string& table) {
+        auto* item = new QListWidgetItem(QString::fromStdString(line), list);
+        item->setData(Qt::UserRole, QString::fromStdString(table));
+    };
+    const auto lines = summary::DifferenceLines(diff, language);
+    std::vector<std::string> tables;
+    for (const auto& t : diff.tablesOnlyInA) tables.push_back(t);
+    for (const auto& t : diff.tablesOnlyInB) tables.push_back(t);
+    for (const auto& f : diff.fieldsOnlyInA) tables.push_back(f.table);
+    for (const auto& f : diff.fieldsOnlyInB) tables.push_back(f.table);
+    for (const auto& s : diff.settings) tables.push_back(s.table);
+    for (const auto& d : diff.indexes) tables.push_back(d.table);
+    for (size_t i = 0; i < lines.size() && i < tables.size(); ++i) add(lines[i], tables[i]);
+    if (lines.empty()) add(summary::OthersText(summary::CountOf(diff), language), "");
+    list->setCurrentRow(0);
+    layout->addWidget(list);
+    connect(list, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        const std::string table = item->data(Qt::UserRole).toString().toStdString();
+        if (!table.empty()) guarded(kDetailsProcedure, [this, &table] { showTableDetails(table); });
+    });
+    box->resize(std::min(width(), 900), 360);
+    others_ = box;
+    box->show();
+    box->raise();
+    box->activateWindow();
+    list->setFocus();
+    return box;
 }
 
 void Form1::showOneSidedFields(bool checked) {

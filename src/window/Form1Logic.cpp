@@ -3,6 +3,8 @@
 #include "GridLayout.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 namespace dex::form1 {
 
@@ -70,6 +72,15 @@ std::string TrimBlanks(const std::string& s) {
     const auto first = s.find_first_not_of(' ');
     if (first == std::string::npos) return {};
     return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+std::string AbsolutePath(const std::string& path) {
+    // A product's default path is a Windows one ("C:\\VelmoraII\\..."): kept as it is.
+    if (path.empty() || path.front() == '/' || (path.size() >= 2 && path[1] == ':')) return path;
+    std::error_code ec;
+    const std::filesystem::path here = std::filesystem::current_path(ec);
+    if (ec) return path;
+    return (here / std::filesystem::u8path(path)).lexically_normal().string();
 }
 
 std::string FolderOf(const std::string& fileName) {

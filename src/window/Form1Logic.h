@@ -52,6 +52,9 @@ KeyAction RouteKey(int keyCode, int shift);
 
 // Blanks removed at both ends (spaces only, as the path boxes are trimmed).
 std::string TrimBlanks(const std::string& s);
+// A path made absolute against the current folder (its "." and ".."
+// resolved by the text, links left alone); an absolute path as it is.
+std::string AbsolutePath(const std::string& path);
 // The folder part of a file name: everything before its last "\" or "/";
 // empty when it has neither.
 std::string FolderOf(const std::string& fileName);

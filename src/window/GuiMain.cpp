@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <QTimer>
 #include <QTranslator>
+
+#include "Form1Logic.h"
 #include <array>
 #include <iostream>
 #include <optional>
@@ -145,8 +147,10 @@ private:
 bool applyOptions(Form1& form, const GuiOptions& options) {
     auto* boxA = form.findChild<QLineEdit*>(QStringLiteral("txtDBPath_0"));
     auto* boxB = form.findChild<QLineEdit*>(QStringLiteral("txtDBPath_1"));
-    if (options.pathA) boxA->setText(QString::fromStdString(*options.pathA));
-    if (options.pathB) boxB->setText(QString::fromStdString(*options.pathB));
+    // Paths given relative are made absolute: they are remembered for a
+    // start from another folder.
+    if (options.pathA) boxA->setText(QString::fromStdString(form1::AbsolutePath(*options.pathA)));
+    if (options.pathB) boxB->setText(QString::fromStdString(form1::AbsolutePath(*options.pathB)));
     if (options.product) {
         auto* list = form.findChild<QComboBox*>(QStringLiteral("cmbApp"));
         // Entries are found by their designed text, whatever the language shown.

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 #include <QRegularExpression>
@@ -55,6 +57,14 @@ bool QtDialogs::askYesNo(const std::string& text, const std::string& title, bool
     box.setDefaultButton(defaultNo ? QMessageBox::No : QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<std::string> QtDialogs::askPassword(const std::string& text, const std::string& title) {
+    bool ok = false;
+    const QString typed = QInputDialog::getText(parent_.data(), caption(title), boxText(text), QLineEdit::Password,
+                                                QString(), &ok);
+    if (!ok) return std::nullopt;
+    return typed.toStdString();
 }
 
 namespace {

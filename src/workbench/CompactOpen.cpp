@@ -2,12 +2,10 @@
 
 #include <filesystem>
 #include <system_error>
-#include <thread>
 
 #include "CompactJet.h"
 #include "ErrorText.h"
 #include "FileKind.h"
-#include "Process.h"
 #include "NameText.h"
 
 namespace dex {
@@ -181,15 +179,5 @@ void cmdAccess_Click(Workbench& wb, const std::string& path, int16_t index,
     if (CheckDBPath(wb, path, index) && openDocument) openDocument(path);
 }
 
-void OpenWithDesktop(const std::string& path) {
-    // Started and left alone: the outcome is not examined. xdg-open returns
-    // quickly; a detached thread reaps it so that no zombie stays behind.
-    pid_t pid = 0;
-    SpawnRequest request;
-    request.program = "xdg-open";
-    request.args = {path};
-    request.searchPath = true;
-    if (TrySpawn(request, &pid) == 0) std::thread([pid] { WaitForExit(pid); }).detach();
-}
 
 }  // namespace dex

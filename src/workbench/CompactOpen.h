@@ -44,7 +44,4 @@ bool cmdCompact_Click(Workbench& wb, const std::string& path, int16_t index, Fil
 void cmdAccess_Click(Workbench& wb, const std::string& path, int16_t index,
                      const std::function<void(const std::string&)>& openDocument);
 
-// Starts xdg-open on the path without waiting and without a shell.
-void OpenWithDesktop(const std::string& path);
-
 }  // namespace dex

@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <iterator>
 #include <exception>
 #include <filesystem>
 #include <system_error>
@@ -16,7 +18,9 @@
 #include "ErrorText.h"
 #include "FileCopy.h"
 #include "FileKind.h"
+#include "ConnectionText.h"
 #include "JetImport.h"
+#include "JetStore.h"
 #include "modCmpDB.h"
 #include "NameText.h"
 
@@ -101,9 +105,18 @@ void moveIntoPlace(const fs::path& part, const std::string& target) {
 // into place, so a failed copy never leaves half a database under the
 // target's name, and a link planted under the target's name is replaced, not
 // followed.
-void replaceCopy(const std::string& source, const std::string& target, const StagingFolder& staging) {
+void replaceCopy(const std::string& source, const std::string& target, const StagingFolder& staging,
+                 const std::string& password) {
     const fs::path part = staging.path() / fs::u8path(target).filename();
-    MakeWorkingCopy(source, part.string());
+    MakeWorkingCopy(source, part.string(), password);
+    // Customer data: the copy (however it was made: bytes, an import, the
+    // store's own files beside it) is readable by its user only.
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+        const fs::path file(part.string() + suffix);
+        std::error_code ec;
+        if (fs::is_regular_file(fs::symlink_status(file, ec)))
+            fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+    }
     moveIntoPlace(part, target);
 }
 
@@ -146,10 +159,13 @@ std::shared_ptr<const void> lockFolder(const fs::path& folder) {
 }
 
 // Makes the folder and both copies; returns the copies' paths.
-CopyPaths makeCopies(const std::string& pathA, const std::string& pathB) {
+CopyPaths makeCopies(const std::string& pathA, const std::string& pathB, const std::string& passwordA,
+                     const std::string& passwordB) {
     CopyPaths paths = FormCopyPaths(pathA);
     const fs::path folder = checkedFolder(fs::u8path(paths.folder));
     paths.lock = lockFolder(folder);
+    // A folder left by an earlier version may be open to others.
+    fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace);
     paths.folder = folder.string();
     paths.copyA = (folder / "temp(A).mdb").string();
     paths.copyB = (folder / "temp(B).mdb").string();
@@ -162,8 +178,8 @@ CopyPaths makeCopies(const std::string& pathA, const std::string& pathB) {
                 throw DbError(75, "'" + user + "' is one of the comparison's own temporary copies; "
                                   "choose the original database instead");
     StagingFolder staging(folder);
-    replaceCopy(pathA, paths.copyA, staging);
-    replaceCopy(pathB, paths.copyB, staging);
+    replaceCopy(pathA, paths.copyA, staging, passwordA);
+    replaceCopy(pathB, paths.copyB, staging, passwordB);
     return paths;
 }
 
@@ -213,26 +229,66 @@ private:
 
 }  // namespace
 
-bool LoadAndCompare(Workbench& wb, const std::string& pathA, const std::string& pathB) {
+bool LoadAndCompare(Workbench& wb, const std::string& pathA, const std::string& pathB, const std::string& passwordA,
+                    const std::string& passwordB) {
     LoadScope scope(wb);
-    if (!modCmpDB::LoadDBStruct(wb, pathA, true, kProductPassword, "")) return false;
+    if (!modCmpDB::LoadDBStruct(wb, pathA, true, passwordA, "")) return false;
     wb.overallBar.step();
-    if (!modCmpDB::LoadDBStruct(wb, pathB, false, kProductPassword, "")) return false;
+    if (!modCmpDB::LoadDBStruct(wb, pathB, false, passwordB, "")) return false;
     wb.overallBar.step();
     modCmpDB::CompareStruct(wb);
     return true;
 }
 
-void MakeWorkingCopy(const std::string& source, const std::string& target) {
+void MakeWorkingCopy(const std::string& source, const std::string& target, const std::string& password) {
     // The kind is read from the first bytes before anything is copied: a file
     // that is no database is refused at once, however large it is.
     switch (detectFileKind(source)) {
-        case FileKind::Jet: ImportJetFile(source, target, kProductPassword); return;
+        case FileKind::Jet:
+            ImportJetFile(source, target, password);
+            break;
         case FileKind::Other: throw DbError(dberr::UnrecognizedFormat, "Unrecognized database format '" + source + "'.");
         case FileKind::Store:
-        case FileKind::Unreadable: break;  // a file that cannot be read fails the copy with the system's reason
+        case FileKind::Unreadable:  // a file that cannot be read fails the copy with the system's reason
+            copyWithJournal(source, target);
+            break;
     }
-    copyWithJournal(source, target);
+    // A file of its own password: its copy takes the product's, as the
+    // migration and the loads open it.
+    if (password != kProductPassword) setStorePassword(target, password, kProductPassword);
+}
+
+bool RefusesProductPassword(DbEngine& engine, const std::string& path) {
+    try {
+        auto db = engine.openDatabase(path, 0, true, daoConnectText(kProductPassword));
+        db->close();
+        return false;
+    } catch (const DbError& e) {
+        return e.number() == 3031;
+    } catch (...) {
+        return false;
+    }
+}
+
+std::optional<CopiesOnDisk> DescribeCopies(const std::string& copyPath) {
+    std::error_code ec;
+    const fs::path folder = fs::u8path(copyPath).parent_path();
+    if (copyPath.empty() || !fs::is_directory(folder, ec)) return std::nullopt;
+    CopiesOnDisk out{folder.string(), 0};
+    for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
+        if (it->is_regular_file(ec)) out.bytes += it->file_size(ec);
+    return out;
+}
+
+std::string SizeText(uintmax_t bytes) {
+    if (bytes < 1024) return std::to_string(bytes) + " B";
+    const char* const units[] = {"KB", "MB", "GB", "TB"};
+    double value = static_cast<double>(bytes) / 1024;
+    size_t unit = 0;
+    while (value >= 1024 && unit + 1 < std::size(units)) value /= 1024, ++unit;
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.1f %s", value, units[unit]);
+    return buf;
 }
 
 CopyPaths FormCopyPaths(const std::string& pathA) {
@@ -401,7 +457,7 @@ bool prepareCopies(Workbench& wb, const CompareRequest& request, Migrator& migra
     wb.window.showNotice(true);
     try {
         migrator.release();
-        paths = makeCopies(request.pathA, request.pathB);
+        paths = makeCopies(request.pathA, request.pathB, request.passwordA, request.passwordB);
         if (!migrateCopies(migrator, request.productCode, paths)) {
             wb.window.showNotice(false);
             return false;
@@ -428,7 +484,8 @@ bool prepareCopies(Workbench& wb, const CompareRequest& request, Migrator& migra
 bool RunComparison(Workbench& wb, const CompareRequest& request, Migrator* migrator) {
     if (!validateBox(wb, request.pathA, 0)) return false;
     if (!validateBox(wb, request.pathB, 1)) return false;
-    if (request.productCode.empty()) return LoadAndCompare(wb, request.pathA, request.pathB);
+    if (request.productCode.empty())
+        return LoadAndCompare(wb, request.pathA, request.pathB, request.passwordA, request.passwordB);
 
     if (request.pathA.find(".mdb") == std::string::npos) {
         wb.dialogs.message("DB(A)의 파일 이름이 소문자 \".mdb\"로 끝나야 임시 복사본을 만들 수 "

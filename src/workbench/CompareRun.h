@@ -3,7 +3,9 @@
 // copies when a product is chosen, then load and compare.
 #include <atomic>
 #include <functional>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,9 @@ namespace dex {
 struct CompareRequest {
     std::string pathA, pathB;
     std::string productCode;  // "" or vardoII / FornII / FornPro / quickbilII
+    // The files' passwords, for a file that does not take the product's;
+    // used for this run only. The copies get the product's password.
+    std::string passwordA = kProductPassword, passwordB = kProductPassword;
 };
 
 // Brings one copy to the product's latest schema: DBOpen on the copy with
@@ -56,13 +61,30 @@ struct CopyPaths {
 // Every ".mdb" of path A replaced by "temp", "temp/temp(A).mdb", "temp/temp(B).mdb".
 CopyPaths FormCopyPaths(const std::string& pathA);
 
+// Where a run's copies stay after it, and the space the files of their
+// folder take; none when the folder of copyPath is not there.
+struct CopiesOnDisk {
+    std::string folder;
+    uintmax_t bytes = 0;
+};
+std::optional<CopiesOnDisk> DescribeCopies(const std::string& copyPath);
+// 900 -> "900 B", 1536 -> "1.5 KB", 77594624 -> "74.0 MB".
+std::string SizeText(uintmax_t bytes);
+
 // Makes target, a new file in a folder of the caller's own, a working copy of
 // source: a store is copied byte for byte together with its unfinished change
 // (rollback journal or write-ahead log), so that the copy, not the user's
 // file, is where SQLite finishes or undoes it; a real Jet file, which is never
 // written, is imported into a store so that the copy can be migrated. Throws
 // std::filesystem::filesystem_error or DbError.
-void MakeWorkingCopy(const std::string& source, const std::string& target);
+// password opens source; the copy then takes the product's password, which
+// its migration and loading use.
+void MakeWorkingCopy(const std::string& source, const std::string& target,
+                     const std::string& password = kProductPassword);
+
+// Whether the file refuses the product's password (error 3031): the user
+// may then be asked for its own.
+bool RefusesProductPassword(DbEngine& engine, const std::string& path);
 
 // Returns true when both structures were loaded and compared. With a
 // product code the two files are copied and the copies migrated first
@@ -71,6 +93,7 @@ bool RunComparison(Workbench& wb, const CompareRequest& request, Migrator* migra
 
 // Loads A and B into the grid and compares them, with the hourglass,
 // suspended repainting and both progress bars around it.
-bool LoadAndCompare(Workbench& wb, const std::string& pathA, const std::string& pathB);
+bool LoadAndCompare(Workbench& wb, const std::string& pathA, const std::string& pathB,
+                    const std::string& passwordA = kProductPassword, const std::string& passwordB = kProductPassword);
 
 }  // namespace dex

@@ -84,6 +84,17 @@ std::vector<std::string> settingsThatDiffer(const FieldDef& a, const FieldDef& b
     return out;
 }
 
+bool hasFieldNamed(const TableDef& t, const std::string& name) {
+    for (const auto& f : t.fields)
+        if (equalsNoCase(f.name, name)) return true;
+    return false;
+}
+
+void oneSidedFields(const TableDef& t, const TableDef& other, std::vector<OneSidedField>& out) {
+    for (const auto& f : t.fields)
+        if (!hasFieldNamed(other, f.name)) out.push_back({t.name, f.name});
+}
+
 void compareFields(const TableDef& a, const TableDef& b, std::vector<SettingDifference>& out) {
     for (const auto& fa : a.fields)
         for (const auto& fb : b.fields)
@@ -142,6 +153,8 @@ StructureDiff CompareStructures(const std::vector<TableDef>& a, const std::vecto
         }
         for (auto& d : IndexMatcher(ta, *tb).run()) diff.indexes.push_back(std::move(d));
         compareFields(ta, *tb, diff.settings);
+        oneSidedFields(ta, *tb, diff.fieldsOnlyInA);
+        oneSidedFields(*tb, ta, diff.fieldsOnlyInB);
     }
     for (const auto& tb : b)
         if (!findTable(a, tb.name)) diff.tablesOnlyInB.push_back(tb.name);

@@ -47,13 +47,20 @@ struct SettingDifference {
     std::vector<std::string> settings;  // "type", "size", "default", "required", "zero-length"
 };
 
+// A field of a table both sides have, present on one side only.
+struct OneSidedField {
+    std::string table, field;  // the table as that side names it
+};
+
 struct StructureDiff {
     std::vector<std::string> tablesOnlyInA, tablesOnlyInB;
+    std::vector<OneSidedField> fieldsOnlyInA, fieldsOnlyInB;
     std::vector<IndexDifference> indexes;
     std::vector<SettingDifference> settings;
 
     bool empty() const {
-        return tablesOnlyInA.empty() && tablesOnlyInB.empty() && indexes.empty() && settings.empty();
+        return tablesOnlyInA.empty() && tablesOnlyInB.empty() && fieldsOnlyInA.empty() && fieldsOnlyInB.empty() &&
+               indexes.empty() && settings.empty();
     }
 };
 

@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "DifferenceSummary.h"
 #include "Version.h"
 #include "modCmpDB.h"
 
@@ -161,16 +162,35 @@ void htmlMeta(std::ostream& out, const ReportData& d) {
             << HtmlEscape(value) << "</td></tr>\n";
     };
     out << "<table class=\"meta\">\n";
-    row("A", d.requestedA.empty() ? d.pathA : d.requestedA, "path");
-    row("B", d.requestedB.empty() ? d.pathB : d.requestedB, "path");
+    row(summary::SideLabel(Side::A, lang), d.requestedA.empty() ? d.pathA : d.requestedA, "path");
+    row(summary::SideLabel(Side::B, lang), d.requestedB.empty() ? d.pathB : d.requestedB, "path");
     const std::string copyOf = say(lang, "비교한 %1의 사본");
     if (!d.requestedA.empty() && d.requestedA != d.pathA) row(words::Fill(copyOf, {"A"}), d.pathA, "path");
     if (!d.requestedB.empty() && d.requestedB != d.pathB) row(words::Fill(copyOf, {"B"}), d.pathB, "path");
     row(say(lang, "제품"), d.product.empty() ? say(lang, "(없음: 파일을 있는 그대로 비교함)") : d.product);
     row(say(lang, "날짜"), d.createdAt);
     row(say(lang, "프로그램"), "Dexmira " + d.version);
-    row(say(lang, "결과"), d.resultMessage());
     out << "</table>\n";
+}
+
+// The whole result, before anything else: whether anything differs, the
+// grid's message, and every difference the grid does not show.
+void htmlResult(std::ostream& out, const ReportData& d) {
+    const words::Language lang = d.language;
+    out << "<h2>" << HtmlEscape(say(lang, "결과")) << "</h2>\n";
+    if (!d.structure) {
+        out << "<p class=\"verdict\">" << HtmlEscape(d.resultMessage()) << "</p>\n";
+        return;
+    }
+    const summary::Counts others = summary::CountOf(*d.structure);
+    out << "<p class=\"verdict\"><b>" << HtmlEscape(summary::VerdictText(d.count, others, lang)) << "</b></p>\n";
+    if (!d.resultMessage().empty()) out << "<p>" << HtmlEscape(d.resultMessage()) << "</p>\n";
+    out << "<p>" << HtmlEscape(summary::OthersText(others, lang)) << "</p>\n";
+    const auto lines = summary::DifferenceLines(*d.structure, lang);
+    if (lines.empty()) return;
+    out << "<ul class=\"others\">\n";
+    for (const auto& line : lines) out << "<li>" << HtmlEscape(line) << "</li>\n";
+    out << "</ul>\n";
 }
 
 void htmlCell(std::ostream& out, const GridRow& row, int col) {
@@ -331,6 +351,13 @@ void jsonStructure(std::ostream& out, const ReportData& d) {
         out << "}";
     }
     out << "]";
+    // Fields of a table both sides have, present on one side only (table.field).
+    for (const auto* side : {&s.fieldsOnlyInA, &s.fieldsOnlyInB}) {
+        std::vector<std::string> keys;
+        for (const auto& f : *side) keys.push_back(f.table + "." + f.field);
+        out << (side == &s.fieldsOnlyInA ? ",\"fieldsOnlyInA\":" : ",\"fieldsOnlyInB\":");
+        jsonNames(out, keys);
+    }
 }
 
 // Six letters or digits, for a name nobody can guess in advance.
@@ -381,6 +408,7 @@ std::string HtmlReport(const ReportData& d) {
         << kStyle << "td.mark { background-color: " << CssColor(kMarkBack) << "; color: " << CssColor(kMarkFore)
         << "; text-align: center; font-weight: bold; }\n</style>\n</head>\n<body>\n<h1>"
         << HtmlEscape(say(d.language, "구조 비교")) << "</h1>\n";
+    htmlResult(out, d);
     htmlMeta(out, d);
     htmlGrid(out, d);
     htmlStructure(out, d);
@@ -390,6 +418,18 @@ std::string HtmlReport(const ReportData& d) {
 
 std::string CsvReport(const ReportData& d) {
     std::string out = "\xEF\xBB\xBF";
+    // The result first: whether anything differs and every difference the
+    // marked rows below do not show; then an empty line and the rows.
+    const std::string result = say(d.language, "결과");
+    if (d.structure) {
+        const summary::Counts others = summary::CountOf(*d.structure);
+        out += CsvField(result) + "," + CsvField(summary::VerdictText(d.count, others, d.language)) + "\r\n";
+        for (const auto& line : summary::DifferenceLines(*d.structure, d.language))
+            out += CsvField(result) + "," + CsvField(line) + "\r\n";
+    } else {
+        out += CsvField(result) + "," + CsvField(d.resultMessage()) + "\r\n";
+    }
+    out += "\r\n";
     for (int c = 1; c <= kColumns; ++c) {
         const auto side = SideOf(c);
         const std::string label =
@@ -408,7 +448,20 @@ std::string CsvReport(const ReportData& d) {
 }
 
 void WriteCompareJson(std::ostream& out, const ReportData& d, bool withStructure) {
-    out << "{\"paths\":{\"A\":" << JsonString(d.pathA) << ",\"B\":" << JsonString(d.pathB) << "},\"rows\":[";
+    out << "{";
+    if (withStructure && d.structure) {
+        // The report's result first, as the HTML page states it.
+        const summary::Counts others = summary::CountOf(*d.structure);
+        out << "\"result\":{\"verdict\":" << JsonString(summary::VerdictText(d.count, others, words::Language::English))
+            << ",\"message\":" << JsonString(d.resultMessage()) << ",\"differences\":";
+        jsonNames(out, summary::DifferenceLines(*d.structure, words::Language::English));
+        out << "},";
+    }
+    out << "\"paths\":{\"A\":" << JsonString(d.pathA) << ",\"B\":" << JsonString(d.pathB) << "},";
+    // The user's files, when the paths are the copies compared.
+    if (!d.requestedA.empty() || !d.requestedB.empty())
+        out << "\"files\":{\"A\":" << JsonString(d.requestedA) << ",\"B\":" << JsonString(d.requestedB) << "},";
+    out << "\"rows\":[";
     for (size_t i = 0; i < d.rows.size(); ++i) {
         const GridRow& row = d.rows[i];
         out << (i ? "," : "") << "{\"row\":" << row.row << ",\"hidden\":" << (row.hidden ? "true" : "false")
@@ -431,6 +484,13 @@ void WriteCompareJson(std::ostream& out, const ReportData& d, bool withStructure
             << ",\"icon\":" << JsonString(IconName(m.icon)) << "}";
     }
     out << "]";
+    if (d.structure) {
+        const summary::Counts c = summary::CountOf(*d.structure);
+        out << ",\"otherDifferences\":{\"tablesOnlyInA\":" << c.tablesOnlyInA << ",\"tablesOnlyInB\":" << c.tablesOnlyInB
+            << ",\"fieldsOnlyInA\":" << c.fieldsOnlyInA << ",\"fieldsOnlyInB\":" << c.fieldsOnlyInB
+            << ",\"fieldSettings\":" << c.settings << ",\"indexDetails\":" << c.indexes << ",\"total\":" << c.total()
+            << "},\"differs\":" << (summary::AnythingDiffers(d.count, c) ? "true" : "false");
+    }
     if (withStructure) jsonStructure(out, d);
     out << "}";
 }

@@ -108,11 +108,35 @@ constexpr Phrase kDetails[] = {
     {"인덱스", "Index"},
 };
 
+// The summary of every difference (DifferenceSummary.cpp): the window's
+// status line, the command line, the survey and the reports' Result.
+constexpr Phrase kSummary[] = {
+    {"A (고객)", "A (customer)"},
+    {"B (기준)", "B (reference)"},
+    {"A (고객)에만 있는 테이블 %1", "%1 tables only in A (customer)"},
+    {"B (기준)에만 있는 테이블 %1", "%1 tables only in B (reference)"},
+    {"A (고객)에만 있는 필드 %1", "%1 fields only in A (customer)"},
+    {"B (기준)에만 있는 필드 %1", "%1 fields only in B (reference)"},
+    {"설정이 다른 필드 %1", "%1 fields with other settings"},
+    {"인덱스 차이 %1", "%1 index differences"},
+    {"A (고객)에만 있는 테이블: %1", "table only in A (customer): %1"},
+    {"B (기준)에만 있는 테이블: %1", "table only in B (reference): %1"},
+    {"A (고객)에만 있는 필드: %1", "field only in A (customer): %1"},
+    {"B (기준)에만 있는 필드: %1", "field only in B (reference): %1"},
+    {"필드 설정: %1", "field settings: %1"},
+    {"인덱스: %1", "index: %1"},
+    {"두 DB는 다릅니다: 표시된 행 %1, 그 밖의 차이 %2", "The databases differ: %1 marked rows, %2 other differences"},
+    {"두 DB는 완전히 같습니다.", "The databases do not differ at all."},
+    {"그 밖의 차이 없음", "no other difference"},
+    {"그 밖의 차이: %1", "other differences: %1"},
+};
+
 std::span<const Phrase> phrasesOf(Context context) {
     switch (context) {
         case Context::Report: return kReport;
         case Context::Indexes: return kIndexes;
         case Context::Details: return kDetails;
+        case Context::Summary: return kSummary;
     }
     return {};
 }

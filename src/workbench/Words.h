@@ -15,7 +15,7 @@ namespace dex::words {
 enum class Language { Korean, English };
 
 // Where a text is used; the same Korean may read differently in each.
-enum class Context { Report, Indexes, Details };
+enum class Context { Report, Indexes, Details, Summary };
 
 // The language a desktop asks for, from its environment (name -> value, ""
 // when unset), as gettext reads it: the locale is the first of LC_ALL,

@@ -121,13 +121,15 @@ TEST_F(Cli, CompareFindsAnIndexMarkAndAShift) {
     // cells; the index on name differs; gcode then faces memo, and A's memo is
     // pushed below the examined rows.
     EXPECT_EQ(r.out,
-              "A: " + a + "\nB: " + b + "\n"
+              "A (customer): " + a + "\nB (reference): " + b + "\n"
               "Marks [P F I]: primary key, foreign key, other index; '.' none. "
               "\"(none)\" faces a row shifted to line the two sides up.\n"
               "    4  (none)                !  customer.gcode [...]\n"
               "    5  customer.name [..I]   !  customer.name [...]\n"
               "    6  customer.gcode [...]  !  customer.memo [...]\n"
-              "count: 3\n");
+              "count: 3\n"
+              "other differences: 1\n"
+              "  index: customer: index idx_name (name) only in A\n");
     EXPECT_EQ(r.err, "3건의 다른곳이 발견 되었습니다.\n") << "message boxes become lines on stderr";
 
     Result j = dexmira({"compare", a, b, "--json"});
@@ -161,6 +163,9 @@ TEST_F(Cli, OneDifferenceExitsOne) {
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(r.err, "1건의 다른곳이 발견 되었습니다.\n");
     EXPECT_NE(r.out.find("    4  customer.name [..I]  !  customer.name [...]\ncount: 1\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nother differences: 1\n  index: customer: index idx_name (name) only in A\n"),
+              std::string::npos)
+        << r.out;
     EXPECT_EQ(dexmira({"compare", a, b, "--json"}).status, 1);
 }
 
@@ -257,9 +262,23 @@ TEST_F(Cli, ProductComparisonMigratesCopiesAndLeavesTheFilesAlone) {
     makePair(dir);
     const fs::path ref = dir / "reference.mdb", cust = dir / "customer.mdb";
     const std::string refBytes = slurp(ref), custBytes = slurp(cust);
+    // A folder an earlier version left open to others.
+    fs::create_directory(dir / "referencetemp");
+    fs::permissions(dir / "referencetemp", fs::perms(0755), fs::perm_options::replace);
 
     Result lite = dexmira({"compare", ref.string(), cust.string(), "--product", "VelmoraLite"});
     EXPECT_EQ(lite.status, 1) << lite.err;
+    // The copies of customer data are the user's only, and the output says where they are.
+    EXPECT_EQ(fs::status(dir / "referencetemp").permissions(), fs::perms(0700));
+    for (const char* copy : {"temp(A).mdb", "temp(B).mdb"})
+        EXPECT_EQ(fs::status(dir / "referencetemp" / copy).permissions(), fs::perms(0600)) << copy;
+    const std::string copies = "\ncopies: " + fs::canonical(dir / "referencetemp").string() + " (";
+    EXPECT_NE(lite.out.find(copies), std::string::npos) << lite.out;
+    EXPECT_NE(lite.out.find("B)\n", lite.out.find(copies)), std::string::npos) << lite.out;
+    Result json = dexmira({"compare", ref.string(), cust.string(), "--product", "VelmoraLite", "--json"});
+    EXPECT_NE(json.out.find("\"files\":{\"A\":\"" + ref.string() + "\",\"B\":\"" + cust.string() + "\"}"),
+              std::string::npos)
+        << "the JSON names the user's files beside the copies";
     Result code = dexmira({"compare", ref.string(), cust.string(), "--product", "vardoII"});
     EXPECT_EQ(code.out, lite.out) << "VelmoraLite runs the vardoII catalogue";
     EXPECT_EQ(lite.err, "4건의 다른곳이 발견 되었습니다.\n");
@@ -278,4 +297,127 @@ TEST_F(Cli, ProductComparisonMigratesCopiesAndLeavesTheFilesAlone) {
 
     Result unknown = dexmira({"compare", ref.string(), cust.string(), "--product", "Nope"});
     EXPECT_EQ(unknown.status, 2);
+}
+
+// Nothing the run knows is hidden: beside the marked rows, compare names
+// every other difference and exits 1 whenever anything differs.
+TEST_F(Cli, EveryOtherDifferenceIsPrintedAndCounted) {
+    const std::string c = (dir / "c.mdb").string();
+    makeStore(a, kBase);  // the customer's database lost a table
+    makeStore(b, std::string(kBase) + "CREATE TABLE invn_edit (code LONG)\n");
+    makeStore(c, "CREATE TABLE custgroup (code AUTOINCREMENT, name VARCHAR(30) DEFAULT \"\" NOT NULL, PRIMARY KEY (code))\n"
+                 "CREATE TABLE customer (code VARCHAR(6) DEFAULT \"\" NOT NULL, name VARCHAR(50) DEFAULT \"\" NOT NULL, "
+                 "gcode SMALLINT DEFAULT 1 NOT NULL, memo TEXT, PRIMARY KEY (code))\n");
+
+    Result missing = dexmira({"compare", a, b});
+    EXPECT_EQ(missing.status, 1) << missing.err;
+    EXPECT_EQ(missing.err, "두 DB의 구조가 일치 합니다.\n") << "the grid's own message stays";
+    EXPECT_NE(missing.out.find("count: 0\nother differences: 1\n  table only in B (reference): invn_edit\n"),
+              std::string::npos)
+        << missing.out;
+
+    Result settings = dexmira({"compare", a, c});
+    EXPECT_EQ(settings.status, 1) << settings.err;
+    EXPECT_NE(settings.out.find("count: 0\nother differences: 2\n"
+                                "  field settings: custgroup.name: size A 20, B 30\n"
+                                "  field settings: customer.gcode: type A Long, B Integer\n"),
+              std::string::npos)
+        << settings.out;
+    Result json = dexmira({"compare", a, c, "--json"});
+    EXPECT_EQ(json.status, 1);
+    EXPECT_NE(json.out.find("\"otherDifferences\":{\"tablesOnlyInA\":0,\"tablesOnlyInB\":0,\"fieldsOnlyInA\":0,"
+                            "\"fieldsOnlyInB\":0,\"fieldSettings\":2,\"indexDetails\":0,\"total\":2},\"differs\":true"),
+              std::string::npos)
+        << json.out;
+
+    Result same = dexmira({"compare", a, a});
+    EXPECT_EQ(same.status, 0) << same.err;
+    EXPECT_NE(same.out.find("count: 0\nother differences: 0\n"), std::string::npos) << same.out;
+    EXPECT_NE(dexmira({"compare", a, a, "--json"}).out.find("\"total\":0},\"differs\":false"), std::string::npos);
+}
+
+// The report's Result comes first and states every difference.
+TEST_F(Cli, ReportsStateTheWholeResultFirst) {
+    makeStore(a, kBase);
+    makeStore(b, std::string(kBase) + "CREATE TABLE invn_edit (code LONG)\n");
+    const std::string html = (dir / "r.html").string(), csv = (dir / "r.csv").string(),
+                      json = (dir / "r.json").string();
+    for (const auto& report : {html, csv, json}) {
+        Result r = dexmira({"compare", a, b, "--report", report});
+        EXPECT_EQ(r.status, 1) << r.err;
+    }
+    const std::string page = slurp(html);
+    const size_t result = page.find("<h2>결과</h2>\n<p class=\"verdict\"><b>두 DB는 다릅니다: 표시된 행 0, 그 밖의 차이 1</b></p>\n"
+                                    "<p>두 DB의 구조가 일치 합니다.</p>\n"
+                                    "<p>그 밖의 차이: B (기준)에만 있는 테이블 1</p>\n"
+                                    "<ul class=\"others\">\n<li>B (기준)에만 있는 테이블: invn_edit</li>\n</ul>\n");
+    ASSERT_NE(result, std::string::npos) << page;
+    EXPECT_LT(result, page.find("<h2>", page.find("<h1>"))  + 1) << "the result is the first section";
+    EXPECT_NE(page.find("<tr><th>A (고객)</th><td class=\"path\">" + a + "</td></tr>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<tr><th>B (기준)</th><td class=\"path\">" + b + "</td></tr>"), std::string::npos);
+    EXPECT_EQ(slurp(csv).rfind("\xEF\xBB\xBF결과,\"두 DB는 다릅니다: 표시된 행 0, 그 밖의 차이 1\"\r\n"
+                               "결과,B (기준)에만 있는 테이블: invn_edit\r\n\r\n",
+                               0),
+              0u)
+        << slurp(csv);
+    EXPECT_EQ(slurp(json).rfind("{\"result\":{\"verdict\":\"The databases differ: 0 marked rows, 1 other differences\","
+                                "\"message\":\"두 DB의 구조가 일치 합니다.\","
+                                "\"differences\":[\"table only in B (reference): invn_edit\"]},",
+                                0),
+              0u)
+        << slurp(json);
+}
+
+// The README's example: A is the customer's database, B the reference, and
+// the fix script by default makes the customer's keys the reference's.
+TEST_F(Cli, FixScriptMakesTheCustomersDatabaseLikeTheReferenceByDefault) {
+    makePair(dir);
+    const std::string customer = (dir / "customer.mdb").string(), reference = (dir / "reference.mdb").string();
+    const std::string fix = (dir / "fix.sql").string(), fixed = (dir / "fixed.mdb").string();
+    Result r = dexmira({"compare", customer, reference, "--fix-sql", fix});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(slurp(fix), "-- Makes the primary keys, foreign keys and indexes of A (" + customer + ") those of B (" +
+                              reference + ").\n"
+                              "-- customer: index idx_customer_compname (compname) only in A\n"
+                              "DROP INDEX [idx_customer_compname] ON [customer]\n"
+                              "-- invn_edit: primary key PrimaryKey (code) only in B\n"
+                              "ALTER TABLE [invn_edit] ADD CONSTRAINT [PrimaryKey] PRIMARY KEY ([code])\n");
+    fs::copy_file(customer, fixed);
+    Result applied = dexmira({"exec", fixed, "--password", "kt5316"}, slurp(fix));
+    ASSERT_EQ(applied.status, 0) << applied.err;
+    Result again = dexmira({"compare", fixed, reference});
+    EXPECT_EQ(again.out.find("index: "), std::string::npos) << "no key or index differs any more:\n" << again.out;
+    EXPECT_EQ(again.out.find("[..I]"), std::string::npos) << again.out;
+    // The other direction stays available.
+    Result other = dexmira({"compare", customer, reference, "--fix-sql", fix, "--fix-target", "B"});
+    EXPECT_EQ(other.status, 1);
+    EXPECT_NE(slurp(fix).find("indexes of B (" + reference + ") those of A (" + customer + ")"), std::string::npos);
+}
+
+// A customer's file of its own password: compare takes it for this run.
+TEST_F(Cli, PasswordsOfTheTwoFiles) {
+    Result c = dexmira({"create", a, "--password", "own pw"});
+    ASSERT_EQ(c.status, 0) << c.err;
+    ASSERT_EQ(dexmira({"exec", a, "--password", "own pw"}, kBase).status, 0);
+    makeStore(b, kBase);
+    Result refused = dexmira({"compare", a, b});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("Error 3031 (Not a valid password"), std::string::npos) << refused.err;
+    Result given = dexmira({"compare", a, b, "--password-a", "own pw"});
+    EXPECT_EQ(given.status, 0) << given.err;
+    EXPECT_EQ(given.err, "두 DB의 구조가 일치 합니다.\n");
+    Result swapped = dexmira({"compare", b, a, "--password-b", "own pw", "--password-a", "kt5316"});
+    EXPECT_EQ(swapped.status, 0) << swapped.err;
+
+    // With a product the copy is made with the file's password and given the product's.
+    const std::string customer = (dir / "customer.mdb").string(), reference = (dir / "reference.mdb").string();
+    std::ifstream base(fs::path(DEX_SAMPLES_DIR) / "vardoII" / "base.sql");
+    const std::string script((std::istreambuf_iterator<char>(base)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(dexmira({"create", customer, "--password", "own pw"}).status, 0);
+    ASSERT_EQ(dexmira({"exec", customer, "--password", "own pw"}, script).status, 0);
+    makeStore(reference, script);
+    Result product = dexmira({"compare", customer, reference, "--product", "VelmoraII", "--password-a", "own pw"});
+    EXPECT_EQ(product.status, 0) << product.err << product.out;
+    EXPECT_EQ(dexmira({"structure", customer, "--password", "own pw"}).status, 0) << "the file keeps its password";
+    EXPECT_EQ(dexmira({"compare", customer, reference, "--product", "VelmoraII"}).status, 2);
 }

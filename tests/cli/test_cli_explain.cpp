@@ -82,7 +82,7 @@ protected:
     }
     // The fix script for B of a comparison that finds differences.
     std::string fixScriptOf(const std::string& a, const std::string& b) {
-        auto r = dexmira({"compare", a, b, "--fix-sql", path("fix.sql")});
+        auto r = dexmira({"compare", a, b, "--fix-sql", path("fix.sql"), "--fix-target", "B"});
         EXPECT_EQ(r.status, 1) << r.err;
         return readWhole(path("fix.sql"));
     }
@@ -112,6 +112,13 @@ std::vector<std::vector<std::string>> readCsv(const std::string& text) {
     return records;
 }
 
+// The CSV's header and marked rows, after the result and the empty line.
+std::vector<std::vector<std::string>> markedRowsOf(std::vector<std::vector<std::string>> csv) {
+    while (!csv.empty() && csv.front()[0] != "A 테이블명" && csv.front()[0] != "A Table") csv.erase(csv.begin());
+    return csv;
+}
+
+
 }  // namespace
 
 TEST_F(Explain, ReportsInThreeFormats) {
@@ -127,10 +134,12 @@ TEST_F(Explain, ReportsInThreeFormats) {
     EXPECT_NE(html.find("<meta charset=\"utf-8\">"), std::string::npos);
     EXPECT_NE(html.find("@page { size: A4"), std::string::npos);
     EXPECT_EQ(html.find("<script"), std::string::npos);
-    EXPECT_NE(html.find("<tr><th>A</th><td class=\"path\">" + a + "</td></tr>"), std::string::npos);
+    EXPECT_NE(html.find("<tr><th>A (고객)</th><td class=\"path\">" + a + "</td></tr>"), std::string::npos);
     EXPECT_NE(html.find("<html lang=\"ko\">"), std::string::npos);
     EXPECT_NE(html.find("<h1>구조 비교</h1>"), std::string::npos);
-    EXPECT_NE(html.find("<tr><th>결과</th><td>2건의 다른곳이 발견 되었습니다.</td></tr>"), std::string::npos);
+    EXPECT_NE(html.find("<h2>결과</h2>\n<p class=\"verdict\"><b>두 DB는 다릅니다: 표시된 행 2, 그 밖의 차이 "),
+              std::string::npos);
+    EXPECT_NE(html.find("<p>2건의 다른곳이 발견 되었습니다.</p>"), std::string::npos);
     EXPECT_NE(html.find("<tr><td>15</td><td>거래처</td><td></td><td></td><td style=\"background-color:#FF0000\">v</td>"
                         "<td>이름</td>"),
               std::string::npos)
@@ -147,7 +156,10 @@ TEST_F(Explain, ReportsInThreeFormats) {
 
     const std::string csvText = readWhole(path("r.csv"));
     ASSERT_EQ(csvText.substr(0, 3), "\xEF\xBB\xBF");
-    const auto csv = readCsv(csvText.substr(3));
+    const auto all = readCsv(csvText.substr(3));
+    ASSERT_FALSE(all.empty());
+    EXPECT_EQ(all[0][0], "결과") << "the result comes first";
+    const auto csv = markedRowsOf(all);
     ASSERT_EQ(csv.size(), 3u);
     ASSERT_EQ(csv[0].size(), 24u);
     EXPECT_EQ(csv[0][0], "A 테이블명");
@@ -199,7 +211,9 @@ TEST_F(Explain, ReportsInEnglishForAnEnglishDesktop) {
     const std::string html = readWhole(path("en.html"));
     EXPECT_NE(html.find("<html lang=\"en\">"), std::string::npos);
     EXPECT_NE(html.find("<h1>Structure comparison</h1>"), std::string::npos);
-    EXPECT_NE(html.find("<tr><th>Result</th><td>2건의 다른곳이 발견 되었습니다.</td></tr>"), std::string::npos);
+    EXPECT_NE(html.find("<h2>Result</h2>\n<p class=\"verdict\"><b>The databases differ: 2 marked rows, "),
+              std::string::npos);
+    EXPECT_NE(html.find("<p>2건의 다른곳이 발견 되었습니다.</p>"), std::string::npos);
     EXPECT_NE(html.find("<h2>Marked rows (2)</h2>"), std::string::npos);
     EXPECT_NE(html.find("<tr><td>customer</td><td>only in B</td><td>-</td><td>index idx_g (gcode)</td></tr>"),
               std::string::npos);
@@ -208,7 +222,7 @@ TEST_F(Explain, ReportsInEnglishForAnEnglishDesktop) {
     EXPECT_FALSE(hasHangulBesides(html, data)) << html;
 
     const std::string csvText = readWhole(path("en.csv"));
-    const auto csv = readCsv(csvText.substr(3));
+    const auto csv = markedRowsOf(readCsv(csvText.substr(3)));
     ASSERT_EQ(csv.size(), 3u);
     EXPECT_EQ(csv[0][0], "A Table");
     EXPECT_EQ(csv[0][23], "Difference");
@@ -251,7 +265,13 @@ TEST_F(Explain, FixScriptsOfBothDirectionsLeaveNoIndexDifference) {
         const std::string report = path(std::string("after") + target + ".json");
         auto again = target[0] == 'B' ? dexmira({"compare", a, copy, "--report", report})
                                       : dexmira({"compare", copy, b, "--report", report});
-        EXPECT_EQ(again.status, 0) << again.out;
+        // Only the tables of one side are left, which no script creates or drops.
+        EXPECT_EQ(again.status, 1) << again.out;
+        EXPECT_NE(again.out.find("count: 0\nother differences: "), std::string::npos) << again.out;
+        EXPECT_NE(again.out.find("  table only in A (customer): memo_a\n  table only in B (reference): memo_b\n"),
+                  std::string::npos)
+            << again.out;
+        EXPECT_EQ(again.out.find("  index: "), std::string::npos) << again.out;
         EXPECT_EQ(indexesOf(report),
                   "\"indexes\":{\"tablesOnlyInA\":[\"memo_a\"],\"tablesOnlyInB\":[\"memo_b\"],\"differences\":[]}");
     }
@@ -313,7 +333,7 @@ TEST_F(Explain, ACustomersNamesCannotMakeAFixScriptDropATable) {
     for (const std::string& customer : {store, jet}) {
         SCOPED_TRACE(customer);
         const std::string script = path("fix.sql");
-        auto r = dexmira({"compare", customer, b, "--fix-sql", script});
+        auto r = dexmira({"compare", customer, b, "--fix-sql", script, "--fix-target", "B"});
         ASSERT_EQ(r.status, 1) << r.err;
         const std::string text = readWhole(script);
         EXPECT_EQ(text,
@@ -393,8 +413,10 @@ TEST_F(Explain, NamesWithTabsLineBreaksAndFormulasStayInTheirCells) {
     EXPECT_NE(compared.out.find("  t\\tab.f\\nld [...]"), std::string::npos) << compared.out;
     std::istringstream lines(compared.out);
     for (std::string line; std::getline(lines, line);)
-        EXPECT_TRUE(line.rfind("A: ", 0) == 0 || line.rfind("B: ", 0) == 0 || line.rfind("Marks", 0) == 0 ||
-                    line.rfind("count: ", 0) == 0 || (line.size() > 7 && line.compare(5, 2, "  ") == 0))
+        EXPECT_TRUE(line.rfind("A (customer): ", 0) == 0 || line.rfind("B (reference): ", 0) == 0 ||
+                    line.rfind("Marks", 0) == 0 || line.rfind("count: ", 0) == 0 ||
+                    line.rfind("other differences: ", 0) == 0 || line.rfind("  ", 0) == 0 ||
+                    (line.size() > 7 && line.compare(5, 2, "  ") == 0))
             << "a row broke: " << line;
 
     const auto csv = readCsv(readWhole(path("r.csv")).substr(3));

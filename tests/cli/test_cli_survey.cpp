@@ -74,7 +74,7 @@ std::vector<std::vector<std::string>> tableRows(const std::string& out) {
     std::istringstream lines(out);
     std::string line;
     std::getline(lines, line);
-    EXPECT_EQ(std::regex_replace(line, std::regex(" +"), " "), "file version marked status");
+    EXPECT_EQ(std::regex_replace(line, std::regex(" +"), " "), "file version marked others status");
     const std::regex gap(" {2,}");
     while (std::getline(lines, line)) {
         if (line.find(" databases: ") != std::string::npos || line.find(" database: ") != std::string::npos) break;
@@ -121,10 +121,10 @@ TEST_F(Survey, RowsStatusesAndTheOriginalsLeftAlone) {
                                       "VelmoraII", "--jobs", "2"});
     EXPECT_EQ(all.status, 2) << all.err;
     EXPECT_EQ(tableRows(all.out),
-              (Rows{{differing, "1", "4", "differs"},
-                    {sameJet, "1", "0", "same"},
-                    {damaged, "-", "-", "failed: Error 3343 (Unrecognized database format '" + damaged + "'.)"},
-                    {wrongPassword, "-", "-", "failed: Error 3031 (Not a valid password for '" + wrongPassword + "'.)"}}))
+              (Rows{{differing, "1", "4", "3", "differs"},
+                    {sameJet, "1", "0", "0", "same"},
+                    {damaged, "-", "-", "-", "failed: Error 3343 (Unrecognized database format '" + damaged + "'.)"},
+                    {wrongPassword, "-", "-", "-", "failed: Error 3031 (Not a valid password for '" + wrongPassword + "'.)"}}))
         << all.out;
     EXPECT_NE(all.out.find("\n4 databases: 1 differ, 1 same, 2 failed\n"), std::string::npos) << all.out;
     EXPECT_NE(all.err.find("survey: 4/4 done, 2 failed, "), std::string::npos) << all.err;
@@ -132,8 +132,8 @@ TEST_F(Survey, RowsStatusesAndTheOriginalsLeftAlone) {
     ProgramResult differs = dexmira(tmp, {"survey", reference, sameJet, differing, "--product", "vardoII", "--json"});
     EXPECT_EQ(differs.status, 1) << differs.err;
     EXPECT_NE(differs.out.find("{\"ordinal\":2,\"file\":\"" + differing +
-                               "\",\"version\":1,\"marked\":4,\"status\":\"differs\",\"error\":null,\"report\":null},\n"
-                               "{\"ordinal\":1,\"file\":\"" + sameJet + "\",\"version\":1,\"marked\":0,\"status\":\"same\""),
+                               "\",\"version\":1,\"marked\":4,\"others\":3,\"status\":\"differs\",\"error\":null,\"report\":null},\n"
+                               "{\"ordinal\":1,\"file\":\"" + sameJet + "\",\"version\":1,\"marked\":0,\"others\":0,\"status\":\"same\""),
               std::string::npos)
         << differs.out;
     EXPECT_EQ(dexmira(tmp, {"survey", reference, sameJet, "--product", "VelmoraII"}).status, 0);
@@ -155,7 +155,7 @@ TEST_F(Survey, ShardsTakeEveryNthDatabaseFromKCountedFromOne) {
         EXPECT_EQ(r.status, 2) << "missing files fail their rows: " << r.err;
         for (const auto& row : tableRows(r.out)) {
             seen.push_back(row[0]);
-            EXPECT_EQ(row[3], "failed: 파일을 찾을 수 없습니다. / " + row[0]);
+            EXPECT_EQ(row[4], "failed: 파일을 찾을 수 없습니다. / " + row[0]);
         }
         EXPECT_NE(r.out.find("(shard " + shard + ")\n"), std::string::npos) << r.out;
     }
@@ -175,8 +175,8 @@ TEST_F(Survey, NamesWithTabsAndLineBreaksKeepTheirRow) {
     ProgramResult r = dexmira(tmp, {"survey", reference, tabbed, broken, "--product", "VelmoraII"});
     EXPECT_EQ(r.status, 2) << r.err;
     const std::string folder = src.string();
-    EXPECT_EQ(tableRows(r.out), (Rows{{folder + "/tab\\there.mdb", "1", "4", "differs"},
-                                      {folder + "/line\\nbreak\\\\.mdb", "-", "-",
+    EXPECT_EQ(tableRows(r.out), (Rows{{folder + "/tab\\there.mdb", "1", "4", "3", "differs"},
+                                      {folder + "/line\\nbreak\\\\.mdb", "-", "-", "-",
                                        "failed: 파일을 찾을 수 없습니다. / " + folder + "/line / break\\\\.mdb"}}))
         << r.out;
     EXPECT_NE(r.out.find("\n2 databases: 1 differ, 0 same, 1 failed\n"), std::string::npos) << r.out;
@@ -196,7 +196,8 @@ TEST_F(Survey, InterruptStopsTheJobsRemovesTheTemporaryFoldersAndExits130) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    const fs::path outFile = dir / "stdout.txt";
+    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
     posix_spawn_file_actions_addclose(&actions, errPipe[0]);
     std::vector<char*> argv;
@@ -225,6 +226,14 @@ TEST_F(Survey, InterruptStopsTheJobsRemovesTheTemporaryFoldersAndExits130) {
     ASSERT_TRUE(WIFEXITED(status)) << err;
     EXPECT_EQ(WEXITSTATUS(status), 130) << err;
     EXPECT_NE(err.find("\nsurvey interrupted: "), std::string::npos) << err;
+    // The summary of the databases done so far reaches stdout.
+    const std::string out = readWhole(outFile);
+    const Rows rows = tableRows(out);
+    ASSERT_FALSE(rows.empty()) << out;
+    EXPECT_LT(rows.size(), 40u);
+    for (const auto& row : rows) EXPECT_EQ(row, (std::vector<std::string>{row[0], "1", "4", "3", "differs"})) << out;
+    EXPECT_NE(out.find(rows.size() == 1 ? "\n1 database: " : " databases: "), std::string::npos) << out;
+    EXPECT_NE(out.find(" (interrupted: " + std::to_string(rows.size()) + " of 40 done)\n"), std::string::npos) << out;
     EXPECT_TRUE(fs::is_empty(tmp)) << "left behind: " << (fs::is_empty(tmp) ? "" : fs::directory_iterator(tmp)->path().string());
     // No job outlives the survey: none names the test's temporary folder any more.
     for (const auto& p : fs::directory_iterator("/proc")) {
@@ -246,27 +255,28 @@ TEST_F(Survey, ReportFolderHoldsOneReportPerDatabaseAndAnIndexLinkingThem) {
     const fs::path victim = dir / "victim.txt";
     std::ofstream(victim) << "precious";
     fs::create_directories(reports);
-    fs::create_symlink(victim, reports / "0001-customer.mdb.html.part");
+    fs::create_symlink(victim, reports / "0001-a_customer.mdb.html.part");
     fs::create_symlink(victim, reports / "index.html.part");
     ProgramResult r = dexmira(tmp, {"survey", reference, first, second, odd, damaged, "--product", "VelmoraII",
                                     "--report", reports.string()});
     EXPECT_EQ(r.status, 2) << r.err;
     EXPECT_EQ(readWhole(victim), "precious");
-    fs::remove(reports / "0001-customer.mdb.html.part");
+    fs::remove(reports / "0001-a_customer.mdb.html.part");
     fs::remove(reports / "index.html.part");
-    EXPECT_EQ(namesIn(reports), (std::set<std::string>{"0001-customer.mdb.html", "0002-customer.mdb.html",
-                                                        "0003-x__y_.mdb.html", "index.html"}));
+    EXPECT_EQ(namesIn(reports), (std::set<std::string>{"0001-a_customer.mdb.html", "0002-b_customer.mdb.html",
+                                                        "0003-src_x__y_.mdb.html", "index.html",
+                                                        "survey.json"}));
     const std::string index = readWhole(reports / "index.html");
-    EXPECT_NE(index.find("<a href=\"0001-customer.mdb.html\">" + first + "</a>"), std::string::npos) << index;
-    EXPECT_NE(index.find("<a href=\"0002-customer.mdb.html\">" + second + "</a>"), std::string::npos);
-    EXPECT_NE(index.find("<a href=\"0003-x__y_.mdb.html\">" + (src / "x&amp;&lt;y&gt;.mdb").string() + "</a>"),
+    EXPECT_NE(index.find("<a href=\"0001-a_customer.mdb.html\">" + first + "</a>"), std::string::npos) << index;
+    EXPECT_NE(index.find("<a href=\"0002-b_customer.mdb.html\">" + second + "</a>"), std::string::npos);
+    EXPECT_NE(index.find("<a href=\"0003-src_x__y_.mdb.html\">" + (src / "x&amp;&lt;y&gt;.mdb").string() + "</a>"),
               std::string::npos);
     EXPECT_EQ(index.find("x&<y>"), std::string::npos) << "every name is escaped";
     EXPECT_NE(index.find("<td>" + damaged + "</td>"), std::string::npos) << "a failed database has no report to link";
-    const std::string report = readWhole(reports / "0001-customer.mdb.html");
+    const std::string report = readWhole(reports / "0001-a_customer.mdb.html");
     EXPECT_NE(report.find(first), std::string::npos);
     EXPECT_NE(report.find("<h2>표시된 행 (4)</h2>"), std::string::npos);
-    EXPECT_NE(readWhole(reports / "0002-customer.mdb.html").find("<h2>표시된 행 (0)</h2>"), std::string::npos);
+    EXPECT_NE(readWhole(reports / "0002-b_customer.mdb.html").find("<h2>표시된 행 (0)</h2>"), std::string::npos);
 
     fs::create_directory_symlink(reports, dir / "link");
     ProgramResult link = dexmira(tmp, {"survey", reference, first, "--product", "VelmoraII", "--report", (dir / "link").string()});
@@ -294,7 +304,9 @@ TEST_F(Survey, UsageMistakesAndAReferenceThatCannotBePrepared) {
     ProgramResult noProduct = dexmira(tmp, {"survey", reference, differing});
     EXPECT_EQ(noProduct.status, 2);
     EXPECT_EQ(noProduct.err,
-              "usage: dexmira survey REFERENCE DB... --product NAME [--report DIR] [--jobs N] [--json] [--shard K/N]\n");
+              "usage: dexmira survey REFERENCE DB... --product NAME [--report DIR] [--jobs N] [--json] [--shard K/N]\n"
+              "                      [--password-db PW] [--password-ref PW]\n"
+              "       dexmira survey --merge DIR|FILE.json... [--report OUT] [--json]\n");
     ProgramResult jobs = dexmira(tmp, {"survey", reference, differing, "--product", "VelmoraII", "--jobs", "0"});
     EXPECT_EQ(jobs.status, 2);
     EXPECT_EQ(jobs.err, "--jobs wants a whole number from 1 to 1024, not '0'\n");
@@ -343,14 +355,14 @@ TEST_F(Survey, EdgesOfTheStatusAndOfTheExitStatus) {
         dexmira(tmp, {"survey", reference, huge, one, folder, fifo, noisy, "--product", "VelmoraII"}, 64l << 20);
     EXPECT_EQ(r.status, 2) << r.err;
     EXPECT_EQ(tableRows(r.out),
-              (Rows{{one, "1", "1", "differs"},
-                    {huge, "-", "-", "failed: Error 3343 (Unrecognized database format '" + huge + "'.)"},
-                    {folder, "-", "-",
+              (Rows{{one, "1", "1", "1", "differs"},
+                    {huge, "-", "-", "-", "failed: Error 3343 (Unrecognized database format '" + huge + "'.)"},
+                    {folder, "-", "-", "-",
                      "failed: 파일을 찾을 수 없습니다. / " + folder + " / '" + folder + "' is a folder, not a database file."},
-                    {fifo, "-", "-",
+                    {fifo, "-", "-", "-",
                      "failed: 파일을 찾을 수 없습니다. / " + fifo + " / '" + fifo +
                          "' is a fifo (a named pipe), not a database file."},
-                    {noisy, "1", "2",
+                    {noisy, "1", "2", "2",
                      "failed: 오류번호 : -2147217900 / 오류내용 : Index 'idx_pclass_fullpath' already exists."}}))
         << r.out;
     EXPECT_TRUE(fs::is_empty(tmp));
@@ -364,11 +376,11 @@ TEST_F(Survey, EdgesOfTheStatusAndOfTheExitStatus) {
 
     // Every database the same, but the index cannot be written (a folder
     // stands in its place): a failure, said so, the summary printed. A
-    // report's name keeps at most 100 bytes of the database's name, whole
+    // report's name keeps at most 120 bytes of the database's folder and file name, whole
     // characters only.
     const fs::path reports = dir / "reports";
     fs::create_directories(reports / "index.html");
-    const std::string longName = (src / (std::string(97, 'x') + "한y.mdb")).string();
+    const std::string longName = (src / (std::string(113, 'x') + "한y.mdb")).string();
     fs::copy_file(reference, longName);
     ProgramResult noIndex = dexmira(tmp, {"survey", reference, sameJet, longName, "--product", "VelmoraII", "--report",
                                           reports.string()});
@@ -376,8 +388,8 @@ TEST_F(Survey, EdgesOfTheStatusAndOfTheExitStatus) {
     EXPECT_NE(noIndex.err.find("'" + (reports / "index.html").string() + "' could not be written"), std::string::npos)
         << noIndex.err;
     EXPECT_NE(noIndex.out.find("\n2 databases: 0 differ, 2 same, 0 failed\n"), std::string::npos) << noIndex.out;
-    EXPECT_EQ(namesIn(reports), (std::set<std::string>{"0001-jet.mdb.html", "0002-" + std::string(97, 'x') + "한.html",
-                                                        "index.html"}));
+    EXPECT_EQ(namesIn(reports), (std::set<std::string>{"0001-src_jet.mdb.html", "0002-src_" + std::string(113, 'x') + "한.html",
+                                                        "index.html", "survey.json"}));
     EXPECT_TRUE(fs::is_empty(tmp));
 }
 
@@ -386,9 +398,87 @@ TEST_F(Survey, AnAccessMadeFileWithAnotherPasswordFailsItsRow) {
     const std::string bytes = readWhole(locked);
     ProgramResult r = dexmira(tmp, {"survey", reference, locked, sameJet, "--product", "VelmoraII"});
     EXPECT_EQ(r.status, 2) << r.err;
-    EXPECT_EQ(tableRows(r.out), (Rows{{sameJet, "1", "0", "same"},
-                                      {locked, "-", "-", "failed: Error 3031 (Not a valid password for '" + locked + "'.)"}}));
+    EXPECT_EQ(tableRows(r.out), (Rows{{sameJet, "1", "0", "0", "same"},
+                                      {locked, "-", "-", "-", "failed: Error 3031 (Not a valid password for '" + locked + "'.)"}}));
     EXPECT_TRUE(readWhole(locked) == bytes);
+    EXPECT_TRUE(fs::is_empty(tmp));
+}
+
+// A database whose only difference the grid leaves out (a table of its
+// own, a field's size) differs; "same" means nothing at all differs.
+TEST_F(Survey, OtherDifferencesMakeADatabaseDiffer) {
+    const std::string extraTable = (src / "extra.mdb").string(), otherSize = (src / "size.mdb").string();
+    auto statements = [](const std::string& path, const std::vector<std::string>& sql) {
+        auto engine = makeJetStoreEngine();
+        auto conn = engine->openConnection(modDBsub::ConnectionString(path, "kt5316"));
+        for (const auto& s : sql) conn->execute(s);
+    };
+    makeVardoStore(extraTable, "kt5316", false);
+    statements(extraTable, {"CREATE TABLE `extra_t` (`x` LONG)"});
+    makeVardoStore(otherSize, "kt5316", false);
+    statements(otherSize, {"DROP TABLE `accounts`",
+                           "CREATE TABLE `accounts` (`code` VARCHAR(4) DEFAULT \"\" NOT NULL, `name` VARCHAR(40) "
+                           "DEFAULT \"\" NOT NULL, PRIMARY KEY (`code`))"});
+    ProgramResult r = dexmira(tmp, {"survey", reference, extraTable, otherSize, sameJet, "--product", "VelmoraII"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(tableRows(r.out), (Rows{{extraTable, "1", "0", "1", "differs"},
+                                      {otherSize, "1", "0", "1", "differs"},
+                                      {sameJet, "1", "0", "0", "same"}}))
+        << r.out;
+    EXPECT_NE(r.out.find("\n3 databases: 2 differ, 1 same, 0 failed\n"), std::string::npos) << r.out;
+    ProgramResult json = dexmira(tmp, {"survey", reference, extraTable, "--product", "VelmoraII", "--json"});
+    EXPECT_NE(json.out.find("\"marked\":0,\"others\":1,\"status\":\"differs\""), std::string::npos) << json.out;
+}
+
+// The databases' and the reference's own passwords, given for the survey.
+TEST_F(Survey, PasswordsOfTheDatabasesAndOfTheReference) {
+    ProgramResult db = dexmira(tmp, {"survey", reference, wrongPassword, "--product", "VelmoraII", "--password-db", "other"});
+    EXPECT_EQ(db.status, 0) << db.err << db.out;
+    EXPECT_EQ(tableRows(db.out), (Rows{{wrongPassword, "1", "0", "0", "same"}})) << db.out;
+    ProgramResult ref = dexmira(tmp, {"survey", wrongPassword, differing, "--product", "VelmoraII", "--password-ref", "other"});
+    EXPECT_EQ(ref.status, 1) << ref.err << ref.out;
+    EXPECT_EQ(tableRows(ref.out), (Rows{{differing, "1", "4", "3", "differs"}})) << ref.out;
+    ProgramResult none = dexmira(tmp, {"survey", wrongPassword, differing, "--product", "VelmoraII"});
+    EXPECT_EQ(none.status, 2) << "the reference refuses the product's password";
+}
+
+// A survey spread over machines: each shard's report folder (or --json
+// output) merged gives the unsharded survey's summary, index and reports.
+TEST_F(Survey, MergingTheShardsGivesTheUnshardedSurvey) {
+    const std::string lost = (src / "lost.mdb").string();
+    makeVardoStore(lost, "kt5316", false);
+    std::vector<std::string> base{"survey", reference, differing, sameJet, damaged, lost, "--product", "VelmoraII"};
+    auto with = [&base](std::vector<std::string> more) {
+        std::vector<std::string> all = base;
+        all.insert(all.end(), more.begin(), more.end());
+        return all;
+    };
+    const fs::path whole = dir / "whole", one = dir / "one", two = dir / "two", merged = dir / "merged";
+    ProgramResult unsharded = dexmira(tmp, with({"--report", whole.string()}));
+    ASSERT_EQ(unsharded.status, 2) << unsharded.err;
+    ProgramResult first = dexmira(tmp, with({"--shard", "1/2", "--report", one.string()}));
+    ProgramResult second = dexmira(tmp, with({"--shard", "2/2", "--report", two.string(), "--json"}));
+    std::ofstream(dir / "two.json") << second.out;
+
+    ProgramResult joined = dexmira(tmp, {"survey", "--merge", one.string(), two.string(), "--report", merged.string()});
+    EXPECT_EQ(joined.status, 2) << joined.err;
+    EXPECT_EQ(joined.out, unsharded.out);
+    EXPECT_EQ(namesIn(merged), namesIn(whole));
+    auto withoutDate = [](std::string page) {
+        return std::regex_replace(page, std::regex("[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8}"), "DATE");
+    };
+    EXPECT_EQ(withoutDate(readWhole(merged / "index.html")), withoutDate(readWhole(whole / "index.html")));
+    EXPECT_EQ(readWhole(merged / "survey.json"), readWhole(whole / "survey.json"));
+
+    // From a report folder and a --json output (whose reports are not at hand).
+    ProgramResult fromJson = dexmira(tmp, {"survey", "--merge", one.string(), (dir / "two.json").string()});
+    EXPECT_EQ(fromJson.out, unsharded.out);
+    // Shards of one survey only.
+    ProgramResult twice = dexmira(tmp, {"survey", "--merge", one.string(), one.string()});
+    EXPECT_EQ(twice.status, 2);
+    EXPECT_NE(twice.err.find("comes twice"), std::string::npos) << twice.err;
+    ProgramResult notOne = dexmira(tmp, {"survey", "--merge", (dir / "nothing").string()});
+    EXPECT_EQ(notOne.status, 2);
     EXPECT_TRUE(fs::is_empty(tmp));
 }
 

@@ -373,7 +373,7 @@ TEST_P(FaultTable, EveryCommand) {
             EXPECT_NE(r.err.find(named), std::string::npos) << "the message does not name " << named << ":\n" << r.err;
             EXPECT_NE(r.err.find(want.cause), std::string::npos) << "no \"" << want.cause << "\" in:\n" << r.err;
         } else if (c == Compare) {
-            EXPECT_EQ(r.out.rfind("A: " + a.string() + "\nB: " + b + "\n", 0), 0u) << r.out << r.err;
+            EXPECT_EQ(r.out.rfind("A (customer): " + a.string() + "\nB (reference): " + b + "\n", 0), 0u) << r.out << r.err;
         } else if (c == CompareProduct) {
             EXPECT_NE(r.out.find("\ncount: 4\n"), std::string::npos) << r.out << r.err;
         } else if (c == Structure) {

@@ -136,7 +136,7 @@ TEST_F(WindowTest, ButtonsHaveAccessKeysAndEveryControlAName) {
         EXPECT_FALSE(names.contains(w->accessibleName())) << w->accessibleName().toStdString();
         names.insert(w->accessibleName());
     }
-    EXPECT_EQ(named, 18) << "Frame1 and its 13 controls, the grid, two progress bars, the notice box";
+    EXPECT_EQ(named, 19) << "Frame1 and its 13 controls, the grid, the status line, two progress bars, the notice box";
     EXPECT_EQ(child<QLineEdit>("txtDBPath_0")->accessibleName(), QStringLiteral("DB A 경로"));
     EXPECT_EQ(child<QPushButton>("cmdComp")->toolTip(), QStringLiteral("두 DB 비교 (F5, Alt+C)"));
 }

@@ -530,7 +530,10 @@ TEST_F(ExplainTest, ReportSaysWhichSideAFieldIsOnAndCountsMarkedRowsOnly) {
                                                      "t.onlyA only in A"}));
     EXPECT_EQ(data.resultMessage(), "3건의 다른곳이 발견 되었습니다.");
     const std::string csv = report::CsvReport(data);
-    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 4) << "a header and the three marked rows:\n" << csv;
+    const std::string rows = csv.substr(csv.find("\r\n\r\n") + 4);
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 4) << "a header and the three marked rows:\n" << csv;
+    EXPECT_EQ(csv.rfind("\xEF\xBB\xBFResult,\"The databases differ: 3 marked rows, 3 other differences\"\r\n", 0), 0u)
+        << csv;
     const std::string html = report::HtmlReport(data);
     EXPECT_NE(html.find("<h2>Marked rows (3)</h2>"), std::string::npos);
 }

@@ -118,6 +118,54 @@
         <translation>What is compared</translation>
     </message>
     <message>
+        <source>비교 상태</source>
+        <translation>Comparison status</translation>
+    </message>
+    <message>
+        <source>비교하려면 F5를 누르세요.</source>
+        <translation>Press F5 to compare.</translation>
+    </message>
+    <message>
+        <source>그 밖의 차이 목록...</source>
+        <translation>List of other differences...</translation>
+    </message>
+    <message>
+        <source>비교가 끝나지 않았습니다.</source>
+        <translation>The comparison did not finish.</translation>
+    </message>
+    <message>
+        <source>(Ctrl+D: 목록, Ctrl+Shift+O: 한쪽 필드 표시)</source>
+        <translation>(Ctrl+D: list, Ctrl+Shift+O: show one-sided fields)</translation>
+    </message>
+    <message>
+        <source>(Ctrl+D: 목록)</source>
+        <translation>(Ctrl+D: list)</translation>
+    </message>
+    <message>
+        <source>사본: %1 (%2)</source>
+        <translation>Copies: %1 (%2)</translation>
+    </message>
+    <message>
+        <source>그 밖의 차이</source>
+        <translation>Other differences</translation>
+    </message>
+    <message>
+        <source>격자에 나오지 않는 차이입니다. Enter 또는 두 번 클릭: 테이블 상세 정보</source>
+        <translation>Differences the grid does not show. Enter or a double click: the table&apos;s details</translation>
+    </message>
+    <message>
+        <source>A (고객): 고객의 DB 파일</source>
+        <translation>A (customer): the customer&apos;s database</translation>
+    </message>
+    <message>
+        <source>B (기준): 기준 DB 파일</source>
+        <translation>B (reference): the reference database</translation>
+    </message>
+    <message>
+        <source>%1 파일이 제품 암호로 열리지 않습니다. 이 비교에 쓸 암호를 입력하세요.</source>
+        <translation>The file %1 does not open with the product&apos;s password. Type the password to use for this comparison.</translation>
+    </message>
+    <message>
         <source>비교 결과</source>
         <translation>Comparison result</translation>
     </message>
