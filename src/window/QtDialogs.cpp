@@ -117,12 +117,4 @@ OpenFileResult QtDialogs::saveFile(const OpenFileRequest& request) {
     return runFileDialog(dialog);
 }
 
-std::optional<std::string> QtDialogs::askPassword(const std::string& text, const std::string& title) {
-    bool ok = false;
-    const QString pw = QInputDialog::getText(parent_.data(), QString::fromStdString(title), boxText(text),
-                                             QLineEdit::Password, QString(), &ok);
-    if (!ok) return std::nullopt;
-    return pw.toStdString();
-}
-
 }  // namespace dex
