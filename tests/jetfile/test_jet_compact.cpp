@@ -31,6 +31,7 @@
 #include "JetRows.h"
 #include "JetValues.h"
 #include "JetWriter.h"
+#include "OtherReaders.h"
 #include "RunProgram.h"
 #include "UniqueFolder.h"
 
@@ -45,28 +46,11 @@ const fs::path kFixtures = DEX_JET_FIXTURES;
 const fs::path kMdbReader = DEX_MDB_READER_DIR;
 const std::string kDexmira = DEXMIRA_BIN;
 
-class Folder {
-public:
-    Folder() : path_(test::makeUniqueFolder("dex-compact")) {}
-    ~Folder() {
-        std::error_code ec;
-        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(path_, ec);
-    }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    const fs::path& path() const { return path_; }
-    std::vector<std::string> names() const {
-        std::vector<std::string> out;
-        for (const auto& e : fs::directory_iterator(path_)) out.push_back(e.path().filename().string());
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-
-private:
-    fs::path path_;
+struct Folder : test::UniqueFolder {
+    Folder() : UniqueFolder("dex-compact") {}
 };
 
-bool have(const std::string& tool) { return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0; }
+bool have(const std::string& tool) { return haveTool(tool); }
 bool haveMdbReader() { return fs::exists(kMdbReader / "node_modules" / "mdb-reader" / "package.json") && have("node"); }
 
 std::string passwordFor(const fs::path& f) {
@@ -96,16 +80,6 @@ std::string text(const JetValue& v) {
         return hex;
     }
     return std::to_string(v.index()) + ":" + valueToText(engineValue(v));
-}
-
-std::string sortedLines(const std::string& s) {
-    std::vector<std::string> lines;
-    std::istringstream in(s);
-    for (std::string l; std::getline(in, l);) lines.push_back(l);
-    std::sort(lines.begin(), lines.end());
-    std::string out;
-    for (const auto& l : lines) out += l + "\n";
-    return out;
 }
 
 // Everything a compaction keeps, as comparable text: the header's sort
@@ -183,20 +157,8 @@ size_t deletedRows(const JetModel& m) {
     return n;
 }
 
-std::string mdbExportAll(const std::string& file) {
-    std::string out;
-    const auto tables = test::runProgram("/usr/bin/mdb-tables", {"-1", file});
-    std::istringstream names(tables.out);
-    for (std::string t; std::getline(names, t);)
-        if (!t.empty())
-            out += "== " + t + "\n" + sortedLines(test::runProgram("/usr/bin/mdb-export", {"-b", "hex", file, t}).out);
-    return out;
-}
-
 std::string mdbReaderDump(const std::string& file, const std::string& password) {
-    const auto r = test::runProgram("/usr/bin/env", {"node", (kMdbReader / "dump.mjs").string(), file, password});
-    EXPECT_EQ(r.status, 0) << file << ": " << r.err;
-    return sortedLines(r.out);
+    return test::mdbReaderDump(kMdbReader, file, password);
 }
 
 // The key bytes of an index tree, sorted (the rows' places left out).

@@ -26,23 +26,8 @@ const std::string kDexmira = DEXMIRA_BIN;
 const std::string kPw = "kt5316";
 const fs::path kFixtures = DEX_JET_FIXTURES;
 
-class Folder {
-public:
-    Folder() : path_(test::makeUniqueFolder("dex-jetroute")) {}
-    ~Folder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    std::vector<std::string> names() const {
-        std::vector<std::string> out;
-        for (const auto& e : fs::directory_iterator(path_)) out.push_back(e.path().filename().string());
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-
-private:
-    fs::path path_;
+struct Folder : test::UniqueFolder {
+    Folder() : UniqueFolder("dex-jetroute") {}
 };
 
 test::ProgramResult dexmira(const std::vector<std::string>& args, const std::string& input = "") {

@@ -25,12 +25,14 @@
 #include "JetModel.h"
 #include "AnyEngine.h"
 #include "JetStore.h"
+#include "OtherReaders.h"
 #include "RunProgram.h"
 #include "StoreSample.h"
 #include "UniqueFolder.h"
 
+namespace dex::test {
+
 namespace fs = std::filesystem;
-using namespace dex;
 using namespace dex::jetfile;
 
 namespace {
@@ -38,26 +40,11 @@ namespace {
 const fs::path kFixtures = DEX_JET_FIXTURES;
 const fs::path kMdbReader = DEX_MDB_READER_DIR;
 
-class Folder {
-public:
-    Folder() : path_(test::makeUniqueFolder("dex-roundtrip")) {}
-    ~Folder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    std::vector<std::string> names() const {
-        std::vector<std::string> out;
-        for (const auto& e : fs::directory_iterator(path_)) out.push_back(e.path().filename().string());
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-
-private:
-    fs::path path_;
+struct Folder : test::UniqueFolder {
+    Folder() : UniqueFolder("dex-roundtrip") {}
 };
 
-bool have(const std::string& tool) { return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0; }
+bool have(const std::string& tool) { return haveTool(tool); }
 
 std::string passwordFor(const fs::path& f) {
     return f.filename().string().find("with-password") != std::string::npos ? "password" : "";
@@ -153,34 +140,8 @@ std::vector<std::string> acesOf(const JetModel& m, const std::map<int64_t, int64
     return out;
 }
 
-// The lines of a text, sorted: readers differ in the order they meet rows
-// that Access moved to other pages (overflow rows), which a rewrite stores
-// in place.
-std::string sortedLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);) lines.push_back(l);
-    std::sort(lines.begin(), lines.end());
-    std::string out;
-    for (const auto& l : lines) out += l + "\n";
-    return out;
-}
-
-// mdb-export's CSV of every user table.
-std::string mdbExportAll(const std::string& file) {
-    std::string out;
-    const auto tables = test::runProgram("/usr/bin/mdb-tables", {"-1", file});
-    std::istringstream names(tables.out);
-    for (std::string t; std::getline(names, t);)
-        if (!t.empty())
-            out += "== " + t + "\n" + sortedLines(test::runProgram("/usr/bin/mdb-export", {"-b", "hex", file, t}).out);
-    return out;
-}
-
 std::string mdbReaderDump(const std::string& file, const std::string& password) {
-    const auto r = test::runProgram("/usr/bin/env", {"node", (kMdbReader / "dump.mjs").string(), file, password});
-    EXPECT_EQ(r.status, 0) << file << ": " << r.err;
-    return sortedLines(r.out);
+    return test::mdbReaderDump(kMdbReader, file, password);
 }
 
 // A double as JavaScript's Number#toString writes it (JSON.stringify).
@@ -604,3 +565,5 @@ TEST(JetExport, EveryFailureLeavesNoFile) {
     EXPECT_NE(r.err.find("U+00E9"), std::string::npos) << r.err;
     EXPECT_EQ(dir.names(), before);
 }
+
+}  // namespace dex::test
