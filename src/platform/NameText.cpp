@@ -57,4 +57,21 @@ std::string replaceAll(const std::string& text, const std::string& from, const s
     return out + text.substr(pos);
 }
 
+std::string percentEncoded(std::string_view text, std::string_view alsoKept) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        const bool letterOrDigit = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+        if (letterOrDigit || std::string_view("-._~").find(static_cast<char>(c)) != std::string_view::npos ||
+            alsoKept.find(static_cast<char>(c)) != std::string_view::npos) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
 }  // namespace dex

@@ -23,4 +23,8 @@ bool isMSysName(std::string_view name);
 // The text with every occurrence of `from` (not empty) replaced by `to`.
 std::string replaceAll(const std::string& text, const std::string& from, const std::string& to);
 
+// The text percent-encoded for a URL: ASCII letters, digits, "-._~" and the
+// characters of `alsoKept` stay, every other byte becomes %XX.
+std::string percentEncoded(std::string_view text, std::string_view alsoKept = "");
+
 }  // namespace dex

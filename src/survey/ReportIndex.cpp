@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "DisplayText.h"
+#include "NameText.h"
 #include "Report.h"
 #include "Version.h"
 
@@ -90,20 +91,7 @@ std::string ReportFileName(size_t ordinal, size_t total, const std::string& path
     return digits + "-" + safe + ".html";
 }
 
-std::string UrlPath(const std::string& name) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : name) {
-        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
+std::string UrlPath(const std::string& name) { return percentEncoded(name); }
 
 bool WriteIndex(const std::string& reportDir, const IndexHeading& heading, const std::vector<Row>& rows,
                 std::ostream& err) {

@@ -13,6 +13,7 @@
 #include <set>
 #include <thread>
 
+#include "NameText.h"
 #include "Process.h"
 #include "Workbench.h"
 
@@ -193,20 +194,7 @@ private:
     std::set<std::string> removed_;
 };
 
-std::string fileUrl(const std::string& path) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out = "file://";
-    for (unsigned char c : path) {
-        if (std::isalnum(c) || std::string_view("/-._~").find(static_cast<char>(c)) != std::string_view::npos) {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
+std::string fileUrl(const std::string& path) { return "file://" + percentEncoded(path, "/"); }
 
 // Exec's words, with its quoting rules: double quotes group, a backslash
 // inside them escapes the next character.
