@@ -53,8 +53,9 @@ IndexPlan planIndexes(const JetModel& m, const JetCheckReport& report) {
                 if (const auto repeated = std::find_if(findings.begin(), findings.end(),
                                                        [](const JetFinding* f) { return isRepeatedKey(*f); });
                     repeated != findings.end())
-                    throw cannotCompact(m.path(), where + " is unique, but two of its rows have the same key (" +
-                                                      (*repeated)->text() + "), so it cannot be rebuilt as a unique index");
+                    throw cannotCompact(m.path(), where + " is unique, but two of its rows have the same key (page " +
+                                                      std::to_string((*repeated)->page) + ": " + (*repeated)->what +
+                                                      "), so it cannot be rebuilt as a unique index");
                 if (std::all_of(findings.begin(), findings.end(), [](const JetFinding* f) { return isKeyMismatch(*f); }))
                     throw cannotCompact(m.path(), where + " is sound, but the keys computed here differ from the file's "
                                                           "own (" + first + ")");
