@@ -2,6 +2,7 @@
 // on purpose reported with the table and page concerned.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -209,6 +210,37 @@ TEST(JetCheck, IndexDamageIsReportedWithItsTableAndIndex) {
             found = found || (p.table == "labels" && p.index == "label" && p.what.find(c.what) != std::string::npos);
         EXPECT_TRUE(found) << problems(r);
     }
+}
+
+// A unique index whose rows repeat a key: the definition of a file written
+// with a plain index over the labels is marked unique afterwards.
+TEST(JetCheck, AUniqueIndexHoldingAKeyTwiceIsReported) {
+    TempFolder dir;
+    dex::test::WDatabase db;
+    db.tables = {dex::test::labelTable("labels", 3000)};
+    db.tables[0].rows[2500][1] = std::string("label 10");  // "label 10" twice, far apart in the rows
+    db.tables[0].rows[40][1] = dex::Value{};                // and two Nulls, which a unique index allows
+    db.tables[0].rows[41][1] = dex::Value{};
+    db.tables[0].indexes = {{"PrimaryKey", true, true, {"id"}, {}}, {"label", false, false, {"label"}, {}}};
+    const std::string path = dir.file("labels.mdb");
+    dex::test::writeJetFile(path, db);
+    const JetCheckReport plain = check(path);
+    ASSERT_TRUE(plain.sound()) << "a plain index may repeat its keys:\n" << problems(plain);
+
+    dex::test::makeIndexUnique(path, "labels", 1);
+    const JetCheckReport r = check(path);
+    ASSERT_EQ(r.problems.size(), 1u) << "one repeated key, the Nulls not counted:\n" << problems(r);
+    const JetFinding& f = r.problems[0];
+    EXPECT_EQ(f.table, "labels");
+    EXPECT_EQ(f.index, "label");
+    EXPECT_NE(f.page, 0u) << "the leaf holding the second entry is named";
+    EXPECT_EQ(f.text().rfind("table 'labels', index 'label', page " + std::to_string(f.page) + ": row ", 0), 0u) << f.text();
+    EXPECT_NE(f.what.find(" have the same label (key "), std::string::npos) << f.what;
+    EXPECT_NE(f.what.find("which the unique index does not allow"), std::string::npos) << f.what;
+    // The leaf named is one of the index's own pages.
+    const auto model = JetModel::open(path, "");
+    const auto leaves = readUsageMap(model->pages(), model->table("labels")->def.physicalIndexes[1].usageMap, false);
+    EXPECT_NE(std::find(leaves.begin(), leaves.end(), f.page), leaves.end()) << f.page;
 }
 
 }  // namespace

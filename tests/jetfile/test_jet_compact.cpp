@@ -328,6 +328,34 @@ TEST(JetCompact, DamagedIndexesAreRebuiltOrNamed) {
     EXPECT_FALSE(fs::exists(dir.file("adodb.bak.mdb")));
 }
 
+// A unique index whose rows repeat a key cannot be built again as unique:
+// check names it (exit 1), and the compaction stops naming it, the file unchanged.
+TEST(JetCompact, AUniqueIndexWithARepeatedKeyStopsTheCompaction) {
+    Folder dir;
+    dex::test::WDatabase db;
+    db.tables = {dex::test::labelTable("labels", 3000), dex::test::labelTable("other", 10)};
+    db.tables[0].rows[2500][1] = std::string("label 10");
+    db.tables[0].indexes = {{"PrimaryKey", true, true, {"id"}, {}}, {"label", false, false, {"label"}, {}}};
+    const std::string file = dir.file("labels.mdb");
+    dex::test::writeJetFile(file, db);
+    dex::test::makeIndexUnique(file, "labels", 1);
+
+    const auto checked = test::runProgram(kDexmira, {"check", file}, "");
+    EXPECT_EQ(checked.status, 1) << checked.out << checked.err;
+    EXPECT_NE((checked.out + checked.err).find("table 'labels', index 'label', page "), std::string::npos) << checked.out;
+
+    const std::string bytes = test::readWhole(file);
+    const auto r = compact(file);
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find("table 'labels', index 'label' is unique, but two of its rows have the same key"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("have the same label (key "), std::string::npos) << "the rows and the column named: " << r.err;
+    EXPECT_NE(r.err.find("cannot be rebuilt as a unique index"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("The file was left unchanged."), std::string::npos) << r.err;
+    EXPECT_TRUE(test::readWhole(file) == bytes);
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"labels.mdb"}) << "no backup, no new file left";
+}
+
 TEST(JetCompact, Jet3FilesAndLockedFilesAreRefusedUntouched) {
     Folder dir;
     dex::test::WDatabase db;

@@ -4,6 +4,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "JetModel.h"
 #include "JetWriteEncoding.h"
 
 namespace dex::test {
@@ -138,6 +139,24 @@ void deleteFirstRow(const std::string& path, const std::string& table) {
     const auto [p, tdef] = firstDataPage(file, table);
     jetfile::jetwrite::set16(file, p + 14, get16(file, p + 14) | 0x8000);
     set32(file, tdef * kPage + 16, get32(file, tdef * kPage + 16) - 1);
+    writeFileBytes(path, file);
+}
+
+void makeIndexUnique(const std::string& path, const std::string& table, size_t physical) {
+    std::string raw;
+    uint32_t tdef = 0;
+    {
+        const auto model = jetfile::JetModel::open(path, "");
+        const jetfile::JetModelTable* t = model->table(table);
+        if (!t || physical >= t->def.physicalIndexes.size()) throw std::runtime_error("no such index in " + table);
+        raw = t->def.physicalIndexes[physical].raw;
+        tdef = t->page;
+    }
+    std::string file = readFileBytes(path);
+    // The entry as stored on the definition's first page; its flags at 46 (Jet 4).
+    const size_t at = file.substr(tdef * kPage, kPage).find(raw);
+    if (at == std::string::npos || raw.size() != 52) throw std::runtime_error("the index entry is not on the first definition page");
+    file[tdef * kPage + at + 46] = static_cast<char>(file[tdef * kPage + at + 46] | 0x01);
     writeFileBytes(path, file);
 }
 

@@ -48,4 +48,8 @@ void copyFirstRow(const std::string& path, const std::string& table);
 // entries stay) and takes it off the definition's count.
 void deleteFirstRow(const std::string& path, const std::string& table);
 
+// Marks the table's physical index number `physical` unique in its definition
+// (flag 0x01), whatever its rows hold: an index whose key may repeat.
+void makeIndexUnique(const std::string& path, const std::string& table, size_t physical);
+
 }  // namespace dex::test

@@ -1,5 +1,6 @@
 #include "IndexWalk.h"
 
+#include <algorithm>
 #include <map>
 #include <unordered_set>
 
@@ -122,6 +123,7 @@ private:
             if (p.entries.empty() && !rootOnly) add(page, "the leaf has no entries");
         }
         for (auto& leaf : leaves) {
+            walk_.leaves.push_back(IndexWalk::Leaf{leaf.page, walk_.entries.size()});
             bool orderReported = false;
             int outside = 0;
             for (size_t k = 0; k < leaf.content.entries.size(); ++k) {
@@ -206,6 +208,12 @@ private:
 };
 
 }  // namespace
+
+uint32_t IndexWalk::leafOf(size_t entry) const {
+    const auto after = std::upper_bound(leaves.begin(), leaves.end(), entry,
+                                        [](size_t e, const Leaf& l) { return e < l.first; });
+    return after == leaves.begin() ? 0 : std::prev(after)->page;
+}
 
 IndexWalk walkIndexTree(uint32_t root, bool jet3, uint32_t pageCount, uint32_t owner, const PageSource& pages,
                         uint64_t maxKeyBytes) {

@@ -30,10 +30,18 @@ struct IndexFinding {
 
 struct IndexWalk {
     std::vector<IndexEntry> entries;     // the leaf entries in tree order
+    // Each leaf in chain order with the number of its first entry in `entries`.
+    struct Leaf {
+        uint32_t page = 0;
+        size_t first = 0;
+    };
+    std::vector<Leaf> leaves;
     std::vector<uint32_t> pages;         // the pages visited, level by level from the root
     std::vector<IndexFinding> findings;  // empty when the tree is sound
     int levels = 0;                      // 1: the root is a leaf
     bool sound() const { return findings.empty(); }
+    // The leaf page that holds entries[entry].
+    uint32_t leafOf(size_t entry) const;
 };
 
 // Walks the tree rooted at `root` in a file of `pageCount` pages. `owner`

@@ -69,12 +69,15 @@ struct IndexPlan {
     std::string name;                   // the logical indexes that use it, joined by ", "
     std::vector<IndexKeyColumn> columns;
     std::vector<size_t> positions;      // of its key columns in the row (column-number order)
+    std::string columnNames;            // its key columns, joined by ", "
     std::string notComputable;          // why keys cannot be recomputed; "" when they can
     // Each live row with an entry here and its key (in `keys`; empty when not
     // computable), by place once the rows are in.
     struct Expected {
         uint64_t place = 0;  // page << 16 | row
-        size_t keyAt = 0, keyLength = 0;
+        size_t keyAt = 0;
+        uint32_t keyLength = 0;
+        bool nullInKey = false;  // a Null in a key column: such keys never repeat one another
         bool operator<(const Expected& o) const { return place < o.place; }
     };
     std::vector<Expected> expected;
@@ -258,6 +261,7 @@ private:
                     plan.notComputable = why;
                 plan.columns.push_back(kc);
                 plan.positions.push_back(position.at(k.column));
+                plan.columnNames += (plan.columnNames.empty() ? "" : ", ") + m_.text(col.rawName);
             }
         }
         return plans;
@@ -279,7 +283,10 @@ private:
                     plan.keys.resize(at);
                 }
             }
-            plan.expected.push_back(IndexPlan::Expected{placeOf(place.page, place.row), at, plan.keys.size() - at});
+            const bool nullInKey = std::any_of(values_.begin(), values_.end(),
+                                               [](const KeyValue& v) { return std::holds_alternative<std::monostate>(v); });
+            plan.expected.push_back(IndexPlan::Expected{placeOf(place.page, place.row), at,
+                                                        static_cast<uint32_t>(plan.keys.size() - at), nullInKey});
         }
     }
 
@@ -315,6 +322,7 @@ private:
                                                     hex(plan.keyOf(*it)),
                             plan.name);
             }
+            if (t.def.physicalIndexes[i].flags & 0x01) repeatedKeys(t, plan, walk);
             for (size_t k = 0; k < plan.expected.size(); ++k)
                 if (!seen[k]) {
                     const auto page = static_cast<uint32_t>(plan.expected[k].place >> 16);
@@ -325,6 +333,25 @@ private:
             if (!plan.notComputable.empty())
                 report_.notes.push_back("table '" + t.name + "', index '" + plan.name + "': keys checked for order and coverage, not recomputed (" +
                                         plan.notComputable + ")");
+        }
+    }
+
+    // A unique index holds no key twice, Nulls apart (as the writer builds
+    // one). Its entries are in order, so a repeated key is its neighbour's.
+    void repeatedKeys(const JetModelTable& t, const IndexPlan& plan, const IndexWalk& walk) {
+        const IndexEntry* previous = nullptr;
+        for (size_t k = 0; k < walk.entries.size(); ++k) {
+            const IndexEntry& e = walk.entries[k];
+            const IndexPlan::Expected* row = plan.find(e.row.page, e.row.row);
+            if (!row || row->nullInKey) continue;  // no live row, or a key that may repeat
+            if (previous && previous->key == e.key && !(previous->row.page == e.row.page && previous->row.row == e.row.row))
+                problem(t.name, walk.leafOf(k),
+                        "row " + std::to_string(previous->row.row) + " of page " + std::to_string(previous->row.page) +
+                            " and row " + std::to_string(e.row.row) + " of page " + std::to_string(e.row.page) +
+                            " have the same " + plan.columnNames + " (key " + hex(e.key) +
+                            "), which the unique index does not allow",
+                        plan.name);
+            previous = &e;
         }
     }
 

@@ -14,7 +14,9 @@
 //    order), every live row indexed exactly once (no entry for a deleted or
 //    missing row), and every key recomputed from the row's values where the
 //    column's sort order allows it (General); other keys are checked for
-//    order and coverage, with a note saying they were not recomputed.
+//    order and coverage, with a note saying they were not recomputed;
+//  - no unique index holding the same key for two rows (a key with a Null
+//    in it may repeat, as the writer allows).
 // A finding names the table, the index where one is concerned, and the page.
 #include <cstdint>
 #include <functional>

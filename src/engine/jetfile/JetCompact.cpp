@@ -28,6 +28,7 @@ DbError cannotCompact(const std::string& path, const std::string& why) {
 }
 
 bool isKeyMismatch(const JetFinding& f) { return f.what.find(", its values make ") != std::string::npos; }
+bool isRepeatedKey(const JetFinding& f) { return f.what.find(", which the unique index does not allow") != std::string::npos; }
 
 // What the rewrite must do about each index: carry its keys, or build it
 // again from the rows; or why it cannot compact the file.
@@ -48,6 +49,13 @@ IndexPlan planIndexes(const JetModel& m, const JetCheckReport& report) {
             const std::string where = "table '" + t.name + "', index '" + name + "'";
             if (!findings.empty()) {
                 const std::string first = findings.front()->text();
+                // The rows themselves repeat the key: no tree built from them can be unique.
+                if (const auto repeated = std::find_if(findings.begin(), findings.end(),
+                                                       [](const JetFinding* f) { return isRepeatedKey(*f); });
+                    repeated != findings.end())
+                    throw cannotCompact(m.path(), where + " is unique, but two of its rows have the same key (page " +
+                                                      std::to_string((*repeated)->page) + ": " + (*repeated)->what +
+                                                      "), so it cannot be rebuilt as a unique index");
                 if (std::all_of(findings.begin(), findings.end(), [](const JetFinding* f) { return isKeyMismatch(*f); }))
                     throw cannotCompact(m.path(), where + " is sound, but the keys computed here differ from the file's "
                                                           "own (" + first + ")");
