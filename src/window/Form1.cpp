@@ -133,6 +133,10 @@ Form1::Form1(DbEngine& engine, Dialogs& dialogs, Settings& settings, std::functi
 Form1::~Form1() {
     if (qApp) qApp->removeEventFilter(this);
     setBusy(false);
+    // Closing the window moves the focus out of a path box, which would
+    // call back into this half-destroyed object: no signal of the children
+    // reaches it any more.
+    for (QObject* child : findChildren<QObject*>()) QObject::disconnect(child, nullptr, this, nullptr);
     // The view's model observes grid_, a member that dies before the
     // children of this widget: take the view down first.
     delete spList;
