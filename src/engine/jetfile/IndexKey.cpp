@@ -332,4 +332,33 @@ bool rowHasIndexEntry(bool ignoreNulls, const std::vector<KeyValue>& values) {
     return values.empty();
 }
 
+KeyValue keyValueOf(const JetValue& v) {
+    struct Visitor {
+        KeyValue operator()(std::monostate) const { return std::monostate{}; }
+        KeyValue operator()(bool b) const { return b; }
+        KeyValue operator()(int64_t i) const { return i; }
+        KeyValue operator()(const JetCurrency& m) const { return m.units; }
+        KeyValue operator()(float f) const { return static_cast<double>(f); }
+        KeyValue operator()(double d) const { return d; }
+        KeyValue operator()(const JetDateTime& t) const { return t.days; }
+        KeyValue operator()(const std::string& s) const { return s; }
+        KeyValue operator()(const JetBytes& b) const { return b.bytes; }
+        KeyValue operator()(const JetGuid& g) const { return KeyGuid{g.bytes}; }
+        KeyValue operator()(const JetDecimal& d) const { return decimalFromStored(d.bytes.data()); }
+    };
+    return std::visit(Visitor{}, v);
+}
+
+// The same into `out`, reusing the text it may hold.
+void setKeyValue(KeyValue& out, const JetValue& v) {
+    if (const auto* s = std::get_if<std::string>(&v)) {
+        if (auto* t = std::get_if<std::string>(&out))
+            t->assign(*s);
+        else
+            out.emplace<std::string>(*s);
+        return;
+    }
+    out = keyValueOf(v);
+}
+
 }  // namespace dex::jetfile

@@ -36,6 +36,8 @@
 #include <variant>
 #include <vector>
 
+#include "JetValues.h"
+
 namespace dex::jetfile {
 
 // A key that cannot be made: an unsupported type or sort order, a value of
@@ -99,6 +101,12 @@ std::optional<KeyDecimal> decimalFromText(std::string_view text, int scale);
 // A Decimal from the 17 bytes a row stores: a sign byte (0x80 negative) and
 // four little-endian 32-bit words, the most significant first.
 KeyDecimal decimalFromStored(const uint8_t* bytes17);
+
+// A column's value (as a row holds it) as the key encoder takes it; the
+// writer and the checker both make their keys through it.
+KeyValue keyValueOf(const JetValue& v);
+// The same into `out`, reusing the text it may hold.
+void setKeyValue(KeyValue& out, const JetValue& v);
 
 // "Yes/No", "Long", "Text", ... for a coltype; "unknown" for others.
 const char* columnTypeName(int type);

@@ -27,35 +27,6 @@ std::vector<uint32_t> mapHolders(const JetPages& pages, uint32_t pointer, bool j
     return out;
 }
 
-KeyValue keyValueOf(const JetValue& v) {
-    struct Visitor {
-        KeyValue operator()(std::monostate) const { return std::monostate{}; }
-        KeyValue operator()(bool b) const { return b; }
-        KeyValue operator()(int64_t i) const { return i; }
-        KeyValue operator()(const JetCurrency& m) const { return m.units; }
-        KeyValue operator()(float f) const { return static_cast<double>(f); }
-        KeyValue operator()(double d) const { return d; }
-        KeyValue operator()(const JetDateTime& t) const { return t.days; }
-        KeyValue operator()(const std::string& s) const { return s; }
-        KeyValue operator()(const JetBytes& b) const { return b.bytes; }
-        KeyValue operator()(const JetGuid& g) const { return KeyGuid{g.bytes}; }
-        KeyValue operator()(const JetDecimal& d) const { return decimalFromStored(d.bytes.data()); }
-    };
-    return std::visit(Visitor{}, v);
-}
-
-// The same into `out`, reusing the text it may hold.
-void setKeyValue(KeyValue& out, const JetValue& v) {
-    if (const auto* s = std::get_if<std::string>(&v)) {
-        if (auto* t = std::get_if<std::string>(&out))
-            t->assign(*s);
-        else
-            out.emplace<std::string>(*s);
-        return;
-    }
-    out = keyValueOf(v);
-}
-
 std::string hex(const std::vector<uint8_t>& bytes) {
     static const char* digits = "0123456789ABCDEF";
     std::string out;

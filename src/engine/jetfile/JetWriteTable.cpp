@@ -242,42 +242,6 @@ size_t tableDefSize(const TablePlan& t, const Format& f, const TextCodec& codec)
 
 namespace {
 
-// A column's value as the key encoder takes it.
-KeyValue keyValueOf(const JetValue& v) {
-    return std::visit(
-        [](const auto& x) -> KeyValue {
-            using T = std::decay_t<decltype(x)>;
-            if constexpr (std::is_same_v<T, std::monostate> || std::is_same_v<T, bool> || std::is_same_v<T, int64_t> ||
-                          std::is_same_v<T, double> || std::is_same_v<T, std::string>)
-                return x;
-            else if constexpr (std::is_same_v<T, JetCurrency>)
-                return x.units;
-            else if constexpr (std::is_same_v<T, float>)
-                return static_cast<double>(x);
-            else if constexpr (std::is_same_v<T, JetDateTime>)
-                return x.days;
-            else if constexpr (std::is_same_v<T, JetBytes>)
-                return x.bytes;
-            else if constexpr (std::is_same_v<T, JetGuid>)
-                return KeyGuid{x.bytes};
-            else
-                return decimalFromStored(x.bytes.data());
-        },
-        v);
-}
-
-// The same into `out`, reusing the text it may hold.
-void setKeyValue(KeyValue& out, const JetValue& v) {
-    if (const auto* s = std::get_if<std::string>(&v)) {
-        if (auto* t = std::get_if<std::string>(&out))
-            t->assign(*s);
-        else
-            out.emplace<std::string>(*s);
-        return;
-    }
-    out = keyValueOf(v);
-}
-
 // One physical index while its rows come in: how to key them and the entries so far.
 struct IndexBuild {
     const PhysicalIndex* plan = nullptr;
