@@ -12,21 +12,9 @@
 # usage: bench/compact-run.sh [BUILD_DIR] [ROWS ...]
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-$here/../build}
-[ $# -gt 0 ] && shift
-rows=${*:-10000 100000}
-runs=${RUNS:-3}
-helper=$build/bench/bench_import
-dexmira=$build/src/app/dexmira
-[ -x "$helper" ] && [ -x "$dexmira" ] || { echo "build dexmira and bench_import in $build first" >&2; exit 2; }
-command -v bc >/dev/null || { echo "bc not found" >&2; exit 2; }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT INT TERM
-
-. "$here/timing.sh"
+. "$here/jet-bench.sh"
+require_tools bc
 copy_file() { cp "$1" "$work/cp.mdb"; }
-import_dexmira() { rm -f "$work/dx.mdb"; "$dexmira" import "$1" "$work/dx.mdb" --password kt5316 2>/dev/null; }
 # The same file compacted again and again: each run starts from the last one's result.
 compact_dexmira() { rm -f "$work"/c.bak*.mdb; "$dexmira" compact "$work/c.mdb" --yes 2>/dev/null; }
 # A fresh copy at version 1 each time (the copy is in the figure: see cp).

@@ -10,24 +10,10 @@
 # usage: bench/export-run.sh [BUILD_DIR] [ROWS ...]
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-$here/../build}
-[ $# -gt 0 ] && shift
-rows=${*:-10000 100000}
-runs=${RUNS:-3}
-helper=$build/bench/bench_import
-dexmira=$build/src/app/dexmira
-[ -x "$helper" ] && [ -x "$dexmira" ] || { echo "build dexmira and bench_import in $build first" >&2; exit 2; }
-for tool in mdb-schema mdb-export mdb-tables sqlite3 bc; do
-    command -v $tool >/dev/null || { echo "$tool not found (packages mdbtools, sqlite3, bc)" >&2; exit 2; }
-done
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT INT TERM
-
-. "$here/timing.sh"
+. "$here/jet-bench.sh"
+require_tools mdb-schema mdb-export mdb-tables sqlite3 bc
 export_dexmira() { rm -f "$work/ex.mdb"; "$dexmira" export "$1" "$work/ex.mdb" --password kt5316 2>/dev/null; }
 check_dexmira() { "$dexmira" check "$1" --password kt5316 > /dev/null; }
-import_dexmira() { rm -f "$work/dx.mdb"; "$dexmira" import "$1" "$work/dx.mdb" --password kt5316 2>/dev/null; }
 import_mdbtools() {
     rm -f "$work/mt.db"
     mdb-schema "$1" sqlite | sqlite3 "$work/mt.db"

@@ -23,6 +23,7 @@
 #include <sstream>
 #include <thread>
 
+#include "AccessMadeFiles.h"
 #include "IndexWalk.h"
 #include "JetCheck.h"
 #include "JetDamage.h"
@@ -53,19 +54,9 @@ struct Folder : test::UniqueFolder {
 bool have(const std::string& tool) { return haveTool(tool); }
 bool haveMdbReader() { return fs::exists(kMdbReader / "node_modules" / "mdb-reader" / "package.json") && have("node"); }
 
-std::string passwordFor(const fs::path& f) {
-    return f.filename().string().find("with-password") != std::string::npos ? "password" : "";
-}
+std::string passwordFor(const fs::path& f) { return fixturePassword(f); }
 
-std::vector<fs::path> accessMadeFiles() {
-    std::vector<fs::path> files;
-    for (const fs::path& dir : {kFixtures, kFixtures.parent_path() / "templates"})
-        if (fs::is_directory(dir))
-            for (const auto& e : fs::directory_iterator(dir))
-                if (e.path().extension() == ".mdb") files.push_back(e.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
+std::vector<fs::path> accessMadeFiles() { return test::accessMadeFiles(kFixtures); }
 
 test::ProgramResult compact(const std::string& file, const std::string& password = {}, long sizeLimit = 0) {
     std::vector<std::string> args{"compact", file, "--yes"};

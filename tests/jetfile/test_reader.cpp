@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 
+#include "AccessMadeFiles.h"
 #include "JetDamage.h"
 #include "JetFile.h"
 #include "JetFileEngine.h"
@@ -345,19 +346,9 @@ TEST(JetFileFixtures, RowCountsAndValuesAsMdbExportShowsThem) {
 // Every Access-made file, every table (system and hidden ones too): our rows
 // are libmdb's rows, value for value (libmdb's forms: currency as a double,
 // dates rounded to the second).
-std::vector<fs::path> accessMadeFiles() {
-    std::vector<fs::path> out;
-    for (const fs::path dir : {kFixtures, kFixtures.parent_path() / "templates"})
-        if (fs::is_directory(dir))
-            for (const auto& e : fs::directory_iterator(dir))
-                if (e.path().extension() == ".mdb") out.push_back(e.path());
-    std::sort(out.begin(), out.end());
-    return out;
-}
+std::vector<fs::path> accessMadeFiles() { return test::accessMadeFiles(kFixtures); }
 
-std::string passwordOf(const fs::path& p) {
-    return p.filename().string().find("with-password") != std::string::npos ? "password" : "";
-}
+std::string passwordOf(const fs::path& f) { return fixturePassword(f); }
 
 Value libmdbForm(const JetValue& v) {
     if (auto* d = std::get_if<JetDateTime>(&v)) {

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <thread>
 
+#include "AccessMadeFiles.h"
 #include "JetCheck.h"
 #include "JetDescribe.h"
 #include "JetExport.h"
@@ -46,19 +47,9 @@ struct Folder : test::UniqueFolder {
 
 bool have(const std::string& tool) { return haveTool(tool); }
 
-std::string passwordFor(const fs::path& f) {
-    return f.filename().string().find("with-password") != std::string::npos ? "password" : "";
-}
+std::string passwordFor(const fs::path& f) { return fixturePassword(f); }
 
-std::vector<fs::path> accessMadeFiles() {
-    std::vector<fs::path> files;
-    for (const fs::path& dir : {kFixtures, kFixtures.parent_path() / "templates"})
-        if (fs::is_directory(dir))
-            for (const auto& e : fs::directory_iterator(dir))
-                if (e.path().extension() == ".mdb") files.push_back(e.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
+std::vector<fs::path> accessMadeFiles() { return test::accessMadeFiles(kFixtures); }
 
 // The structure as our reader declares it, one line per column and index.
 std::string schemaText(const JetSchema& s) {
